@@ -1,0 +1,58 @@
+# Test programs: GoogleTest from the system on native builds, built from the
+# Debian sources for the mingw builds. Windows test programs run under wine64
+# (CMAKE_CROSSCOMPILING_EMULATOR), so ctest drives both.
+if(IMEXP_WINDOWS)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  set(IMEXP_GTEST gtest gtest_main)
+else()
+  find_package(GTest REQUIRED)
+  set(IMEXP_GTEST GTest::gtest GTest::gtest_main)
+endif()
+
+if(IMEXP_WINDOWS AND NOT IMEXP_WIN32_X86)
+  set(IMEXP_RUN_TESTS ON)
+  # One wine prefix per build tree, created once before the first test; the
+  # wine server is kept running for the whole test run.
+  set(IMEXP_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  set(IMEXP_TEST_ENVIRONMENT WINEPREFIX=${IMEXP_WINEPREFIX} WINEDEBUG=-all)
+  add_test(NAME wine.start COMMAND ${CMAKE_COMMAND} -E env ${IMEXP_TEST_ENVIRONMENT}
+           sh -c "mkdir -p ${IMEXP_WINEPREFIX} && (/usr/lib/wine/wineserver -p >/dev/null 2>&1 || true) && /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1")
+  set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine)
+  add_test(NAME wine.stop COMMAND ${CMAKE_COMMAND} -E env ${IMEXP_TEST_ENVIRONMENT} /usr/lib/wine/wineserver -k)
+  set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine)
+elseif(IMEXP_WINDOWS)
+  # 32-bit Windows programs cannot run on these machines: built, not run.
+  set(IMEXP_RUN_TESTS OFF)
+else()
+  set(IMEXP_RUN_TESTS ON)
+  set(IMEXP_TEST_ENVIRONMENT "")
+endif()
+
+# imexp_add_test(<name> SOURCES <files...> [LIBRARIES <libs...>])
+#
+# One program per suite. Tests whose name contains "Russian" run in a second
+# pass with a Russian locale, because under wine the ANSI code page is fixed
+# when the process starts.
+function(imexp_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${IMEXP_GTEST} ${ARG_LIBRARIES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include
+                                             ${PROJECT_SOURCE_DIR}/resources)
+  imexp_warnings(${name})
+  if(NOT IMEXP_RUN_TESTS)
+    return()
+  endif()
+  add_test(NAME ${name} COMMAND ${name} --gtest_filter=-*Russian*)
+  add_test(NAME ${name}.ru COMMAND ${name} --gtest_filter=*Russian*)
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${IMEXP_TEST_ENVIRONMENT};LC_ALL=C;LANG=C"
+                                          TIMEOUT 600)
+  set_tests_properties(${name}.ru PROPERTIES ENVIRONMENT "${IMEXP_TEST_ENVIRONMENT};LC_ALL=ru_RU.UTF-8"
+                                             TIMEOUT 600)
+  if(IMEXP_WINDOWS)
+    set_tests_properties(${name} ${name}.ru PROPERTIES FIXTURES_REQUIRED wine)
+  endif()
+endfunction()

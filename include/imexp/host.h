@@ -1,0 +1,253 @@
+/*
+ * ImExp host interface.
+ *
+ * An image-editing host loads the manager library (imexp.dll, libimexp.so)
+ * and calls the functions below to read, write and describe image files
+ * through whatever converters are installed. It passes objects of three
+ * abstract classes that it implements itself:
+ *
+ *   CAbstractReadWA   receives an image being read (ImExp_ReadFile);
+ *   CAbstractWriteWA  supplies the image being written (ImExp_WriteFile);
+ *   CProgress         shows progress and lets the user cancel (both).
+ *
+ * The manager only calls virtual operations on these objects during the call
+ * that received them; it never creates, copies, keeps or destroys them.
+ *
+ * Every exported function returns 1 (non-zero) for success and 0 for failure.
+ * Failures of the read, write and dialog operations have been shown to the
+ * user in a message box ("Converter Error") before the call returns; the
+ * queries FindReader, FindWriter, FillSaveFormatsInfo and ImExp_GetFileInfo
+ * never show anything. Operations share module-wide state: run one at a time,
+ * on one thread, never from inside a host callback or a converter call.
+ */
+#ifndef IMEXP_HOST_H
+#define IMEXP_HOST_H
+
+#include <imexp/converter.h>
+
+#ifdef _WIN32
+#ifdef IMEXP_BUILDING_MANAGER
+#define IMEXP_API __declspec(dllexport)
+#else
+#define IMEXP_API __declspec(dllimport)
+#endif
+/* Exported functions use the platform's standard convention and are exported
+ * under their plain, undecorated names on every target. */
+#define IMEXP_CALL __stdcall
+#else
+#define IMEXP_API __attribute__((visibility("default")))
+#define IMEXP_CALL
+#endif
+
+/* ------------------------------------------------------------------------ */
+/* Host image types                                                          */
+/* ------------------------------------------------------------------------ */
+
+/*
+ * The layout of the host's image. The accepted-types argument of
+ * ImExp_ReadFile is an OR of the types the host can take; SetImageType and
+ * GetImageType carry exactly one.
+ *
+ * A host row holds exactly (width x bits + 7) / 8 significant bytes with no
+ * padding to a multiple of four. Host rows are numbered from the BOTTOM of the
+ * image: host row 0 is the bottom row.
+ */
+enum {
+  HIT_BILEVEL = 1,  /* 1 bit: 8 pixels a byte, first pixel in the MSB; set = white */
+  HIT_PAL16 = 2,    /* 4 bits: 2 pixels a byte, first in the high nibble; indices */
+  HIT_PAL256 = 4,   /* 8 bits: palette index */
+  HIT_GRAY256 = 8,  /* 8 bits: grey level, 0 black, 255 white */
+  HIT_RGB24 = 16    /* 24 bits: blue, green, red */
+};
+
+/* One entry of the host palette: red, green, blue and an undefined fourth
+ * byte (note: not the Windows RGBQUAD order). */
+typedef struct ImExpPaletteEntry {
+  unsigned char red;
+  unsigned char green;
+  unsigned char blue;
+  unsigned char reserved;
+} ImExpPaletteEntry;
+
+#ifdef __cplusplus
+
+/*
+ * Receives an image being read. Virtual operations in slot order after the
+ * destructor: Reserved1, Reserved2, SetImageSize, SetImageType, SetPalette,
+ * SetResolution, PutRow. (With the Itanium C++ ABI of GCC and MinGW the
+ * virtual destructor occupies two slots; the order is the same.)
+ *
+ * Every operation the manager calls takes two leading ints, always 0. Calling
+ * order within one read: SetImageSize; SetImageType; SetPalette (sources of
+ * 8 or fewer bits only); SetResolution; then PutRow once for every host row.
+ * A read that fails before SetImageSize calls nothing on the host; one whose
+ * SetImageSize refuses calls nothing more.
+ */
+class IMEXP_API CAbstractReadWA {
+ public:
+  CAbstractReadWA();
+  CAbstractReadWA(const CAbstractReadWA& other);
+  CAbstractReadWA& operator=(const CAbstractReadWA& other);
+  virtual ~CAbstractReadWA();
+
+  /* Never called by the manager; the host's own affair. */
+  virtual int Reserved1(int, int) = 0;
+  virtual int Reserved2(int, int) = 0;
+  /* 0: the host prepared an image of this size (1 to 32512 each); anything
+   * else ends the read with CONV_ERR_WA_FAILURE. */
+  virtual int SetImageSize(int, int, unsigned int width, unsigned int height) = 0;
+  /* One HIT_* value; rows of that layout follow. */
+  virtual int SetImageType(int, int, int imageType) = 0;
+  /* `count` entries (2 to the power of the SOURCE bits, whatever the host
+   * type), valid during the call only. */
+  virtual int SetPalette(int, int, ImExpPaletteEntry* entries, int count) = 0;
+  /* Dots per inch. */
+  virtual int SetResolution(int, int, int horizontal, int vertical) = 0;
+  /* Copy the row; the buffer (32 bytes longer than the row) is reused. */
+  virtual int PutRow(int, int, int hostRow, unsigned char* row) = 0;
+};
+
+/*
+ * Supplies the image being written. Slot order after the destructor:
+ * Reserved1, Reserved2, GetImageSize, GetImageType, GetPalette, GetResolution,
+ * GetRow. Every operation the manager calls takes two leading ints, always 0;
+ * answers come back through the pointers and results are ignored.
+ *
+ * Calling order within one save: GetImageType; GetPalette (HIT_PAL16 and
+ * HIT_PAL256 only); GetImageSize; GetResolution; then GetRow once for every
+ * host row. The image must not change during a save.
+ */
+class IMEXP_API CAbstractWriteWA {
+ public:
+  CAbstractWriteWA();
+  CAbstractWriteWA(const CAbstractWriteWA& other);
+  CAbstractWriteWA& operator=(const CAbstractWriteWA& other);
+  virtual ~CAbstractWriteWA();
+
+  virtual int Reserved1(int, int) = 0;
+  virtual int Reserved2(int, int) = 0;
+  virtual int GetImageSize(int, int, int* width, int* height) = 0;
+  /* Store one HIT_* value; any other makes the save fail silently. */
+  virtual int GetImageType(int, int, int* imageType) = 0;
+  /* Fill 256 entries (the manager reads the first 16 for HIT_PAL16). */
+  virtual int GetPalette(int, int, ImExpPaletteEntry* entries) = 0;
+  /* Dots per inch; 0 in either means unknown (72 x 72 is used). */
+  virtual int GetResolution(int, int, int* horizontal, int* vertical) = 0;
+  /* Copy host row `hostRow` (0 = bottom) into `row` in the host layout. */
+  virtual int GetRow(int, int, int hostRow, unsigned char* row) = 0;
+};
+
+/*
+ * Progress of a read or a write. Slot order after the destructor: Begin, End,
+ * Update. No leading ints.
+ */
+class IMEXP_API CProgress {
+ public:
+  CProgress();
+  CProgress(const CProgress& other);
+  CProgress& operator=(const CProgress& other);
+  virtual ~CProgress();
+
+  /* Once, just before the first band. */
+  virtual int Begin() = 0;
+  /* Once after the row loop, whether it finished, failed or was cancelled. */
+  virtual int End() = 0;
+  /* After every row: rows done before this one, and the image height.
+   * 0 cancels (CONV_ERR_CANCELLED, no message). */
+  virtual int Update(int rowsDone, int totalRows) = 0;
+};
+
+#define IMEXP_CLASS(name) name
+#else
+#define IMEXP_CLASS(name) struct name
+typedef struct CAbstractReadWA CAbstractReadWA;
+typedef struct CAbstractWriteWA CAbstractWriteWA;
+typedef struct CProgress CProgress;
+#endif
+
+/* ------------------------------------------------------------------------ */
+/* Exported functions                                                        */
+/* ------------------------------------------------------------------------ */
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/*
+ * Reads the first image of `file` into `image`. `acceptedTypes` is an OR of
+ * HIT_* values; `progress` may be null (no progress, no cancelling).
+ * `hostParam` and `hostValue` reach the converter's RDReadHeader unchanged.
+ * `file` must stay valid during the call.
+ */
+IMEXP_API int IMEXP_CALL ImExp_ReadFile(CAbstractReadWA* image, HWND owner, char* file,
+                                        int acceptedTypes, CProgress* progress,
+                                        char** hostParam, int hostValue);
+/* Open dialog, then ImExp_ReadFile. `file` holds at least 256 bytes. */
+IMEXP_API int IMEXP_CALL ImExp_SelectFileAndRead(CAbstractReadWA* image, HWND owner,
+                                                 char* file, int acceptedTypes,
+                                                 CProgress* progress, char** hostParam,
+                                                 int hostValue);
+/*
+ * Writes `image` to `file` through the first converter that can write it
+ * under that name. The image goes into a temporary file beside the target,
+ * which replaces the target only when everything has succeeded. `*reserved`
+ * is set to 0. `hostParam`/`hostValue` reach WRSetupWriting unchanged.
+ */
+IMEXP_API int IMEXP_CALL ImExp_WriteFile(const CAbstractWriteWA* image, HWND owner,
+                                         char* file, int* reserved, CProgress* progress,
+                                         char** hostParam, int hostValue);
+/* Save dialog, then ImExp_WriteFile. */
+IMEXP_API int IMEXP_CALL ImExp_SelectFileAndWrite(const CAbstractWriteWA* image, HWND owner,
+                                                  char* file, int* reserved,
+                                                  CProgress* progress, char** hostParam,
+                                                  int hostValue);
+/* Open dialog; `path` (at least 256 bytes) receives the chosen file. */
+IMEXP_API int IMEXP_CALL ImExp_SelectFileToRead(HWND owner, char* path);
+/* Save dialog for an image of `imageType`; `path` receives the chosen name. */
+IMEXP_API int IMEXP_CALL ImExp_SelectFileToWrite(HWND owner, int imageType, char* path);
+/* Image Info dialog; a negative `image` lets the user choose in a
+ * multi-image file. */
+IMEXP_API int IMEXP_CALL ImExp_ShowFileInfo(HWND owner, char* path, int image);
+/* Fills the caller's ConvImageInfo (always for image 0); never shows a
+ * message. */
+IMEXP_API int IMEXP_CALL ImExp_GetFileInfo(void* info, char* path, int image);
+/* Converter Setup dialog. */
+IMEXP_API int IMEXP_CALL ImExp_ConfigureConverters(HWND owner);
+
+/* 1 when some installed converter reads `path`. `name` may be null; on input
+ * it names a preferred converter, on success it receives the reader's name
+ * (128 bytes). */
+IMEXP_API int IMEXP_CALL FindReader(char* path, char* name);
+/* 1 when some installed converter writes `image` (null: any image) under the
+ * name `file`. */
+IMEXP_API int IMEXP_CALL FindWriter(CAbstractWriteWA* image, char* file);
+/* With a null buffer or size 0: the bytes the list of save formats needs.
+ * Otherwise fills "description\0extensions\0...\0" and returns the number of
+ * formats that fitted. */
+IMEXP_API int IMEXP_CALL FillSaveFormatsInfo(char* buffer, unsigned int size);
+
+#ifdef __cplusplus
+}
+#endif
+
+/* Pointer types for hosts that look the functions up at run time. */
+typedef int(IMEXP_CALL* ImExp_ReadFileFn)(IMEXP_CLASS(CAbstractReadWA) *, HWND, char*, int,
+                                          IMEXP_CLASS(CProgress) *, char**, int);
+typedef int(IMEXP_CALL* ImExp_SelectFileAndReadFn)(IMEXP_CLASS(CAbstractReadWA) *, HWND,
+                                                   char*, int, IMEXP_CLASS(CProgress) *,
+                                                   char**, int);
+typedef int(IMEXP_CALL* ImExp_WriteFileFn)(const IMEXP_CLASS(CAbstractWriteWA) *, HWND, char*,
+                                           int*, IMEXP_CLASS(CProgress) *, char**, int);
+typedef int(IMEXP_CALL* ImExp_SelectFileAndWriteFn)(const IMEXP_CLASS(CAbstractWriteWA) *,
+                                                    HWND, char*, int*,
+                                                    IMEXP_CLASS(CProgress) *, char**, int);
+typedef int(IMEXP_CALL* ImExp_SelectFileToReadFn)(HWND, char*);
+typedef int(IMEXP_CALL* ImExp_SelectFileToWriteFn)(HWND, int, char*);
+typedef int(IMEXP_CALL* ImExp_ShowFileInfoFn)(HWND, char*, int);
+typedef int(IMEXP_CALL* ImExp_GetFileInfoFn)(void*, char*, int);
+typedef int(IMEXP_CALL* ImExp_ConfigureConvertersFn)(HWND);
+typedef int(IMEXP_CALL* FindReaderFn)(char*, char*);
+typedef int(IMEXP_CALL* FindWriterFn)(IMEXP_CLASS(CAbstractWriteWA) *, char*);
+typedef int(IMEXP_CALL* FillSaveFormatsInfoFn)(char*, unsigned int);
+
+#endif /* IMEXP_HOST_H */

@@ -1,0 +1,268 @@
+// Files: the _l* functions and OpenFile over POSIX descriptors, file moves and
+// file titles.
+//
+// An HFILE is a file descriptor. Directories cannot be opened as files, as on
+// Windows. OpenFile keeps its 128-byte path field: a path whose full form
+// does not fit fails, which is what bounds the paths the core builds.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/posix/module_handles.h"
+#include "platform/win32.h"
+
+namespace {
+
+DWORD ErrorFromErrno(int error) {
+  switch (error) {
+    case ENOENT:
+      return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+      return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS:
+      return ERROR_ACCESS_DENIED;
+    case EEXIST:
+      return ERROR_ALREADY_EXISTS;
+    case ENOSPC:
+      return ERROR_DISK_FULL;
+    case EXDEV:
+      return ERROR_NOT_SAME_DEVICE;
+    case ENOMEM:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    case EBADF:
+      return ERROR_INVALID_HANDLE;
+    default:
+      return ERROR_INVALID_PARAMETER;
+  }
+}
+
+int FailWithErrno() {
+  SetLastError(ErrorFromErrno(errno));
+  return HFILE_ERROR;
+}
+
+int AccessFlags(UINT mode) {
+  switch (mode & 3u) {
+    case OF_WRITE:
+      return O_WRONLY;
+    case OF_READWRITE:
+      return O_RDWR;
+    default:
+      return O_RDONLY;
+  }
+}
+
+HFILE OpenExisting(const char* path, UINT mode) {
+  int fd = open(path, AccessFlags(mode) | O_CLOEXEC);
+  if (fd < 0) return FailWithErrno();
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    close(fd);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return HFILE_ERROR;
+  }
+  return fd;
+}
+
+std::string FullPath(const char* name) {
+  std::string path;
+  if (name[0] != '/') {
+    char cwd[4096];
+    if (getcwd(cwd, sizeof cwd) != nullptr) path = cwd;
+    path += '/';
+  }
+  path += name;
+  return imexp::posix::NormalizePath(path);
+}
+
+bool RenameNoReplace(const char* from, const char* to) {
+#ifdef SYS_renameat2
+  if (syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, 1u /* RENAME_NOREPLACE */) == 0) {
+    return true;
+  }
+  if (errno != EINVAL && errno != ENOSYS) return false;
+#endif
+  // File systems without RENAME_NOREPLACE: a hard link fails on an existing
+  // target just as atomically.
+  if (link(from, to) != 0) return false;
+  unlink(from);
+  return true;
+}
+
+}  // namespace
+
+HFILE _lopen(LPCSTR path, int mode) {
+  if (path == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return HFILE_ERROR;
+  }
+  return OpenExisting(path, static_cast<UINT>(mode));
+}
+
+HFILE _lclose(HFILE file) {
+  if (close(file) != 0) return FailWithErrno();
+  return 0;
+}
+
+UINT _lread(HFILE file, LPVOID buffer, UINT count) {
+  auto* out = static_cast<char*>(buffer);
+  UINT done = 0;
+  while (done < count) {
+    ssize_t got = read(file, out + done, count - done);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      FailWithErrno();
+      return static_cast<UINT>(HFILE_ERROR);
+    }
+    if (got == 0) break;
+    done += static_cast<UINT>(got);
+  }
+  return done;
+}
+
+UINT _lwrite(HFILE file, LPCCH buffer, UINT count) {
+  if (count == 0) {
+    // Win32 quirk kept on purpose: writing nothing sets the end of the file
+    // at the current position.
+    off_t here = lseek(file, 0, SEEK_CUR);
+    if (here < 0 || ftruncate(file, here) != 0) {
+      FailWithErrno();
+      return static_cast<UINT>(HFILE_ERROR);
+    }
+    return 0;
+  }
+  UINT done = 0;
+  while (done < count) {
+    ssize_t put = write(file, buffer + done, count - done);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      FailWithErrno();
+      return static_cast<UINT>(HFILE_ERROR);
+    }
+    done += static_cast<UINT>(put);
+  }
+  return done;
+}
+
+LONG _llseek(HFILE file, LONG offset, int origin) {
+  int whence = origin == FILE_CURRENT ? SEEK_CUR : origin == FILE_END ? SEEK_END : SEEK_SET;
+  off_t position = lseek(file, offset, whence);
+  if (position < 0) return FailWithErrno();
+  if (position > 0x7FFFFFFF) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return HFILE_ERROR;
+  }
+  return static_cast<LONG>(position);
+}
+
+HFILE OpenFile(LPCSTR fileName, LPOFSTRUCT ofs, UINT style) {
+  if (ofs == nullptr) return HFILE_ERROR;
+  ofs->cBytes = sizeof(OFSTRUCT);
+  ofs->nErrCode = 0;
+  if (style & OF_REOPEN) fileName = ofs->szPathName;
+  if (fileName == nullptr || fileName[0] == '\0') {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    ofs->nErrCode = static_cast<WORD>(GetLastError());
+    return HFILE_ERROR;
+  }
+  std::string full = FullPath(fileName);
+  if (full.size() >= sizeof ofs->szPathName) {
+    SetLastError(ERROR_INVALID_DATA);
+    ofs->nErrCode = ERROR_INVALID_DATA;
+    return HFILE_ERROR;
+  }
+  // Copy through a temporary: with OF_REOPEN the name lives in szPathName.
+  std::memcpy(ofs->szPathName, full.c_str(), full.size() + 1);
+  ofs->fFixedDisk = 1;
+  if (style & OF_PARSE) return 0;
+
+  HFILE file;
+  if (style & OF_CREATE) {
+    file = open(full.c_str(), AccessFlags(style) | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (file < 0) file = FailWithErrno();
+  } else if (style & OF_DELETE) {
+    if (!DeleteFileA(full.c_str())) {
+      ofs->nErrCode = static_cast<WORD>(GetLastError());
+      return HFILE_ERROR;
+    }
+    return TRUE;
+  } else {
+    file = OpenExisting(full.c_str(), style);
+  }
+  if (file == HFILE_ERROR) {
+    ofs->nErrCode = static_cast<WORD>(GetLastError());
+    return HFILE_ERROR;
+  }
+  if (style & OF_EXIST) {
+    close(file);
+    return TRUE;
+  }
+  return file;
+}
+
+BOOL MoveFileA(LPCSTR existing, LPCSTR target) { return MoveFileExA(existing, target, 0); }
+
+BOOL MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags) {
+  if (existing == nullptr || target == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  bool moved;
+  if (flags & MOVEFILE_REPLACE_EXISTING) {
+    // rename() replaces a file atomically; Windows refuses to replace a
+    // directory, and so does rename() for a file onto one.
+    moved = rename(existing, target) == 0;
+  } else {
+    moved = RenameNoReplace(existing, target);
+  }
+  if (!moved) {
+    SetLastError(errno == EEXIST ? ERROR_ALREADY_EXISTS : ErrorFromErrno(errno));
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL DeleteFileA(LPCSTR fileName) {
+  struct stat info {};
+  if (fileName == nullptr || lstat(fileName, &info) != 0) {
+    SetLastError(fileName == nullptr ? ERROR_INVALID_PARAMETER : ErrorFromErrno(errno));
+    return FALSE;
+  }
+  if (S_ISDIR(info.st_mode)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (unlink(fileName) != 0) {
+    SetLastError(ErrorFromErrno(errno));
+    return FALSE;
+  }
+  return TRUE;
+}
+
+short GetFileTitleA(LPCSTR file, LPSTR title, WORD size) {
+  // The common-dialog rules: no wildcards or brackets, no trailing separator;
+  // the title is what follows the last '\', '/' or ':'. A buffer that is too
+  // small gets nothing and the result is the size needed.
+  if (file == nullptr || title == nullptr) return -1;
+  std::size_t length = std::strlen(file);
+  if (length == 0 || std::strpbrk(file, "*[]") != nullptr) return -1;
+  char last = file[length - 1];
+  if (last == '/' || last == '\\' || last == ':') return -1;
+  std::size_t start = length;
+  while (start > 0 && file[start - 1] != '/' && file[start - 1] != '\\' && file[start - 1] != ':') {
+    --start;
+  }
+  std::size_t needed = length - start + 1;
+  if (size < needed) return static_cast<short>(needed);
+  std::memcpy(title, file + start, needed);
+  return 0;
+}

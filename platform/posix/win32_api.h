@@ -1,0 +1,73 @@
+// The Win32 functions the core calls, declared for the POSIX platform layer.
+// Each is implemented with the behaviour Win32 shows to a caller (results,
+// truncation, last-error values where the core or a test looks at them); the
+// conformance tests run the same cases against this layer and real Win32.
+#pragma once
+
+#include <cstdarg>
+
+#include "platform/posix/win32_types.h"
+
+// errors.cpp
+DWORD GetLastError();
+void SetLastError(DWORD error);
+
+// module.cpp: converter libraries through dlopen. A failed load returns null
+// (a handle below 32). GetModuleFileNameA gives the full path of a loaded
+// library, or of this library for the handle it was attached with.
+HMODULE LoadLibraryA(LPCSTR fileName);
+BOOL FreeLibrary(HMODULE module);
+FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
+DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
+UINT SetErrorMode(UINT mode);
+
+// memory.cpp: the global heap with movable blocks and lock counts.
+HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes);
+HGLOBAL GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags);
+LPVOID GlobalLock(HGLOBAL mem);
+BOOL GlobalUnlock(HGLOBAL mem);
+HGLOBAL GlobalHandle(LPCVOID mem);
+HGLOBAL GlobalFree(HGLOBAL mem);
+SIZE_T GlobalSize(HGLOBAL mem);
+
+// profile.cpp: private profile (INI) files.
+DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue,
+                               LPSTR buffer, DWORD size, LPCSTR fileName);
+BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName);
+
+// files.cpp: the 16-bit-era file API over POSIX descriptors (an HFILE is a
+// file descriptor) and file moves.
+HFILE _lopen(LPCSTR path, int mode);
+HFILE _lclose(HFILE file);
+UINT _lread(HFILE file, LPVOID buffer, UINT count);
+UINT _lwrite(HFILE file, LPCCH buffer, UINT count);
+LONG _llseek(HFILE file, LONG offset, int origin);
+HFILE OpenFile(LPCSTR fileName, LPOFSTRUCT reOpenBuff, UINT style);
+BOOL MoveFileA(LPCSTR existing, LPCSTR target);
+BOOL MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags);
+BOOL DeleteFileA(LPCSTR fileName);
+short GetFileTitleA(LPCSTR file, LPSTR title, WORD size);
+
+// strings.cpp
+int lstrlenA(LPCSTR string);
+LPSTR lstrcpyA(LPSTR dest, LPCSTR src);
+LPSTR lstrcpynA(LPSTR dest, LPCSTR src, int max);
+LPSTR lstrcatA(LPSTR dest, LPCSTR src);
+int lstrcmpA(LPCSTR a, LPCSTR b);
+int lstrcmpiA(LPCSTR a, LPCSTR b);
+LPSTR CharUpperA(LPSTR string);
+int wsprintfA(LPSTR buffer, LPCSTR format, ...) __attribute__((format(printf, 2, 3)));
+int wvsprintfA(LPSTR buffer, LPCSTR format, va_list args);
+int MulDiv(int number, int numerator, int denominator);
+
+// resources.cpp: the string and dialog tables generated from imexp.rc.
+int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);
+HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
+HGLOBAL LoadResource(HMODULE module, HRSRC resource);
+LPVOID LockResource(HGLOBAL resource);
+
+// windows.cpp: the user-facing calls, answered by the presenter.
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
+HCURSOR SetCursor(HCURSOR cursor);
+HCURSOR GetCursor();

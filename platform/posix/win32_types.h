@@ -1,0 +1,160 @@
+// Win32 base types and constants for the POSIX platform layer. Sizes follow
+// the LP64 Windows model where the core depends on them: LONG and DWORD are 32
+// bits, handles and *_PTR types are pointer-sized.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include <imexp/converter.h>  // HFILE and HWND, shared with converters
+
+using BOOL = int;
+using BYTE = unsigned char;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using UINT = unsigned int;
+using INT = int;
+using LONG = std::int32_t;
+using ULONG = std::uint32_t;
+using SHORT = short;
+using CHAR = char;
+using LONGLONG = std::int64_t;
+using SIZE_T = std::size_t;
+using INT_PTR = std::intptr_t;
+using UINT_PTR = std::uintptr_t;
+using LONG_PTR = std::intptr_t;
+using ULONG_PTR = std::uintptr_t;
+using WPARAM = UINT_PTR;
+using LPARAM = LONG_PTR;
+using LRESULT = LONG_PTR;
+using LPSTR = char*;
+using LPCSTR = const char*;
+using LPVOID = void*;
+using LPCVOID = const void*;
+using LPCCH = const char*;
+using PBYTE = BYTE*;
+
+using HANDLE = void*;
+struct HINSTANCE__;
+using HINSTANCE = HINSTANCE__*;
+using HMODULE = HINSTANCE;
+struct HGLOBAL__;
+using HGLOBAL = HGLOBAL__*;
+struct HRSRC__;
+using HRSRC = HRSRC__*;
+struct HCURSOR__;
+using HCURSOR = HCURSOR__*;
+using FARPROC = INT_PTR (*)();
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+#ifndef MAX_PATH
+#define MAX_PATH 260
+#endif
+
+#define WINAPI
+#define CALLBACK
+
+#define LOWORD(l) ((WORD)(((std::uintptr_t)(l)) & 0xffff))
+#define HIWORD(l) ((WORD)((((std::uintptr_t)(l)) >> 16) & 0xffff))
+#define MAKEINTRESOURCEA(i) ((LPSTR)(ULONG_PTR)((WORD)(i)))
+#define MAKEINTRESOURCE MAKEINTRESOURCEA
+#define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
+
+// Resource types
+#define RT_STRING MAKEINTRESOURCEA(6)
+#define RT_DIALOG MAKEINTRESOURCEA(5)
+
+// Error mode
+#define SEM_FAILCRITICALERRORS 0x0001u
+#define SEM_NOGPFAULTERRORBOX 0x0002u
+#define SEM_NOOPENFILEERRORBOX 0x8000u
+
+// Global memory
+#define GMEM_FIXED 0x0000u
+#define GMEM_MOVEABLE 0x0002u
+#define GMEM_ZEROINIT 0x0040u
+#define GHND (GMEM_MOVEABLE | GMEM_ZEROINIT)
+#define GPTR (GMEM_FIXED | GMEM_ZEROINIT)
+
+// Files
+#define HFILE_ERROR ((HFILE)-1)
+#define OF_READ 0x0000u
+#define OF_WRITE 0x0001u
+#define OF_READWRITE 0x0002u
+#define OF_SHARE_COMPAT 0x0000u
+#define OF_SHARE_EXCLUSIVE 0x0010u
+#define OF_SHARE_DENY_WRITE 0x0020u
+#define OF_SHARE_DENY_READ 0x0030u
+#define OF_SHARE_DENY_NONE 0x0040u
+#define OF_PARSE 0x0100u
+#define OF_DELETE 0x0200u
+#define OF_VERIFY 0x0400u
+#define OF_CANCEL 0x0800u
+#define OF_CREATE 0x1000u
+#define OF_PROMPT 0x2000u
+#define OF_EXIST 0x4000u
+#define OF_REOPEN 0x8000u
+#define OFS_MAXPATHNAME 128
+#define FILE_BEGIN 0
+#define FILE_CURRENT 1
+#define FILE_END 2
+#define MOVEFILE_REPLACE_EXISTING 0x00000001u
+
+struct OFSTRUCT {
+  BYTE cBytes;
+  BYTE fFixedDisk;
+  WORD nErrCode;
+  WORD Reserved1;
+  WORD Reserved2;
+  CHAR szPathName[OFS_MAXPATHNAME];
+};
+using LPOFSTRUCT = OFSTRUCT*;
+
+// Last-error values the layer sets
+#define ERROR_SUCCESS 0u
+#define ERROR_FILE_NOT_FOUND 2u
+#define ERROR_PATH_NOT_FOUND 3u
+#define ERROR_ACCESS_DENIED 5u
+#define ERROR_INVALID_HANDLE 6u
+#define ERROR_NOT_ENOUGH_MEMORY 8u
+#define ERROR_INVALID_DATA 13u
+#define ERROR_OUTOFMEMORY 14u
+#define ERROR_NOT_SAME_DEVICE 17u
+#define ERROR_WRITE_FAULT 29u
+#define ERROR_HANDLE_DISK_FULL 39u
+#define ERROR_FILE_EXISTS 80u
+#define ERROR_INVALID_PARAMETER 87u
+#define ERROR_DISK_FULL 112u
+#define ERROR_INSUFFICIENT_BUFFER 122u
+#define ERROR_MOD_NOT_FOUND 126u
+#define ERROR_PROC_NOT_FOUND 127u
+#define ERROR_ALREADY_EXISTS 183u
+#define ERROR_RESOURCE_NAME_NOT_FOUND 1814u
+
+// Message boxes
+#define MB_OK 0x00000000u
+#define MB_OKCANCEL 0x00000001u
+#define MB_YESNO 0x00000004u
+#define MB_ICONHAND 0x00000010u
+#define MB_ICONERROR MB_ICONHAND
+#define MB_ICONSTOP MB_ICONHAND
+#define MB_ICONQUESTION 0x00000020u
+#define MB_ICONEXCLAMATION 0x00000030u
+#define MB_ICONWARNING MB_ICONEXCLAMATION
+#define MB_ICONASTERISK 0x00000040u
+#define MB_ICONINFORMATION MB_ICONASTERISK
+#define MB_APPLMODAL 0x00000000u
+#define MB_TASKMODAL 0x00002000u
+#define IDOK 1
+#define IDCANCEL 2
+#define IDYES 6
+#define IDNO 7
+
+// Cursors
+#define IDC_ARROW MAKEINTRESOURCEA(32512)
+#define IDC_WAIT MAKEINTRESOURCEA(32514)

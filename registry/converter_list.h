@@ -1,0 +1,45 @@
+// The list of installed converters and the module-wide state that lives from
+// library attach to detach: our module handle, the path of CONVERT.INI and
+// the converter records.
+#pragma once
+
+#include <imexp/converter.h>
+
+#include "platform/global_block.h"
+#include "platform/win32.h"
+
+namespace imexp {
+
+inline constexpr int kIniPathSize = 256;
+inline constexpr int kConverterPathSize = 128;  // ConvRecord::path
+
+struct Registry {
+  HINSTANCE module = nullptr;
+  char iniPath[kIniPathSize] = {};
+  GlobalBlock listBlock;      // the records, locked while the library is loaded
+  ConvRecord* list = nullptr;  // null: no list
+  int count = 0;
+};
+
+// The one registry of this library.
+Registry& TheRegistry();
+
+// Fills iniPath: our own folder and "CONVERT.INI".
+void BuildIniPath();
+// Loads section Converters: 0, CONV_ERR_NO_MEMORY or CONV_ERR_NOT_CONFIGURED.
+[[nodiscard]] int LoadConverterList();
+// 1 when the INI value names a usable converter and `record` is filled.
+[[nodiscard]] int LoadConverterInfo(const char* value, ConvRecord* record);
+// Forms a converter library path from an INI value into `out` (128 bytes);
+// false when the path would not fit.
+[[nodiscard]] bool ResolveConverterPath(const char* value, char* out);
+void FreeConverterList();
+// Index of the first converter named `name` (any case), or -1.
+int FindConverterByName(const char* name);
+// The loaded library of converter `index`, or null; the caller frees it.
+[[nodiscard]] HMODULE LoadConverter(int index);
+
+// Keeps a record's strings inside their fields whatever a converter put there.
+void TerminateRecordStrings(ConvRecord& record);
+
+}  // namespace imexp

@@ -1,0 +1,24 @@
+// The rules a descriptor keeps: the checks after RDReadHeader and the band
+// sizing of both directions.
+#pragma once
+
+#include <imexp/converter.h>
+
+namespace imexp {
+
+// Rows and bands never exceed this many bytes (0x7F00).
+inline constexpr uint32_t kMaxBandBytes = 32512;
+
+// 0, or CONV_ERR_INVALID_FILE when a read descriptor breaks one of the seven
+// conditions (checked in their documented order).
+[[nodiscard]] int CheckReadDescriptor(const ConvImageDesc& desc);
+// rowOrder when accessMode is 3 ("either"), else accessMode.
+uint16_t ChooseAccess(const ConvImageDesc& desc);
+// Sets chosenAccess and bandRows for a read: 0, or CONV_ERR_FILE_TOO_BIG
+// when a row or the band exceeds kMaxBandBytes, or CONV_ERR_INVALID_FILE for
+// a band of no rows.
+[[nodiscard]] int SizeReadBand(ConvImageDesc& desc);
+// Sets chosenAccess and bandRows for a write: 0 or CONV_ERR_FILE_TOO_BIG.
+[[nodiscard]] int SizeWriteBand(ConvImageDesc& desc);
+
+}  // namespace imexp

@@ -1,0 +1,83 @@
+// Module loading conformance with a real tiny library.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+#include <imexp/converter.h>
+
+#include "platform/win32.h"
+#include "tests/support/test_support.h"
+
+namespace imexp::test {
+namespace {
+
+std::string Folded(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return text;
+}
+
+using TinyAnswerFn = int(CONV_API*)();
+
+TEST(ModuleTest, LoadsByFullPathAndReportsIt) {
+  std::string path = NativePath(ExecutableDir() / SharedLibraryName("imexp_tiny_library"));
+  HMODULE module = LoadLibraryA(path.c_str());
+  ASSERT_TRUE(platform::IsLoadedModule(module));
+  auto answer = reinterpret_cast<TinyAnswerFn>(reinterpret_cast<void*>(GetProcAddress(module, "TinyAnswer")));
+  ASSERT_NE(answer, nullptr);
+  EXPECT_EQ(answer(), 42);
+  EXPECT_EQ(GetProcAddress(module, "ConvGetVersion"), nullptr);
+
+  char name[512];
+  DWORD length = GetModuleFileNameA(module, name, sizeof name);
+  EXPECT_EQ(length, path.size());
+  EXPECT_EQ(Folded(name), Folded(path));
+
+  // Too small a buffer: the name is cut and the result is the buffer size.
+  char small[6];
+  EXPECT_EQ(GetModuleFileNameA(module, small, sizeof small), sizeof small);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(std::string(small, 5), path.substr(0, 5));
+  // Windows since Vista terminates the cut name; wine leaves it unterminated.
+  if (!IsWine()) {
+    EXPECT_EQ(small[5], '\0');
+  }
+  EXPECT_TRUE(FreeLibrary(module));
+}
+
+TEST(ModuleTest, RelativePathsBecomeFullPaths) {
+  fs::path previous = fs::current_path();
+  fs::current_path(ExecutableDir());
+  std::string relative = "." + std::string(1, static_cast<char>(fs::path::preferred_separator)) +
+                         SharedLibraryName("imexp_tiny_library");
+  HMODULE module = LoadLibraryA(relative.c_str());
+  fs::current_path(previous);
+  ASSERT_TRUE(platform::IsLoadedModule(module));
+  char name[512];
+  GetModuleFileNameA(module, name, sizeof name);
+  EXPECT_EQ(Folded(name), Folded(NativePath(ExecutableDir() / SharedLibraryName("imexp_tiny_library"))));
+  FreeLibrary(module);
+}
+
+TEST(ModuleTest, MissingLibraryGivesHandleBelow32) {
+  UINT previous = SetErrorMode(SEM_NOOPENFILEERRORBOX);
+  TempDir dir;
+  HMODULE module = LoadLibraryA(dir.File(SharedLibraryName("absent")).c_str());
+  EXPECT_FALSE(platform::IsLoadedModule(module));
+  WriteFileBytes(dir.path() / SharedLibraryName("garbage"), "this is not a library");
+  module = LoadLibraryA(dir.File(SharedLibraryName("garbage")).c_str());
+  EXPECT_FALSE(platform::IsLoadedModule(module));
+  EXPECT_EQ(SetErrorMode(previous), static_cast<UINT>(SEM_NOOPENFILEERRORBOX));
+}
+
+TEST(ModuleTest, OwnProgramName) {
+  char name[512];
+  DWORD length = GetModuleFileNameA(nullptr, name, sizeof name);
+  ASSERT_GT(length, 0u);
+  EXPECT_EQ(Folded(fs::path(name).parent_path().string()), Folded(NativePath(ExecutableDir())));
+}
+
+}  // namespace
+}  // namespace imexp::test

@@ -1,0 +1,117 @@
+// The Windows side of the test helpers.
+#include <windows.h>
+
+#include <stdexcept>
+
+#include "tests/support/test_support.h"
+
+namespace imexp::test {
+
+fs::path ExecutableDir() {
+  char path[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+  if (n == 0 || n >= sizeof path) throw std::runtime_error("cannot find the test program");
+  return fs::path(path).parent_path();
+}
+
+std::string SharedLibraryName(std::string_view base) { return std::string(base) + ".dll"; }
+
+std::string ManagerLibraryName() { return "imexp.dll"; }
+
+void* ResourceInstance() { return GetModuleHandleA(nullptr); }
+
+bool IsWine() {
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+std::string PlatformText(std::string_view utf8) {
+  int wideLength = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), wideLength);
+  int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+  std::string ansi(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, ansi.data(), length, nullptr, nullptr);
+  return ansi;
+}
+
+std::string CutToCharacters(const std::string& text, std::size_t bytes) {
+  // The code pages the tests run under have one byte a character.
+  return text.substr(0, bytes);
+}
+
+Library::Library(const fs::path& file) {
+  handle_ = reinterpret_cast<void*>(LoadLibraryA(NativePath(file).c_str()));
+}
+
+Library::~Library() { Unload(); }
+
+void Library::Unload() {
+  if (handle_ != nullptr) FreeLibrary(static_cast<HMODULE>(handle_));
+  handle_ = nullptr;
+}
+
+void* Library::Symbol(const char* name) const {
+  return handle_ ? reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name)) : nullptr;
+}
+
+bool IsLibraryLoaded(const fs::path& file) {
+  HMODULE module = nullptr;
+  return GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, NativePath(file).c_str(), &module) != 0;
+}
+
+// Message boxes are real windows here: a CBT hook sees each one activate,
+// reads its caption, text and icon, and closes it with OK.
+struct MessageBoxCapture::Impl {
+  std::vector<MessageBoxRecord> boxes;
+  HHOOK hook = nullptr;
+  static Impl* current;
+
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE && current != nullptr) {
+      HWND box = reinterpret_cast<HWND>(wParam);
+      char className[32] = "";
+      GetClassNameA(box, className, sizeof className);
+      if (lstrcmpA(className, "#32770") == 0 && GetDlgItem(box, 0xFFFF) != nullptr) {
+        MessageBoxRecord record;
+        char text[1024] = "";
+        GetWindowTextA(box, text, sizeof text);
+        record.caption = text;
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        record.text = text;
+        // The icon is a static control of style SS_ICON (its ID differs
+        // between Windows and wine); the system icons are shared handles.
+        HICON icon = nullptr;
+        for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+          if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+            icon = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
+          }
+        }
+        record.errorIcon = icon != nullptr && icon == LoadIconA(nullptr, MAKEINTRESOURCEA(32513));
+        record.warningIcon = icon != nullptr && icon == LoadIconA(nullptr, MAKEINTRESOURCEA(32515));
+        current->boxes.push_back(record);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+      }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+};
+
+MessageBoxCapture::Impl* MessageBoxCapture::Impl::current = nullptr;
+
+MessageBoxCapture::MessageBoxCapture(const Library*) : impl_(std::make_unique<Impl>()) {
+  Impl::current = impl_.get();
+  impl_->hook = SetWindowsHookExA(WH_CBT, &Impl::Hook, nullptr, GetCurrentThreadId());
+  if (impl_->hook == nullptr) throw std::runtime_error("cannot hook message boxes");
+}
+
+MessageBoxCapture::~MessageBoxCapture() {
+  UnhookWindowsHookEx(impl_->hook);
+  Impl::current = nullptr;
+}
+
+const std::vector<MessageBoxRecord>& MessageBoxCapture::boxes() const { return impl_->boxes; }
+
+void MessageBoxCapture::Clear() { impl_->boxes.clear(); }
+
+}  // namespace imexp::test
