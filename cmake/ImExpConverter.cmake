@@ -1,4 +1,4 @@
-# imexp_add_converter(<name> SOURCES <files...> [DEFINITIONS <defs...>] [OUTPUT_NAME <file>])
+# imexp_add_converter(<name> SOURCES <files...> [DEFINITIONS <defs...>] [OUTPUT_NAME <file>] [BUNDLED])
 #
 # Builds a converter plug-in the same way on every target: a shared library
 # named <name>.so / <name>.dll (no "lib" prefix) in the output folder, seeing
@@ -8,7 +8,7 @@
 # plug-in in memory for good (an inline function's static would otherwise be
 # a unique symbol), so each plug-in really unloads after every operation.
 function(imexp_add_converter name)
-  cmake_parse_arguments(ARG "" "OUTPUT_NAME" "SOURCES;DEFINITIONS" ${ARGN})
+  cmake_parse_arguments(ARG "BUNDLED" "OUTPUT_NAME" "SOURCES;DEFINITIONS" ${ARGN})
   add_library(${name} SHARED ${ARG_SOURCES})
   set_target_properties(${name} PROPERTIES
     PREFIX ""
@@ -28,5 +28,10 @@ function(imexp_add_converter name)
   else()
     target_compile_options(${name} PRIVATE -fno-gnu-unique)
     target_link_options(${name} PRIVATE -Wl,--no-undefined)
+  endif()
+  if(ARG_BUNDLED)
+    # Bundled converters are listed in the generated CONVERT.INI.
+    set_property(GLOBAL APPEND PROPERTY IMEXP_BUNDLED_CONVERTERS ${name})
+    install(TARGETS ${name} LIBRARY DESTINATION . RUNTIME DESTINATION .)
   endif()
 endfunction()

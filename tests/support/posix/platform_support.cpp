@@ -1,10 +1,12 @@
 // The POSIX side of the test helpers.
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <stdexcept>
 
 #include "platform/posix/presenter.h"
+#include "tests/support/converter_driver.h"
 #include "tests/support/test_support.h"
 
 namespace imexp::test {
@@ -24,6 +26,13 @@ std::string ManagerLibraryName() { return "libimexp.so"; }
 void* ResourceInstance() { return nullptr; }
 
 bool IsWine() { return false; }
+
+HFILE OpenConverterFile(const std::string& path, bool create) {
+  return create ? open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)
+                : open(path.c_str(), O_RDONLY | O_CLOEXEC);
+}
+
+void CloseConverterFile(HFILE file) { close(file); }
 
 std::string PlatformText(std::string_view utf8) { return std::string(utf8); }
 

@@ -3,6 +3,7 @@
 
 #include <stdexcept>
 
+#include "tests/support/converter_driver.h"
 #include "tests/support/test_support.h"
 
 namespace imexp::test {
@@ -24,6 +25,13 @@ bool IsWine() {
   HMODULE ntdll = GetModuleHandleA("ntdll.dll");
   return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
+
+HFILE OpenConverterFile(const std::string& path, bool create) {
+  OFSTRUCT ofs{};
+  return create ? OpenFile(path.c_str(), &ofs, OF_CREATE | OF_WRITE) : _lopen(path.c_str(), OF_READ);
+}
+
+void CloseConverterFile(HFILE file) { _lclose(file); }
 
 std::string PlatformText(std::string_view utf8) {
   int wideLength = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
