@@ -19,7 +19,7 @@ if(IMEXP_WINDOWS AND NOT IMEXP_WIN32_X86)
   set(IMEXP_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
   set(IMEXP_TEST_ENVIRONMENT WINEPREFIX=${IMEXP_WINEPREFIX} WINEDEBUG=-all)
   add_test(NAME wine.start COMMAND ${CMAKE_COMMAND} -E env ${IMEXP_TEST_ENVIRONMENT}
-           sh -c "mkdir -p ${IMEXP_WINEPREFIX} && (/usr/lib/wine/wineserver -p >/dev/null 2>&1 || true) && /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1")
+           sh ${PROJECT_SOURCE_DIR}/cmake/start_wine.sh ${IMEXP_WINEPREFIX})
   set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine)
   add_test(NAME wine.stop COMMAND ${CMAKE_COMMAND} -E env ${IMEXP_TEST_ENVIRONMENT} /usr/lib/wine/wineserver -k)
   set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine)

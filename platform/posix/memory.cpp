@@ -21,32 +21,42 @@ struct Block {
   int locks = 0;
 };
 
-std::mutex heapMutex;
-std::unordered_map<HGLOBAL, Block*> blocksByHandle;
-std::unordered_map<const void*, HGLOBAL> handlesByAddress;
+// Built on first use: the library's attach code allocates before the
+// library's other static objects would be constructed.
+struct Heap {
+  std::mutex mutex;
+  std::unordered_map<HGLOBAL, Block*> blocksByHandle;
+  std::unordered_map<const void*, HGLOBAL> handlesByAddress;
+  // 0: no failure planned; n: the n-th allocation or reallocation from now fails.
+  int allocationsUntilFailure = 0;
+};
 
-// 0: no failure planned; n: the n-th allocation or reallocation from now fails.
-int allocationsUntilFailure = 0;
+Heap& TheHeap() {
+  static Heap heap;
+  return heap;
+}
 
 bool PlannedFailure() {
-  if (allocationsUntilFailure <= 0) return false;
-  return --allocationsUntilFailure == 0;
+  int& left = TheHeap().allocationsUntilFailure;
+  if (left <= 0) return false;
+  return --left == 0;
 }
 
 Block* Find(HGLOBAL handle) {
-  auto it = blocksByHandle.find(handle);
-  return it == blocksByHandle.end() ? nullptr : it->second;
+  auto& blocks = TheHeap().blocksByHandle;
+  auto it = blocks.find(handle);
+  return it == blocks.end() ? nullptr : it->second;
 }
 
 }  // namespace
 
 extern "C" void ImExpPosix_FailGlobalAlloc(int nth) {
-  std::lock_guard<std::mutex> lock(heapMutex);
-  allocationsUntilFailure = nth;
+  std::lock_guard<std::mutex> lock(TheHeap().mutex);
+  TheHeap().allocationsUntilFailure = nth;
 }
 
 HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
-  std::lock_guard<std::mutex> lock(heapMutex);
+  std::lock_guard<std::mutex> lock(TheHeap().mutex);
   if (PlannedFailure()) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
@@ -59,13 +69,13 @@ HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
   }
   auto* block = new Block{data, bytes, (flags & GMEM_MOVEABLE) != 0, 0};
   HGLOBAL handle = block->movable ? reinterpret_cast<HGLOBAL>(block) : static_cast<HGLOBAL>(data);
-  blocksByHandle[handle] = block;
-  handlesByAddress[data] = handle;
+  TheHeap().blocksByHandle[handle] = block;
+  TheHeap().handlesByAddress[data] = handle;
   return handle;
 }
 
 HGLOBAL GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags) {
-  std::lock_guard<std::mutex> lock(heapMutex);
+  std::lock_guard<std::mutex> lock(TheHeap().mutex);
   Block* block = Find(mem);
   if (block == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -90,16 +100,16 @@ HGLOBAL GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags) {
       if (flags & GMEM_ZEROINIT) std::memset(static_cast<char*>(data) + block->size, 0, bytes - block->size);
       std::free(block->data);
     }
-    handlesByAddress.erase(block->data);
+    TheHeap().handlesByAddress.erase(block->data);
     block->data = data;
     block->size = bytes;
     HGLOBAL handle = mem;
     if (!block->movable) {
-      blocksByHandle.erase(mem);
+      TheHeap().blocksByHandle.erase(mem);
       handle = static_cast<HGLOBAL>(data);
-      blocksByHandle[handle] = block;
+      TheHeap().blocksByHandle[handle] = block;
     }
-    handlesByAddress[data] = handle;
+    TheHeap().handlesByAddress[data] = handle;
     return handle;
   }
   SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -107,7 +117,7 @@ HGLOBAL GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags) {
 }
 
 LPVOID GlobalLock(HGLOBAL mem) {
-  std::lock_guard<std::mutex> lock(heapMutex);
+  std::lock_guard<std::mutex> lock(TheHeap().mutex);
   Block* block = Find(mem);
   if (block == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -118,7 +128,7 @@ LPVOID GlobalLock(HGLOBAL mem) {
 }
 
 BOOL GlobalUnlock(HGLOBAL mem) {
-  std::lock_guard<std::mutex> lock(heapMutex);
+  std::lock_guard<std::mutex> lock(TheHeap().mutex);
   Block* block = Find(mem);
   if (block == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -131,9 +141,9 @@ BOOL GlobalUnlock(HGLOBAL mem) {
 }
 
 HGLOBAL GlobalHandle(LPCVOID mem) {
-  std::lock_guard<std::mutex> lock(heapMutex);
-  auto it = handlesByAddress.find(mem);
-  if (it == handlesByAddress.end()) {
+  std::lock_guard<std::mutex> lock(TheHeap().mutex);
+  auto it = TheHeap().handlesByAddress.find(mem);
+  if (it == TheHeap().handlesByAddress.end()) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
@@ -141,21 +151,21 @@ HGLOBAL GlobalHandle(LPCVOID mem) {
 }
 
 HGLOBAL GlobalFree(HGLOBAL mem) {
-  std::lock_guard<std::mutex> lock(heapMutex);
+  std::lock_guard<std::mutex> lock(TheHeap().mutex);
   Block* block = Find(mem);
   if (block == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return mem;
   }
-  blocksByHandle.erase(mem);
-  handlesByAddress.erase(block->data);
+  TheHeap().blocksByHandle.erase(mem);
+  TheHeap().handlesByAddress.erase(block->data);
   std::free(block->data);
   delete block;
   return nullptr;
 }
 
 SIZE_T GlobalSize(HGLOBAL mem) {
-  std::lock_guard<std::mutex> lock(heapMutex);
+  std::lock_guard<std::mutex> lock(TheHeap().mutex);
   Block* block = Find(mem);
   return block == nullptr ? 0 : block->size;
 }

@@ -21,26 +21,29 @@ class StderrPresenter final : public imexp::posix::Presenter {
   }
 };
 
-StderrPresenter defaultPresenter;
-imexp::posix::Presenter* presenter = &defaultPresenter;
+// Statics that need no construction: the attach code may show a box before
+// the library's constructed objects exist.
+imexp::posix::Presenter* replacement = nullptr;
+std::uintptr_t currentCursor = 32512;  // IDC_ARROW
 
-HCURSOR currentCursor = reinterpret_cast<HCURSOR>(IDC_ARROW);
+imexp::posix::Presenter& DefaultPresenter() {
+  static StderrPresenter presenter;
+  return presenter;
+}
 
 }  // namespace
 
 namespace imexp::posix {
 
-Presenter& CurrentPresenter() { return *presenter; }
+Presenter& CurrentPresenter() { return replacement != nullptr ? *replacement : DefaultPresenter(); }
 
 }  // namespace imexp::posix
 
-extern "C" void ImExpPosix_SetPresenter(imexp::posix::Presenter* replacement) {
-  presenter = replacement != nullptr ? replacement : &defaultPresenter;
-}
+extern "C" void ImExpPosix_SetPresenter(imexp::posix::Presenter* presenter) { replacement = presenter; }
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   // Win32 shows "Error" when no caption is given.
-  return presenter->ShowMessageBox(owner, text ? text : "", caption ? caption : "Error", type);
+  return imexp::posix::CurrentPresenter().ShowMessageBox(owner, text ? text : "", caption ? caption : "Error", type);
 }
 
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
@@ -50,9 +53,9 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
 }
 
 HCURSOR SetCursor(HCURSOR cursor) {
-  HCURSOR previous = currentCursor;
-  currentCursor = cursor;
+  HCURSOR previous = reinterpret_cast<HCURSOR>(currentCursor);
+  currentCursor = reinterpret_cast<std::uintptr_t>(cursor);
   return previous;
 }
 
-HCURSOR GetCursor() { return currentCursor; }
+HCURSOR GetCursor() { return reinterpret_cast<HCURSOR>(currentCursor); }

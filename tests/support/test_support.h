@@ -84,6 +84,12 @@ class Library {
 // dynamic linker still holds it; Windows: a module of that path exists).
 bool IsLibraryLoaded(const fs::path& file);
 
+// Makes the nth global-heap allocation from now fail in the POSIX platform
+// layer of `manager` (null: the layer linked into the test program); 0 turns
+// it off. Returns false where the switch does not exist: the real Windows
+// heap cannot be told to fail, so such tests are skipped there.
+bool FailNthAllocation(const Library* manager, int nth);
+
 // ---------------------------------------------------------------- message boxes
 
 struct MessageBoxRecord {

@@ -61,6 +61,13 @@ bool IsLibraryLoaded(const fs::path& file) {
   return true;
 }
 
+bool FailNthAllocation(const Library* manager, int nth) {
+  void* symbol = manager ? manager->Symbol("ImExpPosix_FailGlobalAlloc") : dlsym(RTLD_DEFAULT, "ImExpPosix_FailGlobalAlloc");
+  if (symbol == nullptr) return false;
+  reinterpret_cast<ImExpPosix_FailGlobalAllocFn>(symbol)(nth);
+  return true;
+}
+
 struct MessageBoxCapture::Impl final : posix::Presenter {
   int ShowMessageBox(HWND, const char* text, const char* caption, UINT type) override {
     UINT icon = type & 0xF0u;

@@ -68,16 +68,19 @@ bool IsLibraryLoaded(const fs::path& file) {
   return GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, NativePath(file).c_str(), &module) != 0;
 }
 
-// Message boxes are real windows here: a CBT hook sees each one activate,
-// reads its caption, text and icon, and closes it with OK.
+bool FailNthAllocation(const Library*, int) { return false; }
+
+// Message boxes are real windows here. A hook sees each one initialise,
+// reads its caption, text and icon, and ends it with OK before it is shown.
 struct MessageBoxCapture::Impl {
   std::vector<MessageBoxRecord> boxes;
   HHOOK hook = nullptr;
   static Impl* current;
 
   static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE && current != nullptr) {
-      HWND box = reinterpret_cast<HWND>(wParam);
+    const auto* message = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (code == HC_ACTION && current != nullptr && message->message == WM_INITDIALOG) {
+      HWND box = message->hwnd;
       char className[32] = "";
       GetClassNameA(box, className, sizeof className);
       if (lstrcmpA(className, "#32770") == 0 && GetDlgItem(box, 0xFFFF) != nullptr) {
@@ -98,7 +101,7 @@ struct MessageBoxCapture::Impl {
         record.errorIcon = icon != nullptr && icon == LoadIconA(nullptr, MAKEINTRESOURCEA(32513));
         record.warningIcon = icon != nullptr && icon == LoadIconA(nullptr, MAKEINTRESOURCEA(32515));
         current->boxes.push_back(record);
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        EndDialog(box, IDOK);
       }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -109,7 +112,7 @@ MessageBoxCapture::Impl* MessageBoxCapture::Impl::current = nullptr;
 
 MessageBoxCapture::MessageBoxCapture(const Library*) : impl_(std::make_unique<Impl>()) {
   Impl::current = impl_.get();
-  impl_->hook = SetWindowsHookExA(WH_CBT, &Impl::Hook, nullptr, GetCurrentThreadId());
+  impl_->hook = SetWindowsHookExA(WH_CALLWNDPROCRET, &Impl::Hook, nullptr, GetCurrentThreadId());
   if (impl_->hook == nullptr) throw std::runtime_error("cannot hook message boxes");
 }
 

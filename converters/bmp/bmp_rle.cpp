@@ -1,0 +1,122 @@
+#include "bmp_rle.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "bmp_format.h"
+
+namespace imexp::bmp {
+
+namespace {
+
+// Second byte after a zero count.
+constexpr uint8_t kEndOfLine = 0;
+constexpr uint8_t kEndOfBitmap = 1;
+constexpr uint8_t kDelta = 2;
+
+}  // namespace
+
+RleDecoder::RleDecoder(HFILE file, uint64_t dataOffset, uint64_t dataEnd, uint32_t width, uint32_t height,
+                       bool fourBit)
+    : file_(file),
+      position_(dataOffset),
+      end_(dataEnd),
+      width_(width),
+      height_(height),
+      fourBit_(fourBit),
+      row_(std::size_t{width} + 1, 0) {}
+
+int RleDecoder::Refill() {
+  if (position_ >= end_) return CONV_ERR_END_OF_FILE;
+  uint64_t want = std::min<uint64_t>(sizeof buffer_, end_ - position_);
+  long got = ReadAt(file_, position_, buffer_, want);
+  if (got <= 0) return CONV_ERR_END_OF_FILE;
+  position_ += static_cast<uint64_t>(got);
+  bufferUsed_ = 0;
+  bufferLength_ = static_cast<uint32_t>(got);
+  return CONV_OK;
+}
+
+int RleDecoder::NextByte(uint8_t& value) {
+  if (bufferUsed_ == bufferLength_) {
+    if (int error = Refill()) return error;
+  }
+  value = buffer_[bufferUsed_++];
+  return CONV_OK;
+}
+
+int RleDecoder::AbsoluteRun(uint32_t count) {
+  if (count > width_ - x_) return CONV_ERR_DECOMPRESSOR;
+  uint32_t bytes = fourBit_ ? (count + 1) / 2 : count;
+  uint8_t* out = row_.data() + x_;
+  for (uint32_t i = 0; i < bytes; ++i) {
+    uint8_t value;
+    if (int error = NextByte(value)) return error;
+    if (!fourBit_) {
+      out[i] = value;
+    } else {
+      out[2 * i] = value >> 4;
+      if (2 * i + 1 < count) out[2 * i + 1] = value & 15;
+    }
+  }
+  x_ += count;
+  // Absolute runs keep the data aligned to 16 bits; a pad byte missing at
+  // the very end of the data harms nobody.
+  uint8_t pad;
+  if (bytes % 2 != 0) static_cast<void>(NextByte(pad));
+  return CONV_OK;
+}
+
+int RleDecoder::DecodeRow() {
+  std::fill(row_.begin(), row_.end(), 0);
+  uint32_t row = nextRow_++;
+  if (row >= height_) return CONV_ERR_DECOMPRESSOR;
+  if (y_ > row) return CONV_OK;
+
+  for (;;) {
+    uint8_t count;
+    if (int error = NextByte(count)) {
+      // Data that stops right after the last pixel of the image lacks only
+      // its end-of-bitmap code.
+      return row + 1 == height_ && x_ == width_ ? CONV_OK : error;
+    }
+    uint8_t value;
+    if (int error = NextByte(value)) return error;
+    if (count > 0) {
+      if (count > width_ - x_) return CONV_ERR_DECOMPRESSOR;
+      uint8_t* out = row_.data() + x_;
+      if (fourBit_) {
+        uint8_t pair[2] = {static_cast<uint8_t>(value >> 4), static_cast<uint8_t>(value & 15)};
+        for (uint32_t i = 0; i < count; ++i) out[i] = pair[i & 1];
+      } else {
+        std::memset(out, value, count);
+      }
+      x_ += count;
+      continue;
+    }
+    switch (value) {
+      case kEndOfLine:
+        ++y_;
+        x_ = 0;
+        return CONV_OK;
+      case kEndOfBitmap:
+        y_ = height_;
+        return CONV_OK;
+      case kDelta: {
+        uint8_t dx, dy;
+        if (int error = NextByte(dx)) return error;
+        if (int error = NextByte(dy)) return error;
+        if (dx > width_ - x_ || dy >= height_ - y_) return CONV_ERR_DECOMPRESSOR;
+        x_ += dx;
+        y_ += dy;
+        if (dy > 0) return CONV_OK;
+        break;
+      }
+      default:
+        if (int error = AbsoluteRun(value)) return error;
+        break;
+    }
+  }
+}
+
+}  // namespace imexp::bmp
