@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Every test: installs what the builds need (once), builds the linux,
+# linux-asan, win64 and win32 presets, and runs every suite (the win64 ones
+# under wine on a virtual X display). Exits non-zero on the first failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/lib.sh
+
+install_packages cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev \
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 \
+  wine64 xvfb xauth netpbm
+
+for preset in linux linux-asan win64 win32; do
+  step "Building $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+done
+
+start_display
+for preset in linux linux-asan win64; do
+  step "Testing $preset"
+  ctest --preset "$preset" -j "$(nproc)"
+done
+step "All tests passed"
