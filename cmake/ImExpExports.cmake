@@ -2,7 +2,8 @@
 # build checks after linking that each is exported exactly so, without the
 # "@n" stdcall decoration (objdump -p lists the export table).
 set(IMEXP_EXPORTED_FUNCTIONS
-  FindReader)
+  FindReader
+  ImExp_ReadFile)
 
 install(TARGETS imexp LIBRARY DESTINATION . RUNTIME DESTINATION .)
 

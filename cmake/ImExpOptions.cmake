@@ -2,13 +2,23 @@
 
 if(WIN32)
   set(IMEXP_WINDOWS ON)
-  # Programs and libraries carry their C and C++ runtimes, so wine (and a
-  # plain Windows machine) needs no runtime DLLs beside them.
-  add_link_options(-static -static-libgcc -static-libstdc++)
   add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(IMEXP_WIN32_X86 ON)
   endif()
+  # The manager, the converters and the programs share one C++ runtime, in
+  # DLLs beside them. A converter that carried its own static runtime would
+  # take a thread-local-storage slot every time it is loaded and never give
+  # it back; the manager loads converters for every operation, and after
+  # about a thousand operations the process would run out of slots.
+  foreach(runtime libstdc++-6.dll libgcc_s_seh-1.dll libgcc_s_dw2-1.dll libwinpthread-1.dll)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${runtime}
+                    OUTPUT_VARIABLE runtime_path OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(IS_ABSOLUTE "${runtime_path}" AND EXISTS "${runtime_path}")
+      file(COPY "${runtime_path}" DESTINATION ${IMEXP_OUTPUT_DIR})
+      install(FILES "${runtime_path}" DESTINATION .)
+    endif()
+  endforeach()
 endif()
 
 if(IMEXP_SANITIZE)

@@ -80,6 +80,10 @@ int SelectRowConverters(uint16_t bitsPerPixel, int planar, int packedPixels, int
 // Bytes of each plane of a source row that the chosen pair reads for a row
 // of `width` pixels. A descriptor whose bytesPerLine is smaller would make
 // the converters read past the row; the read rejects it.
-uint64_t RowConverterSourceBytes(int stage1Kind, int stage2Kind, uint32_t width);
+// Without a stage-1 step the stage-2 converter reads the host row's N bytes
+// straight from the source, and only the host image type fixes N (CopyRow
+// reads (W + 7) / 8 bytes for HIT_BILEVEL, 3 x W for HIT_RGB24); pass it.
+// Left at 0 the largest extent the kinds allow is assumed.
+uint64_t RowConverterSourceBytes(int stage1Kind, int stage2Kind, uint32_t width, int hostType = 0);
 
 }  // namespace imexp

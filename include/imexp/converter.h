@@ -25,6 +25,13 @@
  * converter built against this header with any conforming compiler matches
  * the manager.
  *
+ * Runtime
+ * -------
+ * A converter is loaded and freed for every operation. On Windows, link the
+ * C++ runtime dynamically (the DLLs beside the manager): a runtime linked
+ * statically into a converter takes a thread-local-storage slot at every
+ * load and never returns it.
+ *
  * Calling convention
  * ------------------
  * Entry points are C functions exported under their plain names. On 32-bit

@@ -1,0 +1,54 @@
+// The state of one ImExp_ReadFile call, owned by the call.
+#pragma once
+
+#include <imexp/converter.h>
+#include <imexp/host.h>
+
+#include "platform/global_block.h"
+#include "platform/win32.h"
+#include "reading/read_buffers.h"
+#include "reading/row_converters.h"
+
+namespace imexp {
+
+struct ReadContext {
+  // The call's arguments.
+  CAbstractReadWA* image = nullptr;
+  HWND owner = nullptr;
+  char* fileName = nullptr;
+  int acceptedTypes = 0;
+  CProgress* progress = nullptr;
+  char** hostParam = nullptr;
+  int hostValue = 0;
+
+  // What the read takes, in the order it is taken; Release() gives it back
+  // in the documented order.
+  HCURSOR restoreCursor = nullptr;
+  HFILE file = HFILE_ERROR;
+  GlobalBlock descriptorBlock;  // ConvImageDesc followed by its 768-byte palette
+  ConvImageDesc* desc = nullptr;
+  HMODULE library = nullptr;
+  RDReadHeaderFn readHeader = nullptr;
+  RDSetupReadingFn setupReading = nullptr;
+  RDReadBandFn readBand = nullptr;
+  RDCleanUpFn cleanUp = nullptr;
+  bool cleanUpDue = false;  // from the moment RDReadHeader is about to be called
+  ReadRowBuffers buffers;
+
+  // Decisions made from the descriptor.
+  int colourFlag = 0;
+  int paletteFlag = 0;
+  int invertedFlag = 0;
+  int hostType = 0;
+  int stage1Kind = kNoStage1;
+  int stage2Kind = kCopyRow;
+  ReadRowState rows;
+  ReadRowConverter stage1 = nullptr;
+  ReadRowConverter stage2 = nullptr;
+};
+
+// Runs the band loop that chosenAccess and bandRows select; the result is
+// the error code (0 when every band arrived).
+[[nodiscard]] int RunBandLoop(ReadContext& context);
+
+}  // namespace imexp

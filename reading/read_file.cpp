@@ -1,0 +1,181 @@
+// ImExp_ReadFile: reading the first image of a file into the host, through
+// the converter that recognises the file, band by band.
+#include <cstring>
+
+#include "reading/palette_analysis.h"
+#include "reading/read_context.h"
+#include "registry/converter_list.h"
+#include "registry/descriptor_rules.h"
+#include "registry/entry_points.h"
+#include "registry/error_report.h"
+#include "registry/reader_detection.h"
+#include "resource_ids.h"
+
+namespace imexp {
+
+namespace {
+
+constexpr int kDescriptorBlockBytes = sizeof(ConvImageDesc) + CONV_PALETTE_BYTES;
+
+// Dots per inch from the converter's resolution fields.
+void DeriveResolution(const ConvImageDesc& d, int* horizontal, int* vertical) {
+  int x = static_cast<int>(d.resX);
+  int y = static_cast<int>(d.resY);
+  switch (d.resUnit) {
+    case CONV_UNIT_ASPECT:
+      if (x == 0) {
+        x = y = 72;
+      } else if (y == 0) {
+        y = x;
+      }
+      *vertical = MulDiv(y, 72, x);
+      *horizontal = 72;
+      break;
+    case CONV_UNIT_DPI:
+      *horizontal = x;
+      *vertical = y;
+      break;
+    case CONV_UNIT_DPCM:
+      *horizontal = MulDiv(x, 254, 100);
+      *vertical = MulDiv(y, 254, 100);
+      break;
+    default:
+      *horizontal = *vertical = 72;
+      break;
+  }
+  if (*horizontal == 0) {
+    *horizontal = *vertical = 72;
+  } else if (*vertical == 0) {
+    *vertical = *horizontal;
+  }
+}
+
+// Steps 2 to 20: everything up to the band loop. Returns the error code.
+int PrepareRead(ReadContext& c) {
+  c.file = _lopen(c.fileName, OF_READ);
+  if (c.file == HFILE_ERROR) return CONV_ERR_CANNOT_OPEN;
+  int converter = ChooseReader(c.fileName, c.file, -1);
+  if (converter < 0) return CONV_ERR_UNKNOWN_FORMAT;
+  if (!c.descriptorBlock.Allocate(kDescriptorBlockBytes, GMEM_FIXED)) return CONV_ERR_NO_MEMORY;
+  c.desc = c.descriptorBlock.as<ConvImageDesc>();
+  c.library = LoadConverter(converter);
+  if (c.library == nullptr) return CONV_ERR_WRONG_DLL_VERSION;
+  c.readHeader = GetEntryPointAs<RDReadHeaderFn>(c.library, IDS_RD_READ_HEADER);
+  c.setupReading = c.readHeader ? GetEntryPointAs<RDSetupReadingFn>(c.library, IDS_RD_SETUP_READING) : nullptr;
+  c.readBand = c.setupReading ? GetEntryPointAs<RDReadBandFn>(c.library, IDS_RD_READ_BAND) : nullptr;
+  c.cleanUp = c.readBand ? GetEntryPointAs<RDCleanUpFn>(c.library, IDS_RD_CLEAN_UP) : nullptr;
+  if (c.cleanUp == nullptr) return CONV_ERR_WRONG_DLL_VERSION;
+
+  ConvImageDesc& d = *c.desc;
+  d.fileName = c.fileName;
+  d.iniPath = TheRegistry().iniPath;
+  d.hFile = c.file;
+  d.hwndOwner = c.owner;
+  d.imageCount = 1;
+  d.imageIndex = 0;
+  d.palette = reinterpret_cast<unsigned char*>(c.desc + 1);
+  c.cleanUpDue = true;
+  if (int error = c.readHeader(&d, c.hostParam, c.hostValue)) return error;
+  if (int error = CheckReadDescriptor(d)) return error;
+
+  c.colourFlag = d.colorType == CONV_COLOR_PALETTE || d.colorType == CONV_COLOR_RGB;
+  c.paletteFlag = d.colorType == CONV_COLOR_GRAY_PALETTE || d.colorType == CONV_COLOR_PALETTE;
+  c.invertedFlag = d.invertedGray != 0;
+  AnalysePalette(d.bitsPerPixel, d.palette, &c.colourFlag, &c.paletteFlag, &c.invertedFlag);
+  if (d.bitsPerPixel <= 8) {
+    if (c.paletteFlag == 0) {
+      BuildGreyRamp(d.bitsPerPixel, c.invertedFlag, d.palette);
+    } else if (c.colourFlag == 0) {
+      SpreadRedPlane(d.palette);
+    }
+  }
+  c.hostType = ChooseHostType(d.bitsPerPixel, c.acceptedTypes, c.colourFlag);
+  if (c.hostType == 0) return CONV_ERR_ILLEGAL_CONVERSION;
+  if (!SelectRowConverters(d.bitsPerPixel, d.planes != 1, d.packedPixels, c.paletteFlag, c.invertedFlag,
+                           d.bgrOrder, c.hostType, &c.stage1Kind, &c.stage2Kind)) {
+    return CONV_ERR_ILLEGAL_CONVERSION;
+  }
+  // The converters read a fixed extent of each row; a converter that
+  // declares shorter rows would make them read past its band.
+  if (RowConverterSourceBytes(c.stage1Kind, c.stage2Kind, d.width, c.hostType) > d.bytesPerLine) {
+    return CONV_ERR_INVALID_FILE;
+  }
+
+  if (c.image->SetImageSize(0, 0, d.width, d.height) != 0) return CONV_ERR_WA_FAILURE;
+  c.image->SetImageType(0, 0, c.hostType);
+  if (d.bitsPerPixel <= 8) {
+    int entries = 1 << d.bitsPerPixel;
+    ImExpPaletteEntry hostPalette[256];
+    for (int i = 0; i < entries; ++i) {
+      hostPalette[i].red = d.palette[i];
+      hostPalette[i].green = d.palette[256 + i];
+      hostPalette[i].blue = d.palette[512 + i];
+      hostPalette[i].reserved = 0;
+    }
+    c.image->SetPalette(0, 0, hostPalette, entries);
+  }
+  int horizontal = 72;
+  int vertical = 72;
+  DeriveResolution(d, &horizontal, &vertical);
+  c.image->SetResolution(0, 0, horizontal, vertical);
+
+  if (int error = SizeReadBand(d)) return error;
+  PlanRowBuffers(d, c.hostType, c.stage1Kind, c.stage2Kind, c.buffers);
+  if (int error = c.setupReading(&d)) return error;
+  if (!AllocRowBuffers(c.buffers, c.rows)) return CONV_ERR_NO_MEMORY;
+  InstallRowConverters(d, c.stage1Kind, c.stage2Kind, c.buffers, c.rows, &c.stage1, &c.stage2);
+  return CONV_OK;
+}
+
+// Gives back what the read took, in the documented order.
+void Release(ReadContext& c) {
+  FreeRowBuffers(c.buffers);
+  if (c.cleanUpDue) c.cleanUp(c.desc);
+  if (c.file != HFILE_ERROR) _lclose(c.file);
+  if (c.library != nullptr) FreeLibrary(c.library);
+  c.descriptorBlock.Free();
+}
+
+int ReadFile(ReadContext& c) {
+  c.restoreCursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+  int error = PrepareRead(c);
+  if (error == CONV_OK) {
+    // The normal cursor shows while the rows are read.
+    SetCursor(c.restoreCursor);
+    if (c.progress != nullptr) c.progress->Begin();
+    error = RunBandLoop(c);
+    if (c.progress != nullptr) c.progress->End();
+    c.restoreCursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+  }
+  if (error == CONV_OK) {
+    Release(c);
+    SetCursor(c.restoreCursor);
+    return 1;
+  }
+  // The message comes while the converter is still loaded, so that it can
+  // word its own codes.
+  SetCursor(c.restoreCursor);
+  ReportError(c.owner, error, c.fileName, c.library);
+  Release(c);
+  return 0;
+}
+
+}  // namespace
+
+}  // namespace imexp
+
+extern "C" IMEXP_API int IMEXP_CALL ImExp_ReadFile(CAbstractReadWA* image, HWND owner, char* file,
+                                                   int acceptedTypes, CProgress* progress, char** hostParam,
+                                                   int hostValue) {
+  // Without a host image there is nothing to read into.
+  if (image == nullptr || file == nullptr) return 0;
+  imexp::ReadContext context;
+  context.image = image;
+  context.owner = owner;
+  context.fileName = file;
+  context.acceptedTypes = acceptedTypes;
+  context.progress = progress;
+  context.hostParam = hostParam;
+  context.hostValue = hostValue;
+  return imexp::ReadFile(context);
+}
