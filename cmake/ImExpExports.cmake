@@ -2,8 +2,12 @@
 # build checks after linking that each is exported exactly so, without the
 # "@n" stdcall decoration (objdump -p lists the export table).
 set(IMEXP_EXPORTED_FUNCTIONS
+  FillSaveFormatsInfo
   FindReader
-  ImExp_ReadFile)
+  FindWriter
+  ImExp_GetFileInfo
+  ImExp_ReadFile
+  ImExp_WriteFile)
 
 install(TARGETS imexp LIBRARY DESTINATION . RUNTIME DESTINATION .)
 

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "platform/posix/test_hooks.h"
+#include "platform/posix/host_exports.h"
 #include "platform/win32.h"
 
 namespace {

@@ -6,7 +6,7 @@
 // told, and an interactive host may install its own.
 #pragma once
 
-#include "platform/posix/test_hooks.h"
+#include "platform/posix/host_exports.h"
 #include "platform/posix/win32_types.h"
 
 namespace imexp::posix {

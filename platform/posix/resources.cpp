@@ -8,6 +8,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "platform/posix/host_exports.h"
 #include "platform/posix/resource_tables.h"
 #include "platform/win32.h"
 
@@ -64,6 +65,10 @@ int LoadStringA(HINSTANCE, UINT id, LPSTR buffer, int size) {
   std::memcpy(buffer, entry->text, n);
   buffer[n] = '\0';
   return static_cast<int>(n);
+}
+
+extern "C" int ImExpPosix_LoadString(unsigned id, char* buffer, int size) {
+  return LoadStringA(nullptr, id, buffer, size);
 }
 
 HRSRC FindResourceA(HMODULE, LPCSTR name, LPCSTR type) {

@@ -1,0 +1,36 @@
+// The file a write goes into: "~cv%05u.tmp" beside the target, moved into
+// the target's place in one step only when everything has succeeded, and
+// deleted when it never was.
+#pragma once
+
+#include "platform/win32.h"
+
+namespace imexp {
+
+class TemporaryFile {
+ public:
+  TemporaryFile() = default;
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  ~TemporaryFile() { Discard(); }
+
+  // Creates the first free "~cv%05u.tmp" in the target's folder. False when
+  // none can be created, also when its path would not fit 127 characters.
+  [[nodiscard]] bool Create(const char* target);
+  HFILE handle() const { return file_; }
+  const char* path() const { return ofs_.szPathName; }
+  void Close();
+  // Moves the (closed) file onto the target, replacing an existing target
+  // in one step; the target is never deleted first. False when the move
+  // fails: the old target is then untouched.
+  [[nodiscard]] bool Commit(const char* target);
+  // Closes and deletes the file unless it was committed.
+  void Discard();
+
+ private:
+  OFSTRUCT ofs_{};
+  HFILE file_ = HFILE_ERROR;
+  bool exists_ = false;
+};
+
+}  // namespace imexp

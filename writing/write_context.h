@@ -1,0 +1,57 @@
+// The state of one ImExp_WriteFile call, owned by the call.
+#pragma once
+
+#include <imexp/converter.h>
+#include <imexp/host.h>
+
+#include "platform/global_block.h"
+#include "platform/win32.h"
+#include "writing/temporary_file.h"
+#include "writing/write_row_steps.h"
+
+namespace imexp {
+
+struct WriteContext {
+  // The call's arguments.
+  CAbstractWriteWA* image = nullptr;
+  HWND owner = nullptr;
+  char* fileName = nullptr;
+  CProgress* progress = nullptr;
+  char** hostParam = nullptr;
+  int hostValue = 0;
+
+  // The image and the layout it is written in.
+  int colorType = 0;
+  int sourceBits = 0;
+  int outputColorType = 0;
+  int outputBits = 0;
+  uint8_t palette[CONV_PALETTE_BYTES] = {};  // red, green, blue planes; the descriptor points here
+  uint8_t greyLookup[256] = {};
+  bool mapGreyIndices = false;  // grey palette indices become grey levels first
+  uint8_t indexMap[256] = {};   // index -> value at the output depth, for that mapping
+
+  // What the write takes, in the order it is taken.
+  HMODULE library = nullptr;
+  WRSetupWritingFn setupWriting = nullptr;
+  WRWriteHeaderFn writeHeader = nullptr;
+  WRWriteBandFn writeBand = nullptr;
+  WREndWritingFn endWriting = nullptr;
+  WRCleanUpFn cleanUp = nullptr;
+  TemporaryFile temporary;
+  ConvImageDesc desc{};
+  bool cleanUpDue = false;
+  bool progressBegun = false;
+  GlobalBlock band;
+  GlobalBlock row;  // where GetRow puts each host row
+
+  WriteStepChoice step;
+  WriteRowState rows;
+};
+
+// Builds indexMap for an image whose grey palette is replaced by a ramp at
+// its own depth.
+void PrepareGreyIndexMap(WriteContext& context);
+// Runs the loop the writer's access mode selects; the error code results.
+[[nodiscard]] int TransferRows(WriteContext& context);
+
+}  // namespace imexp

@@ -1,0 +1,133 @@
+// The three loops of a write. Every host row is fetched with GetRow,
+// converted into its place in the band and counted for progress.
+//
+// The writer names the rows of a converter-driven band, and of a fixed band
+// the count; such a band must lie inside the image and the band buffer, or
+// the write ends with CONV_ERR_INVALID_FILE before either is overrun.
+#include <algorithm>
+
+#include "writing/write_context.h"
+
+namespace imexp {
+
+void PrepareGreyIndexMap(WriteContext& c) {
+  // The palette's grey of each index, as the nearest level of the ramp the
+  // writer was given (256 or 16 levels).
+  int top = (1 << c.outputBits) - 1;
+  for (int i = 0; i < 256; ++i) c.indexMap[i] = static_cast<uint8_t>(MulDiv(c.greyLookup[i], top, 255));
+}
+
+namespace {
+
+class RowTransfer {
+ public:
+  explicit RowTransfer(WriteContext& context)
+      : c_(context), d_(context.desc), rowBytes_(d_.planes * d_.bytesPerLine), up_(d_.rowOrder == 2) {}
+
+  int Run() {
+    if (d_.accessMode == CONV_ACCESS_CONVERTER) return ConverterDriven();
+    return d_.bandRows == 1 ? RowByRow() : InBands();
+  }
+
+ private:
+  // Grey indices that are kept at their depth under a ramp palette become
+  // their grey levels, in the host row before the step.
+  void MapGreyIndices(uint8_t* row) const {
+    uint32_t bytes = (d_.width * static_cast<uint32_t>(c_.sourceBits) + 7) / 8;
+    if (c_.sourceBits == 8) {
+      for (uint32_t i = 0; i < bytes; ++i) row[i] = c_.indexMap[row[i]];
+    } else {
+      for (uint32_t i = 0; i < bytes; ++i) {
+        row[i] = static_cast<uint8_t>(c_.indexMap[row[i] >> 4] << 4 | c_.indexMap[row[i] & 15]);
+      }
+    }
+  }
+
+  // Host row `hostRow` into row `k` of the band.
+  int Transfer(uint32_t hostRow, uint32_t k) {
+    uint8_t* row = c_.row.as<uint8_t>();
+    c_.image->GetRow(0, 0, static_cast<int>(hostRow), row);
+    if (c_.mapGreyIndices) MapGreyIndices(row);
+    c_.rows.destination = c_.band.as<uint8_t>() + std::size_t{k} * rowBytes_;
+    c_.step.step(c_.rows);
+    uint32_t done = transferred_++;
+    if (c_.progress != nullptr && c_.progress->Update(static_cast<int>(done), static_cast<int>(d_.height)) == 0) {
+      return CONV_ERR_CANCELLED;
+    }
+    return CONV_OK;
+  }
+
+  bool BandFits(uint32_t first, uint32_t count) const {
+    if (count == 0 || count > d_.bandRows || first >= d_.height) return false;
+    return up_ ? count - 1 <= first : uint64_t{first} + count <= d_.height;
+  }
+
+  // `count` rows from descriptor row `first`, in the row order.
+  int TransferBand(uint32_t first, uint32_t count) {
+    uint32_t hostRow = d_.height - 1 - first;
+    for (uint32_t k = 0; k < count; ++k) {
+      if (int error = Transfer(hostRow, k)) return error;
+      hostRow = up_ ? hostRow + 1 : hostRow - 1;
+    }
+    return CONV_OK;
+  }
+
+  int WriteBand() { return c_.writeBand(&d_, c_.band.as<uint8_t>()); }
+
+  int ConverterDriven() {
+    for (;;) {
+      uint32_t first = d_.bandRow;
+      uint32_t count = d_.bandCount;
+      if (!BandFits(first, count)) return CONV_ERR_INVALID_FILE;
+      if (int error = TransferBand(first, count)) return error;
+      int result = WriteBand();
+      if (result == 1) return CONV_OK;  // that was the last band
+      if (result != 0) return result;
+    }
+  }
+
+  uint32_t NextHostRow(uint32_t done) const { return up_ ? done : d_.height - 1 - done; }
+
+  int RowByRow() {
+    for (uint32_t done = 0; done < d_.height; ++done) {
+      uint32_t hostRow = NextHostRow(done);
+      if (int error = Transfer(hostRow, 0)) return error;
+      d_.bandRow = d_.height - 1 - hostRow;
+      d_.bandCount = 1;
+      if (int result = WriteBand()) return result;  // 1 included: no more is expected here
+    }
+    return CONV_OK;
+  }
+
+  int InBands() {
+    uint32_t done = 0;
+    while (done < d_.height) {
+      uint32_t first = d_.height - 1 - NextHostRow(done);
+      d_.bandRow = first;
+      uint32_t count;
+      if (d_.fixedBand == 0) {
+        count = std::min(d_.bandRows, d_.height - done);
+        d_.bandCount = count;
+      } else {
+        count = d_.bandCount;  // as the writer left it
+        if (!BandFits(first, count)) return CONV_ERR_INVALID_FILE;
+      }
+      if (int error = TransferBand(first, count)) return error;
+      if (int result = WriteBand()) return result;
+      done += count;
+    }
+    return CONV_OK;
+  }
+
+  WriteContext& c_;
+  ConvImageDesc& d_;
+  const uint32_t rowBytes_;
+  const bool up_;
+  uint32_t transferred_ = 0;
+};
+
+}  // namespace
+
+int TransferRows(WriteContext& context) { return RowTransfer(context).Run(); }
+
+}  // namespace imexp
