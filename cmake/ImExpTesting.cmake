@@ -43,6 +43,8 @@ function(imexp_add_test name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include
                                              ${PROJECT_SOURCE_DIR}/resources)
   imexp_warnings(${name})
+  # GoogleTest's EXPECT macros after an unbraced if read as a dangling else.
+  target_compile_options(${name} PRIVATE -Wno-dangling-else)
   if(NOT IMEXP_RUN_TESTS)
     return()
   endif()

@@ -1,4 +1,5 @@
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include "tests/plugins/test_converter.h"
 
@@ -8,6 +9,13 @@ std::string SelfPath() {
   Dl_info info{};
   if (dladdr(reinterpret_cast<void*>(&SelfPath), &info) == 0 || info.dli_fname == nullptr) return "";
   return info.dli_fname;
+}
+
+std::string PathOfFile(HFILE file) {
+  char path[4096];
+  std::string link = "/proc/self/fd/" + std::to_string(file);
+  ssize_t n = readlink(link.c_str(), path, sizeof path - 1);
+  return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();
 }
 
 }  // namespace tconv

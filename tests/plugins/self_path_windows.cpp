@@ -15,4 +15,15 @@ std::string SelfPath() {
   return n > 0 && n < sizeof path ? std::string(path, n) : std::string();
 }
 
+std::string PathOfFile(HFILE file) {
+  // An HFILE from OpenFile is the file's HANDLE.
+  char path[MAX_PATH];
+  DWORD n = GetFinalPathNameByHandleA(reinterpret_cast<HANDLE>(static_cast<intptr_t>(file)), path, sizeof path,
+                                      FILE_NAME_NORMALIZED);
+  if (n == 0 || n >= sizeof path) return "";
+  std::string text(path, n);
+  if (text.rfind("\\\\?\\", 0) == 0) text.erase(0, 4);
+  return text;
+}
+
 }  // namespace tconv

@@ -359,8 +359,9 @@ CONV_ENTRY(int) WRSetupWriting(ConvImageDesc* desc, char** hostParam, int hostVa
   const Script& s = state->script;
   bool paletteBehind = desc->palette == reinterpret_cast<unsigned char*>(desc) + sizeof(ConvImageDesc);
   Log("WRSetupWriting hostParam=" + HostParam(hostParam) + " hostValue=" + std::to_string(hostValue) +
-      " fileName=" + Quoted(desc->fileName) + " iniPath=" + Quoted(desc->iniPath) + " " +
-      tconv::DescriptorFields(*desc) + " paletteBehind=" + std::to_string(paletteBehind ? 1 : 0) +
+      " fileName=" + Quoted(desc->fileName) + " iniPath=" + Quoted(desc->iniPath) +
+      " hFilePath=" + Quoted(tconv::PathOfFile(desc->hFile).c_str()) + " " + tconv::DescriptorFields(*desc) +
+      " paletteBehind=" + std::to_string(paletteBehind ? 1 : 0) +
       " palette=" + tconv::Hex(desc->palette, CONV_PALETTE_BYTES));
 
   auto apply16 = [&](const char* key, uint16_t& field) {

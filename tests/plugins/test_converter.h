@@ -31,6 +31,9 @@ class Script {
 // The full path of this library (platform-specific).
 std::string SelfPath();
 
+// The path of an open file handle, as far as the platform can tell.
+std::string PathOfFile(HFILE file);
+
 // File name of this copy without folder and suffix: its section name.
 std::string CopyName();
 // The folder of this copy, with a trailing separator.
