@@ -7,6 +7,7 @@
 // a byte outside either is touched.
 #include <algorithm>
 
+#include "registry/descriptor_rules.h"
 #include "reading/read_context.h"
 
 namespace imexp {
@@ -42,12 +43,6 @@ class BandLoop {
     return CONV_OK;
   }
 
-  // True when `count` rows from descriptor row `first`, travelling in the
-  // row order, fit the band buffer and the image.
-  bool BandFits(uint32_t first, uint32_t count) const {
-    if (count == 0 || count > d_.bandRows || first >= d_.height) return false;
-    return up_ ? count - 1 <= first : uint64_t{first} + count <= d_.height;
-  }
 
   // Hands over `count` rows from the start of the band buffer.
   int HandOverBand(uint32_t first, uint32_t count) {
@@ -68,7 +63,7 @@ class BandLoop {
       int result = ReadBand();
       if (result == 1) return CONV_OK;
       if (result != 0) return result;
-      if (!BandFits(d_.bandRow, 1)) return CONV_ERR_INVALID_FILE;
+      if (!BandFits(d_, d_.bandRow, 1)) return CONV_ERR_INVALID_FILE;
       if (int error = HandOverBand(d_.bandRow, 1)) return error;
     }
   }
@@ -78,17 +73,15 @@ class BandLoop {
       int result = ReadBand();
       if (result == 1) return CONV_OK;
       if (result != 0) return result;
-      if (!BandFits(d_.bandRow, d_.bandCount)) return CONV_ERR_INVALID_FILE;
+      if (!BandFits(d_, d_.bandRow, d_.bandCount)) return CONV_ERR_INVALID_FILE;
       if (int error = HandOverBand(d_.bandRow, d_.bandCount)) return error;
     }
   }
 
-  // The host row the next manager-driven band starts at.
-  uint32_t NextHostRow(uint32_t done) const { return up_ ? done : d_.height - 1 - done; }
 
   int ManagerDrivenRows() {
     for (uint32_t done = 0; done < d_.height; ++done) {
-      uint32_t first = d_.height - 1 - NextHostRow(done);
+      uint32_t first = d_.height - 1 - NextHostRow(d_, done);
       d_.bandRow = first;
       d_.bandCount = 1;
       if (int result = ReadBand()) return result;
@@ -100,7 +93,7 @@ class BandLoop {
   int ManagerDrivenBands() {
     uint32_t done = 0;
     while (done < d_.height) {
-      uint32_t first = d_.height - 1 - NextHostRow(done);
+      uint32_t first = d_.height - 1 - NextHostRow(d_, done);
       d_.bandRow = first;
       uint32_t count;
       if (d_.fixedBand == 0) {
@@ -109,7 +102,7 @@ class BandLoop {
       } else {
         // The converter stated this band's size ahead of the call.
         count = d_.bandCount;
-        if (!BandFits(first, count)) return CONV_ERR_INVALID_FILE;
+        if (!BandFits(d_, first, count)) return CONV_ERR_INVALID_FILE;
       }
       if (int result = ReadBand()) return result;
       if (int error = HandOverBand(first, count)) return error;

@@ -62,4 +62,13 @@ int SizeWriteBand(ConvImageDesc& desc) {
   return CONV_OK;
 }
 
+bool BandFits(const ConvImageDesc& desc, uint32_t first, uint32_t count) {
+  if (count == 0 || count > desc.bandRows || first >= desc.height) return false;
+  return desc.rowOrder == 2 ? count - 1 <= first : uint64_t{first} + count <= desc.height;
+}
+
+uint32_t NextHostRow(const ConvImageDesc& desc, uint32_t done) {
+  return desc.rowOrder == 2 ? done : desc.height - 1 - done;
+}
+
 }  // namespace imexp

@@ -20,5 +20,13 @@ uint16_t ChooseAccess(const ConvImageDesc& desc);
 [[nodiscard]] int SizeReadBand(ConvImageDesc& desc);
 // Sets chosenAccess and bandRows for a write: 0 or CONV_ERR_FILE_TOO_BIG.
 [[nodiscard]] int SizeWriteBand(ConvImageDesc& desc);
+// True when `count` rows from descriptor row `first`, travelling in the
+// descriptor's row order, are at least one, fit the band buffer (bandRows)
+// and lie inside the image. Converters name such bands; the manager checks
+// them before it touches a byte.
+bool BandFits(const ConvImageDesc& desc, uint32_t first, uint32_t count);
+// The host row (0 = bottom) of the first row of the next manager-driven band
+// after `done` rows, in the descriptor's row order.
+uint32_t NextHostRow(const ConvImageDesc& desc, uint32_t done);
 
 }  // namespace imexp

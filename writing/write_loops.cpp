@@ -6,6 +6,7 @@
 // the write ends with CONV_ERR_INVALID_FILE before either is overrun.
 #include <algorithm>
 
+#include "registry/descriptor_rules.h"
 #include "writing/write_context.h"
 
 namespace imexp {
@@ -57,10 +58,6 @@ class RowTransfer {
     return CONV_OK;
   }
 
-  bool BandFits(uint32_t first, uint32_t count) const {
-    if (count == 0 || count > d_.bandRows || first >= d_.height) return false;
-    return up_ ? count - 1 <= first : uint64_t{first} + count <= d_.height;
-  }
 
   // `count` rows from descriptor row `first`, in the row order.
   int TransferBand(uint32_t first, uint32_t count) {
@@ -78,7 +75,7 @@ class RowTransfer {
     for (;;) {
       uint32_t first = d_.bandRow;
       uint32_t count = d_.bandCount;
-      if (!BandFits(first, count)) return CONV_ERR_INVALID_FILE;
+      if (!BandFits(d_, first, count)) return CONV_ERR_INVALID_FILE;
       if (int error = TransferBand(first, count)) return error;
       int result = WriteBand();
       if (result == 1) return CONV_OK;  // that was the last band
@@ -86,11 +83,10 @@ class RowTransfer {
     }
   }
 
-  uint32_t NextHostRow(uint32_t done) const { return up_ ? done : d_.height - 1 - done; }
 
   int RowByRow() {
     for (uint32_t done = 0; done < d_.height; ++done) {
-      uint32_t hostRow = NextHostRow(done);
+      uint32_t hostRow = NextHostRow(d_, done);
       if (int error = Transfer(hostRow, 0)) return error;
       d_.bandRow = d_.height - 1 - hostRow;
       d_.bandCount = 1;
@@ -102,7 +98,7 @@ class RowTransfer {
   int InBands() {
     uint32_t done = 0;
     while (done < d_.height) {
-      uint32_t first = d_.height - 1 - NextHostRow(done);
+      uint32_t first = d_.height - 1 - NextHostRow(d_, done);
       d_.bandRow = first;
       uint32_t count;
       if (d_.fixedBand == 0) {
@@ -110,7 +106,7 @@ class RowTransfer {
         d_.bandCount = count;
       } else {
         count = d_.bandCount;  // as the writer left it
-        if (!BandFits(first, count)) return CONV_ERR_INVALID_FILE;
+        if (!BandFits(d_, first, count)) return CONV_ERR_INVALID_FILE;
       }
       if (int error = TransferBand(first, count)) return error;
       if (int result = WriteBand()) return result;

@@ -73,17 +73,6 @@ HFILE OpenExisting(const char* path, UINT mode) {
   return fd;
 }
 
-std::string FullPath(const char* name) {
-  std::string path;
-  if (name[0] != '/') {
-    char cwd[4096];
-    if (getcwd(cwd, sizeof cwd) != nullptr) path = cwd;
-    path += '/';
-  }
-  path += name;
-  return imexp::posix::NormalizePath(path);
-}
-
 bool RenameNoReplace(const char* from, const char* to) {
 #ifdef SYS_renameat2
   if (syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, 1u /* RENAME_NOREPLACE */) == 0) {
@@ -174,7 +163,7 @@ HFILE OpenFile(LPCSTR fileName, LPOFSTRUCT ofs, UINT style) {
     ofs->nErrCode = static_cast<WORD>(GetLastError());
     return HFILE_ERROR;
   }
-  std::string full = FullPath(fileName);
+  std::string full = imexp::posix::FullPath(fileName);
   if (full.size() >= sizeof ofs->szPathName) {
     SetLastError(ERROR_INVALID_DATA);
     ofs->nErrCode = ERROR_INVALID_DATA;

@@ -1,8 +1,8 @@
 // Converter libraries and our own module over dlopen.
 //
 // A handle is the dlopen handle. Libraries are opened by absolute path so
-// that GetModuleFileNameA can report the full path the way Win32 does, even
-// after the current directory has changed.
+// that GetModuleFileNameA can report the full path the way Win32 does (the
+// path as loaded, made absolute), even after the current folder changed.
 #include <dlfcn.h>
 #include <link.h>
 #include <unistd.h>
@@ -17,19 +17,6 @@
 namespace {
 
 UINT errorMode = 0;
-
-// Win32 gives a loaded module's path as loaded, made absolute; "." and ".."
-// components are folded the way GetFullPathName folds them.
-std::string AbsolutePath(const char* name) {
-  std::string path;
-  if (name[0] != '/') {
-    char cwd[4096];
-    if (getcwd(cwd, sizeof cwd) != nullptr) path = cwd;
-    path += '/';
-  }
-  path += name;
-  return imexp::posix::NormalizePath(path);
-}
 
 DWORD CopyModulePath(const std::string& path, LPSTR out, DWORD size) {
   if (size == 0) {
@@ -80,6 +67,17 @@ std::string NormalizePath(const std::string& path) {
   return out;
 }
 
+std::string FullPath(const char* name) {
+  std::string path;
+  if (name[0] != '/') {
+    char cwd[4096];
+    if (getcwd(cwd, sizeof cwd) != nullptr) path = cwd;
+    path += '/';
+  }
+  path += name;
+  return NormalizePath(path);
+}
+
 HMODULE ModuleContaining(const void* address) {
   Dl_info info{};
   if (dladdr(address, &info) == 0 || info.dli_fname == nullptr) return nullptr;
@@ -97,7 +95,7 @@ HMODULE LoadLibraryA(LPCSTR fileName) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  std::string path = std::strchr(fileName, '/') ? AbsolutePath(fileName) : fileName;
+  std::string path = std::strchr(fileName, '/') ? imexp::posix::FullPath(fileName) : fileName;
   void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
     SetLastError(ERROR_MOD_NOT_FOUND);
@@ -155,7 +153,7 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
     return 0;
   }
   return CopyModulePath(map->l_name[0] == '/' ? imexp::posix::NormalizePath(map->l_name)
-                                              : AbsolutePath(map->l_name),
+                                              : imexp::posix::FullPath(map->l_name),
                         fileName, size);
 }
 

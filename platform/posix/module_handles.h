@@ -1,4 +1,4 @@
-// Helpers of the POSIX module service shared with the attach hook.
+// Path and module helpers of the POSIX layer, shared by its services.
 #pragma once
 
 #include <string>
@@ -9,6 +9,9 @@ namespace imexp::posix {
 
 // Folds "." and ".." components and repeated separators of a path.
 std::string NormalizePath(const std::string& path);
+// The full form of `name` against the current folder, folded as
+// GetFullPathName folds it.
+std::string FullPath(const char* name);
 
 // The handle of the loaded module that contains `address` (our own library
 // when given one of its functions), or null.

@@ -1,8 +1,6 @@
 // Module loading conformance with a real tiny library.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
 #include <string>
 
 #include <imexp/converter.h>
@@ -12,12 +10,6 @@
 
 namespace imexp::test {
 namespace {
-
-std::string Folded(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return text;
-}
 
 using TinyAnswerFn = int(CONV_API*)();
 
@@ -33,7 +25,7 @@ TEST(ModuleTest, LoadsByFullPathAndReportsIt) {
   char name[512];
   DWORD length = GetModuleFileNameA(module, name, sizeof name);
   EXPECT_EQ(length, path.size());
-  EXPECT_EQ(Folded(name), Folded(path));
+  EXPECT_EQ(FoldCase(name), FoldCase(path));
 
   // Too small a buffer: the name is cut and the result is the buffer size.
   char small[6];
@@ -57,7 +49,7 @@ TEST(ModuleTest, RelativePathsBecomeFullPaths) {
   ASSERT_TRUE(platform::IsLoadedModule(module));
   char name[512];
   GetModuleFileNameA(module, name, sizeof name);
-  EXPECT_EQ(Folded(name), Folded(NativePath(ExecutableDir() / SharedLibraryName("imexp_tiny_library"))));
+  EXPECT_EQ(FoldCase(name), FoldCase(NativePath(ExecutableDir() / SharedLibraryName("imexp_tiny_library"))));
   FreeLibrary(module);
 }
 
@@ -76,7 +68,7 @@ TEST(ModuleTest, OwnProgramName) {
   char name[512];
   DWORD length = GetModuleFileNameA(nullptr, name, sizeof name);
   ASSERT_GT(length, 0u);
-  EXPECT_EQ(Folded(fs::path(name).parent_path().string()), Folded(NativePath(ExecutableDir())));
+  EXPECT_EQ(FoldCase(fs::path(name).parent_path().string()), FoldCase(NativePath(ExecutableDir())));
 }
 
 }  // namespace

@@ -1,6 +1,4 @@
 // Loading the converter list from a real CONVERT.INI with real libraries.
-#include <algorithm>
-#include <cctype>
 
 #include "registry/entry_points.h"
 #include "resource_ids.h"
@@ -9,16 +7,10 @@
 namespace imexp::test {
 namespace {
 
-std::string Folded(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return text;
-}
-
 TEST_F(RegistryTest, IniPathLiesBesideTheManager) {
   setup_.WriteIni("");
   EXPECT_EQ(LoadList(), CONV_ERR_NOT_CONFIGURED);
-  EXPECT_EQ(Folded(TheRegistry().iniPath), Folded(setup_.IniPath()));
+  EXPECT_EQ(FoldCase(TheRegistry().iniPath), FoldCase(setup_.IniPath()));
 }
 
 TEST_F(RegistryTest, AbsoluteAndRelativePathsInListOrder) {
@@ -30,9 +22,9 @@ TEST_F(RegistryTest, AbsoluteAndRelativePathsInListOrder) {
   setup_.WriteIni("[Converters]\n0=" + absolutePath + "\nsecond=" + relative + "\nthird=" + subValue + "\n");
   ASSERT_EQ(LoadList(), 0);
   ASSERT_EQ(TheRegistry().count, 3);
-  EXPECT_EQ(Folded(TheRegistry().list[0].path), Folded(absolutePath));
-  EXPECT_EQ(Folded(TheRegistry().list[1].path), Folded(setup_.dir().File(relative)));
-  EXPECT_EQ(Folded(TheRegistry().list[2].path), Folded(NativePath(setup_.dir().path() / "sub" / inSub)));
+  EXPECT_EQ(FoldCase(TheRegistry().list[0].path), FoldCase(absolutePath));
+  EXPECT_EQ(FoldCase(TheRegistry().list[1].path), FoldCase(setup_.dir().File(relative)));
+  EXPECT_EQ(FoldCase(TheRegistry().list[2].path), FoldCase(NativePath(setup_.dir().path() / "sub" / inSub)));
   EXPECT_EQ(NameAt(0), "far");
   EXPECT_EQ(NameAt(1), "near");
   EXPECT_EQ(NameAt(2), "deep");
@@ -40,8 +32,8 @@ TEST_F(RegistryTest, AbsoluteAndRelativePathsInListOrder) {
   // and the full path of CONVERT.INI.
   auto infos = LinesWith(setup_.CallLog(), "ConvGetDllInfo");
   ASSERT_EQ(infos.size(), 1u);  // the other copies log in their own folders
-  EXPECT_NE(Folded(infos[0]).find(Folded(setup_.dir().File(relative))), std::string::npos) << infos[0];
-  EXPECT_NE(Folded(infos[0]).find("INIPATH='" + Folded(setup_.IniPath()) + "'"), std::string::npos) << infos[0];
+  EXPECT_NE(FoldCase(infos[0]).find(FoldCase(setup_.dir().File(relative))), std::string::npos) << infos[0];
+  EXPECT_NE(FoldCase(infos[0]).find("INIPATH='" + FoldCase(setup_.IniPath()) + "'"), std::string::npos) << infos[0];
 }
 
 TEST_F(RegistryTest, UnusableEntriesLeaveNoGap) {

@@ -39,6 +39,13 @@ std::string ReadFileBytes(const fs::path& file) {
   return bytes.str();
 }
 
+std::string FoldCase(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
 void WriteFileBytes(const fs::path& file, std::string_view bytes) {
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

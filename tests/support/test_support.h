@@ -37,6 +37,8 @@ class TempDir {
 };
 
 std::string ReadFileBytes(const fs::path& file);
+// Upper-cased ASCII, for comparing paths that Windows may report in another case.
+std::string FoldCase(std::string text);
 void WriteFileBytes(const fs::path& file, std::string_view bytes);
 // The platform's form of a path (backslashes on Windows).
 std::string NativePath(const fs::path& path);

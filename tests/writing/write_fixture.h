@@ -104,6 +104,17 @@ inline ScriptedWriteImage FilledImage(int type, int width, int height) {
   return image;
 }
 
+// Entries of a grey ramp, ascending or descending.
+inline std::vector<std::vector<uint8_t>> GreyRampEntries(int entries, bool inverted) {
+  std::vector<std::vector<uint8_t>> palette;
+  for (int i = 0; i < entries; ++i) {
+    auto v = static_cast<uint8_t>(i * 255 / (entries - 1));
+    if (inverted) v = static_cast<uint8_t>(255 - v);
+    palette.push_back({v, v, v});
+  }
+  return palette;
+}
+
 inline std::string Field(const std::string& line, const std::string& key) {
   std::size_t at = line.find(" " + key + "=");
   if (at == std::string::npos) return "";

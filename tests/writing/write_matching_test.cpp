@@ -14,16 +14,6 @@ ScriptedWriteImage Image(int type, const std::vector<std::vector<uint8_t>>& pale
   return image;
 }
 
-std::vector<std::vector<uint8_t>> GreyRamp(int entries, bool inverted) {
-  std::vector<std::vector<uint8_t>> palette;
-  for (int i = 0; i < entries; ++i) {
-    auto v = static_cast<uint8_t>(i * 255 / (entries - 1));
-    if (inverted) v = static_cast<uint8_t>(255 - v);
-    palette.push_back({v, v, v});
-  }
-  return palette;
-}
-
 // A write fixture to set up several times within one test.
 struct WriteHarness : WriteTest {
   using WriteTest::fillFormats_;
@@ -57,7 +47,7 @@ class WriteMatchingTest : public WriteTest {
 TEST_F(WriteMatchingTest, LayoutMaskOfEveryImageClass) {
   std::vector<std::vector<uint8_t>> colour = {{255, 0, 0}, {0, 255, 0}};
   std::vector<std::vector<uint8_t>> otherGreys16(16, {9, 9, 9});
-  std::vector<std::vector<uint8_t>> colourLate16 = GreyRamp(16, false);
+  std::vector<std::vector<uint8_t>> colourLate16 = GreyRampEntries(16, false);
   colourLate16.push_back({1, 2, 3});  // entry 16 lies beyond what a 16-colour image uses
   struct Case {
     const char* what;
@@ -65,12 +55,12 @@ TEST_F(WriteMatchingTest, LayoutMaskOfEveryImageClass) {
     uint32_t mask;
   } cases[] = {
       {"bilevel", Image(HIT_BILEVEL), 0x3FF},
-      {"straight-ramp 16 colours", Image(HIT_PAL16, GreyRamp(16, false)), 0x3FE},
-      {"inverted-ramp 16 colours", Image(HIT_PAL16, GreyRamp(16, true)), 0x3FC},
+      {"straight-ramp 16 colours", Image(HIT_PAL16, GreyRampEntries(16, false)), 0x3FE},
+      {"inverted-ramp 16 colours", Image(HIT_PAL16, GreyRampEntries(16, true)), 0x3FC},
       {"other greys, 16 colours", Image(HIT_PAL16, otherGreys16), 0x3FC},
       {"colour, 16 colours", Image(HIT_PAL16, colour), 0x3F0},
       {"grey ramp then colour, 16 colours", Image(HIT_PAL16, colourLate16), 0x3FE},
-      {"straight-ramp 256 colours", Image(HIT_PAL256, GreyRamp(256, false)), 0x3EC},
+      {"straight-ramp 256 colours", Image(HIT_PAL256, GreyRampEntries(256, false)), 0x3EC},
       {"grey 256", Image(HIT_GRAY256), 0x3EC},
       {"colour, 256 colours", Image(HIT_PAL256, colour), 0x3E0},
       {"true colour", Image(HIT_RGB24), 0x380},
@@ -111,9 +101,9 @@ TEST(WriterChoiceTest, ListOrderWriterFlagAndOutputLayout) {
       {"grey 1 bit before 1-bit colour palette", {{"a", "Flags=0x02\nExtensions=*.X\nWriteFormats=0x048"}},
        HIT_BILEVEL, {}, "a", 0, 1},
       {"inverted ramp not to WF_GRAY4", {{"g4", "Flags=0x02\nExtensions=*.X\nWriteFormats=0x002"}}, HIT_PAL16,
-       GreyRamp(16, true), "", 0, 0},
+       GreyRampEntries(16, true), "", 0, 0},
       {"inverted ramp to WF_GRAY8", {{"g8", "Flags=0x02\nExtensions=*.X\nWriteFormats=0x004"}}, HIT_PAL16,
-       GreyRamp(16, true), "g8", 0, 8},
+       GreyRampEntries(16, true), "g8", 0, 8},
       {"bilevel through WF_PAL8", {{"p8", "Flags=0x02\nExtensions=*.X\nWriteFormats=0x020"}}, HIT_BILEVEL, {}, "p8", 2,
        8},
       {"16 colours through WF_PAL_ANY", {{"pa", "Flags=0x02\nExtensions=*.X\nWriteFormats=0x040"}}, HIT_PAL16,

@@ -16,16 +16,6 @@ struct RowCase {
   std::vector<std::vector<uint8_t>> expectedPalette;  // first entries given to the writer; empty: not checked
 };
 
-std::vector<std::vector<uint8_t>> Ramp(int entries, bool inverted) {
-  std::vector<std::vector<uint8_t>> palette;
-  for (int i = 0; i < entries; ++i) {
-    auto v = static_cast<uint8_t>(i * 255 / (entries - 1));
-    if (inverted) v = static_cast<uint8_t>(255 - v);
-    palette.push_back({v, v, v});
-  }
-  return palette;
-}
-
 class WriteRowsTest : public WriteTest {
  protected:
   void SetUp() override { SetUpWriter(); }
@@ -52,9 +42,9 @@ TEST_F(WriteRowsTest, EveryStepAsTheWriterAsksForIt) {
       {"4 to 4 planes", HIT_PAL16, colour16, 2, {0x9C}, "WriteFormats=0x010\nWrite.planes=4\nWrite.bytesPerLine=1",
        {0x80, 0x00, 0x40, 0xC0}, {}},
       {"4 to 8, odd width", HIT_PAL16, colour16, 5, {0x12, 0x34, 0x50}, "WriteFormats=0x020", {1, 2, 3, 4, 5}, {}},
-      {"straight ramp, 4 bits unpacked", HIT_PAL16, Ramp(16, false), 3, {0x0F, 0x70},
+      {"straight ramp, 4 bits unpacked", HIT_PAL16, GreyRampEntries(16, false), 3, {0x0F, 0x70},
        "WriteFormats=0x002\nWrite.packedPixels=0\nWrite.bytesPerLine=3", {0, 15, 7}, {}},
-      {"straight ramp, 4 to 8", HIT_PAL16, Ramp(16, false), 2, {0x1F}, "WriteFormats=0x004", {17, 255}, {}},
+      {"straight ramp, 4 to 8", HIT_PAL16, GreyRampEntries(16, false), 2, {0x1F}, "WriteFormats=0x004", {17, 255}, {}},
       {"4 to 24, BGR", HIT_PAL16, colour16, 1, {0x10}, "WriteFormats=0x080\nWrite.bgrOrder=1", {50, 100, 200}, {}},
       {"4 to 24, RGB", HIT_PAL16, colour16, 1, {0x10}, "WriteFormats=0x080", {200, 100, 50}, {}},
       {"4 to 24 planes", HIT_PAL16, colour16, 2, {0x01},
@@ -69,7 +59,7 @@ TEST_F(WriteRowsTest, EveryStepAsTheWriterAsksForIt) {
        {3, 6, 2, 5, 1, 4}, {}},
       // Grey palettes that are no straight ramp are written as their greys
       // when the writer is handed a ramp at the same depth.
-      {"inverted ramp at 8 bits", HIT_PAL256, Ramp(256, true), 3, {0, 10, 255}, "WriteFormats=0x004",
+      {"inverted ramp at 8 bits", HIT_PAL256, GreyRampEntries(256, true), 3, {0, 10, 255}, "WriteFormats=0x004",
        {255, 245, 0}, {{0, 0, 0}, {1, 1, 1}}},
       {"other greys at 4 bits", HIT_PAL16, otherGreys16, 3, {0x0F, 0x80}, "WriteFormats=0x008",
        {0x09, 0x50}, {{0, 0, 0}, {17, 17, 17}}},
