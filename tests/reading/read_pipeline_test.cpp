@@ -327,6 +327,18 @@ TEST_F(ReadPipelineTest, DepthsWithoutAConversionAreRefused) {
   EXPECT_TRUE(o->calls.empty());
 }
 
+TEST_F(ReadTest, ConverterThatCannotBeLoadedAnyMore) {
+  // Chosen by its extension alone, the converter is loaded only to read; its
+  // file is gone by then.
+  SetUpManager("imexp_test_converter", "Flags=0x01\n");
+  fs::remove(setup_.dir().path() / SharedLibraryName("tconv"));
+  auto o = Read(WriteImage(GreyRows(2, 2)), HIT_GRAY256);
+  EXPECT_EQ(o->result, 0);
+  ASSERT_EQ(o->boxes.size(), 1u);
+  EXPECT_EQ(o->boxes[0].text, "Wrong custom DLL version image.tst");
+  EXPECT_TRUE(o->calls.empty());
+}
+
 class MissingEntryPointTest : public ReadTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(MissingEntryPointTest, EachReadingEntryPointIsRequired) {

@@ -273,6 +273,18 @@ TEST_F(WritePipelineTest, ReplacesAnExistingTarget) {
   EXPECT_TRUE(o->leftovers.empty());
 }
 
+TEST_F(WritePipelineTest, WriterThatCannotBeLoadedAnyMore) {
+  fs::remove(setup_.dir().path() / SharedLibraryName("tw"));
+  WriteFileBytes(setup_.dir().path() / "out.tw", "old image");
+  ScriptedWriteImage image = FilledImage(HIT_RGB24, 1, 1);
+  auto o = Write(image);
+  EXPECT_EQ(o->result, 0);
+  ASSERT_EQ(o->boxes.size(), 1u);
+  EXPECT_EQ(o->boxes[0].text, "Wrong custom DLL version out.tw");
+  EXPECT_EQ(o->target, "old image");
+  EXPECT_TRUE(o->leftovers.empty());
+}
+
 class MissingWriteEntryTest : public WriteTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(MissingWriteEntryTest, EachWritingEntryPointIsRequired) {
