@@ -55,6 +55,18 @@ class WriteTest : public ::testing::Test {
     SetUpManager({{"tw", "Name=TW\nExtensions=*.TW\nFlags=0x13\n" + script}});
   }
 
+  // Reloads the manager, which reads the converters' records again. The old
+  // capture goes first: it unhooks itself from the manager it was given.
+  void ReloadManager() {
+    capture_.reset();
+    setup_.Unload();
+    setup_.Load();
+    write_ = setup_.manager().Get<ImExp_WriteFileFn>("ImExp_WriteFile");
+    findWriter_ = setup_.manager().Get<FindWriterFn>("FindWriter");
+    fillFormats_ = setup_.manager().Get<FillSaveFormatsInfoFn>("FillSaveFormatsInfo");
+    capture_ = std::make_unique<MessageBoxCapture>(&setup_.manager());
+  }
+
   // Rewrites the script of copy "tw" between writes.
   void Rescript(const std::string& script) {
     std::string ini = ReadFileBytes(setup_.IniPath());

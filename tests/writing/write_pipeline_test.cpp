@@ -114,10 +114,7 @@ TEST_F(WritePipelineTest, ResolutionUnits) {
                {"0x00", 300, 300, "resUnit=0 resX=0 resY=0"}};
   for (const Case& c : cases) {
     Rescript(std::string("WriteResUnits=") + c.units);
-    setup_.Unload();
-    setup_.Load();  // the record is read when the manager is attached
-    capture_ = std::make_unique<MessageBoxCapture>(&setup_.manager());
-    write_ = setup_.manager().Get<ImExp_WriteFileFn>("ImExp_WriteFile");
+    ReloadManager();  // the record is read when the manager is attached
     ScriptedWriteImage image = FilledImage(HIT_RGB24, 1, 1);
     image.resolutionX = c.x;
     image.resolutionY = c.y;

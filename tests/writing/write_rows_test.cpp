@@ -67,10 +67,7 @@ TEST_F(WriteRowsTest, EveryStepAsTheWriterAsksForIt) {
   };
   for (const RowCase& c : cases) {
     Rescript(c.script);
-    setup_.Unload();
-    setup_.Load();  // the record is read when the manager is attached
-    capture_ = std::make_unique<MessageBoxCapture>(&setup_.manager());
-    write_ = setup_.manager().Get<ImExp_WriteFileFn>("ImExp_WriteFile");
+    ReloadManager();  // the record is read when the manager is attached
     ScriptedWriteImage image;
     image.type = c.type;
     image.width = c.width;
@@ -98,10 +95,7 @@ TEST_F(WriteRowsTest, WidthsOneToSeventeenRoundTheRowEnds) {
   // Odd and even widths of every host type through the default layout: the
   // writer receives exactly the host's bits, rows from the top.
   Rescript("WriteFormats=0x3FF");
-  setup_.Unload();
-  setup_.Load();
-  capture_ = std::make_unique<MessageBoxCapture>(&setup_.manager());
-  write_ = setup_.manager().Get<ImExp_WriteFileFn>("ImExp_WriteFile");
+  ReloadManager();
   for (int type : {HIT_BILEVEL, HIT_PAL16, HIT_PAL256, HIT_GRAY256, HIT_RGB24}) {
     for (int width = 1; width <= 17; ++width) {
       ScriptedWriteImage image = FilledImage(type, width, 2);
