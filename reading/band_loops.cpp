@@ -17,7 +17,11 @@ namespace {
 class BandLoop {
  public:
   explicit BandLoop(ReadContext& context)
-      : c_(context), d_(*context.desc), rowBytes_(d_.planes * d_.bytesPerLine), up_(d_.rowOrder == 2) {}
+      : c_(context),
+        d_(*context.desc),
+        rowBytes_(d_.planes * d_.bytesPerLine),
+        up_(d_.rowOrder == 2),
+        direct_(context.stage1 == nullptr && context.stage2 == CopyRow) {}
 
   int Run() {
     if (d_.chosenAccess == 0) return d_.bandRows == 1 ? ConverterDrivenRows() : ConverterDrivenBands();
@@ -27,15 +31,19 @@ class BandLoop {
  private:
   // Converts the row at `source` and hands it over as `hostRow`.
   int HandOver(const uint8_t* source, uint32_t hostRow) {
-    ReadRowState& rows = c_.rows;
-    rows.source = source;
-    if (c_.stage1 != nullptr) {
-      c_.stage1(rows);
+    if (direct_) {
+      c_.image->PutRow(0, 0, static_cast<int>(hostRow), const_cast<uint8_t*>(source));
     } else {
-      rows.stage2Input = source;
+      ReadRowState& rows = c_.rows;
+      rows.source = source;
+      if (c_.stage1 != nullptr) {
+        c_.stage1(rows);
+      } else {
+        rows.stage2Input = source;
+      }
+      c_.stage2(rows);
+      c_.image->PutRow(0, 0, static_cast<int>(hostRow), rows.host);
     }
-    c_.stage2(rows);
-    c_.image->PutRow(0, 0, static_cast<int>(hostRow), rows.host);
     uint32_t done = delivered_++;
     if (c_.progress != nullptr && c_.progress->Update(static_cast<int>(done), static_cast<int>(d_.height)) == 0) {
       return CONV_ERR_CANCELLED;
@@ -115,6 +123,10 @@ class BandLoop {
   ConvImageDesc& d_;
   const uint32_t rowBytes_;
   const bool up_;
+  // A plain copy would only move the row from the band into the host row
+  // buffer; the host gets the band's row itself (the band carries the host
+  // buffer's 32 bytes of slack behind its last row).
+  const bool direct_;
   uint32_t delivered_ = 0;
 };
 

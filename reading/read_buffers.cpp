@@ -42,7 +42,9 @@ void PlanRowBuffers(const ConvImageDesc& desc, int hostType, int stage1Kind, int
 }
 
 bool AllocRowBuffers(ReadRowBuffers& buffers, ReadRowState& rows) {
-  if (!buffers.band.Allocate(buffers.bandBytes)) return false;
+  // Rows may go to the host straight from the band, so the band carries the
+  // host buffer's slack behind its last row.
+  if (!buffers.band.Allocate(uint64_t{buffers.bandBytes} + kHostRowSlack)) return false;
   if (buffers.intermediateBytes != 0 && !buffers.intermediate.Allocate(buffers.intermediateBytes)) return false;
   if (!buffers.host.Allocate(uint64_t{buffers.hostRowBytes} + kHostRowSlack)) return false;
   rows.source = buffers.band.as<uint8_t>();

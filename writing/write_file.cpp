@@ -158,7 +158,9 @@ int PrepareWrite(WriteContext& c, bool* silent) {
 
   // The host fills a whole host row, however short the writer made its rows.
   uint64_t hostRowBytes = (uint64_t{d.width} * c.sourceBits + 7) / 8;
-  if (!c.band.Allocate(static_cast<SIZE_T>(d.bandRows * rowBytes)) ||
+  // The host may fill a band's row directly; the band carries the same 32
+  // bytes of slack behind its last row that a host row buffer has.
+  if (!c.band.Allocate(static_cast<SIZE_T>(d.bandRows * rowBytes + 32)) ||
       !c.row.Allocate(static_cast<SIZE_T>(std::max(rowBytes, hostRowBytes)))) {
     return CONV_ERR_NO_MEMORY;
   }

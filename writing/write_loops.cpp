@@ -23,7 +23,12 @@ namespace {
 class RowTransfer {
  public:
   explicit RowTransfer(WriteContext& context)
-      : c_(context), d_(context.desc), rowBytes_(d_.planes * d_.bytesPerLine), up_(d_.rowOrder == 2) {}
+      : c_(context),
+        d_(context.desc),
+        rowBytes_(d_.planes * d_.bytesPerLine),
+        up_(d_.rowOrder == 2),
+        direct_(context.step.step == WriteCopy && d_.planes < 2 &&
+                context.step.bytesPerPlane == (uint64_t{d_.width} * static_cast<uint32_t>(context.sourceBits) + 7) / 8) {}
 
   int Run() {
     if (d_.accessMode == CONV_ACCESS_CONVERTER) return ConverterDriven();
@@ -46,11 +51,17 @@ class RowTransfer {
 
   // Host row `hostRow` into row `k` of the band.
   int Transfer(uint32_t hostRow, uint32_t k) {
-    uint8_t* row = c_.row.as<uint8_t>();
-    c_.image->GetRow(0, 0, static_cast<int>(hostRow), row);
-    if (c_.mapGreyIndices) MapGreyIndices(row);
-    c_.rows.destination = c_.band.as<uint8_t>() + std::size_t{k} * rowBytes_;
-    c_.step.step(c_.rows);
+    uint8_t* slot = c_.band.as<uint8_t>() + std::size_t{k} * rowBytes_;
+    if (direct_) {
+      c_.image->GetRow(0, 0, static_cast<int>(hostRow), slot);
+      if (c_.mapGreyIndices) MapGreyIndices(slot);
+    } else {
+      uint8_t* row = c_.row.as<uint8_t>();
+      c_.image->GetRow(0, 0, static_cast<int>(hostRow), row);
+      if (c_.mapGreyIndices) MapGreyIndices(row);
+      c_.rows.destination = slot;
+      c_.step.step(c_.rows);
+    }
     uint32_t done = transferred_++;
     if (c_.progress != nullptr && c_.progress->Update(static_cast<int>(done), static_cast<int>(d_.height)) == 0) {
       return CONV_ERR_CANCELLED;
@@ -119,6 +130,9 @@ class RowTransfer {
   ConvImageDesc& d_;
   const uint32_t rowBytes_;
   const bool up_;
+  // The step would only copy the whole host row: the host fills the band's
+  // row itself.
+  const bool direct_;
   uint32_t transferred_ = 0;
 };
 
