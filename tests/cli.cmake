@@ -1,0 +1,17 @@
+# The command-line host, run as a program: its subcommands, round trips
+# through every converter and layout, failures that must leave the target
+# alone, damaged files, and (on Linux, where the test command installs
+# netpbm) agreement with netpbm's own converters.
+if(IMEXP_WINDOWS)
+  set(cli_platform_sources cli/run_program_windows.cpp)
+else()
+  # Signals and netpbm exist on Linux only.
+  set(cli_platform_sources cli/run_program_posix.cpp cli/cli_cancel_posix_test.cpp cli/cli_netpbm_test.cpp)
+endif()
+imexp_add_test(cli_tests
+  SOURCES cli/cli_support.cpp cli/cli_commands_test.cpp cli/cli_roundtrip_test.cpp cli/cli_failure_test.cpp
+          cli/cli_robustness_test.cpp cli/info_text_test.cpp ${PROJECT_SOURCE_DIR}/tools/imexp/info_text.cpp
+          ${cli_platform_sources}
+  LIBRARIES imexp_test_support)
+target_compile_definitions(cli_tests PRIVATE IMEXP_SAMPLES_DIR="${PROJECT_SOURCE_DIR}/samples")
+add_dependencies(cli_tests imexp_cli imexp_bmp imexp_pnm imexp_pcx imexp_dcx)

@@ -1,0 +1,169 @@
+// Agreement with netpbm, pixel for pixel: netpbm decodes our samples and
+// what imexp writes; imexp decodes what netpbm writes. Linux only: netpbm
+// is a Debian package that the test command installs, not a Windows one.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "tests/cli/cli_support.h"
+
+namespace imexp::test::cli {
+namespace {
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+// Runs a netpbm pipeline whose output goes to `output`; true on success.
+bool Netpbm(const std::string& command, const std::string& output) {
+  std::string line = "{ " + command + "; } >" + Quoted(output) + " 2>/dev/null";
+  return std::system(line.c_str()) == 0;
+}
+
+// netpbm's decoding of a file, brought to 8 bits per sample so that it
+// compares with what imexp makes of it.
+Pixels NetpbmDecode(const std::string& decoder, const std::string& file, const TempDir& dir) {
+  std::string out = dir.File("netpbm.pnm");
+  if (!Netpbm(decoder + " " + Quoted(file) + " | pamdepth 255 | pamtopnm", out)) return {};
+  return DecodePnmFile(out);
+}
+
+Pixels ImexpDecode(const std::string& file, const TempDir& dir) {
+  std::string out = dir.File("imexp.pnm");
+  RunResult run = RunImexp({"convert", file, out});
+  EXPECT_EQ(run.status, 0) << run.err;
+  return DecodePnmFile(out);
+}
+
+struct SampleCase {
+  const char* sample;
+  const char* decoder;  // netpbm's reader; for DCX, of the PCX page it holds
+  const char* decoded;  // the file netpbm reads, when not the sample
+};
+
+TEST(CliNetpbm, SamplesDecodeAsNetpbmDecodesThem) {
+  TempDir dir;
+  const SampleCase dcx[] = {{"dcx/three-pages.dcx", "pcxtoppm", "pcx/pal256.pcx"},
+                            {"dcx/one-page.dcx", "pcxtoppm", "pcx/pal16-planar.pcx"}};
+  for (const auto& entry : fs::recursive_directory_iterator(SamplesDir())) {
+    if (!entry.is_regular_file()) continue;
+    std::string relative = fs::relative(entry.path(), SamplesDir()).generic_string();
+    std::string extension = entry.path().extension().string();
+    const char* decoder = extension == ".bmp" ? "bmptopnm" : extension == ".pcx" ? "pcxtoppm" : "pamtopnm";
+    std::string decoded = relative;
+    if (extension == ".dcx") {
+      bool known = false;
+      for (const SampleCase& c : dcx) {
+        if (relative == c.sample) {
+          decoder = c.decoder;
+          decoded = c.decoded;
+          known = true;
+        }
+      }
+      ASSERT_TRUE(known) << "no netpbm reference for " << relative;
+    }
+    SCOPED_TRACE(relative);
+    Pixels expected = NetpbmDecode(decoder, Sample(decoded), dir);
+    ASSERT_GT(expected.width, 0u) << "netpbm cannot read it";
+    EXPECT_EQ(FirstDifference(expected, ImexpDecode(Sample(relative), dir)), "");
+  }
+}
+
+struct Size {
+  unsigned width;
+  unsigned height;
+};
+
+constexpr Size kSizes[] = {{1, 1}, {1, 5}, {9, 1}, {37, 11}};
+
+// The PCX layouts the bundled converter reads: 1 bit in 1 or 4 planes,
+// 8 bits in 1 or 3. netpbm also writes 1 bit in 2 or 3 planes and packed
+// 2- and 4-bit pixels, which the converter refuses.
+bool IsPcxLayoutRead(const std::string& header) {
+  int bits = static_cast<uint8_t>(header.at(3));
+  int planes = static_cast<uint8_t>(header.at(65));
+  return (bits == 1 && (planes == 1 || planes == 4)) || (bits == 8 && (planes == 1 || planes == 3));
+}
+
+bool HasOneBitPixels(const std::string& header, const std::string& extension) {
+  if (extension == "bmp") {
+    // The bit count follows a 12-byte OS/2 header as a 16-bit field at 24,
+    // a Windows header at 28.
+    std::size_t at = static_cast<uint8_t>(header.at(14)) == 12 ? 24 : 28;
+    return static_cast<uint8_t>(header.at(at)) == 1;
+  }
+  if (extension == "pcx")
+    return static_cast<uint8_t>(header.at(3)) == 1 && static_cast<uint8_t>(header.at(65)) == 1;
+  return false;
+}
+constexpr const char* kLayouts[] = {"bilevel", "pal16", "pal256", "gray256", "rgb24"};
+
+// netpbm's writers in every layout they offer; imexp must read back the
+// very pixels netpbm was given.
+TEST(CliNetpbm, ReadsWhatNetpbmWrites) {
+  TempDir dir;
+  const std::pair<const char*, const char*> writers[] = {
+      {"ppmtobmp", "bmp"},         {"ppmtobmp -os2", "bmp"},  {"ppmtobmp -bpp=24", "bmp"},
+      {"ppmtopcx", "pcx"},         {"ppmtopcx -8bit", "pcx"}, {"ppmtopcx -24bit", "pcx"},
+      {"ppmtopcx -packed", "pcx"}, {"pnmtoplainpnm", "pnm"},  {"pnmtopnm", "pnm"},
+  };
+  for (const char* layout : kLayouts) {
+    for (const Size& size : kSizes) {
+      SourceImage image = MakeSource(layout, size.width, size.height);
+      Pixels pixels = image.ToPixels();
+      std::string source = dir.File("source.ppm");
+      WriteFileBytes(source, EncodePpm(pixels));
+      for (const auto& [writer, extension] : writers) {
+        SCOPED_TRACE(std::string(writer) + " " + layout + " " + std::to_string(size.width) + " x " +
+                     std::to_string(size.height));
+        std::string written = dir.File(std::string("netpbm.") + extension);
+        // Bilevel and grey images go to netpbm as PBM and PGM so that its
+        // writers pick their 1-bit and grey layouts.
+        std::string feed = Quoted(source);
+        if (std::string(layout) == "bilevel") feed += " | ppmtopgm | pgmtopbm -threshold";
+        if (std::string(layout) == "gray256") feed += " | ppmtopgm";
+        if (!Netpbm("cat " + feed + " | " + writer, written)) {
+          // ppmtopcx -packed only takes up to 16 colours.
+          continue;
+        }
+        std::string header = ReadFileBytes(written).substr(0, 128);
+        if (extension == std::string("pcx") && !IsPcxLayoutRead(header)) {
+          RunResult run = RunImexp({"convert", written, dir.File("imexp.pnm")});
+          EXPECT_EQ(run.status, 1);
+          EXPECT_NE(run.err.find("Converter Error: Unsupporter Subformat"), std::string::npos) << run.err;
+          continue;
+        }
+        // The manager reads every 1-bit image as black and white, whatever
+        // its two palette entries; netpbm stores an image of one or two
+        // colours in 1 bit.
+        if (std::string(layout) != "bilevel" && HasOneBitPixels(header, extension)) continue;
+        EXPECT_EQ(FirstDifference(pixels, ImexpDecode(written, dir)), "");
+      }
+    }
+  }
+}
+
+// imexp's writers in every layout; netpbm must read back the very pixels.
+TEST(CliNetpbm, NetpbmReadsWhatImexpWrites) {
+  TempDir dir;
+  const std::pair<const char*, const char*> readers[] = {
+      {"bmp", "bmptopnm"}, {"pcx", "pcxtoppm"}, {"pnm", "pamtopnm"}};
+  for (const char* layout : kLayouts) {
+    for (const Size& size : kSizes) {
+      SourceImage image = MakeSource(layout, size.width, size.height);
+      std::string source = dir.File("source." + SourceExtension(image));
+      WriteFileBytes(source, EncodeSourceFile(image));
+      for (const auto& [extension, reader] : readers) {
+        SCOPED_TRACE(std::string(extension) + " " + layout + " " + std::to_string(size.width) + " x " +
+                     std::to_string(size.height));
+        std::string written = dir.File(std::string("imexp.") + extension);
+        RunResult run = RunImexp({"convert", source, written});
+        ASSERT_EQ(run.status, 0) << run.err;
+        Pixels decoded = NetpbmDecode(reader, written, dir);
+        ASSERT_GT(decoded.width, 0u) << "netpbm cannot read it";
+        EXPECT_EQ(FirstDifference(image.ToPixels(), decoded), "");
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace imexp::test::cli

@@ -1,0 +1,102 @@
+// Round trips through every bundled writer and every host layout: write
+// with `imexp convert`, read back, compare pixel for pixel, and check that
+// the file kept the layout (its number of colours).
+#include <gtest/gtest.h>
+
+#include "tests/cli/cli_support.h"
+
+namespace imexp::test::cli {
+namespace {
+
+struct Size {
+  unsigned width;
+  unsigned height;
+};
+
+// One pixel, one column, one row, and widths that end inside a byte for
+// every bit depth.
+constexpr Size kSizes[] = {{1, 1}, {1, 7}, {13, 1}, {33, 5}};
+
+struct FormatCase {
+  const char* extension;
+  // Colours the written file holds, by layout: bilevel, pal16, pal256,
+  // gray256, rgb24.
+  const char* colours[5];
+};
+
+constexpr const char* kLayouts[] = {"bilevel", "pal16", "pal256", "gray256", "rgb24"};
+
+const FormatCase kFormats[] = {
+    {"bmp", {"2", "16", "256", "256", "16,777,216"}},
+    {"pcx", {"2", "16", "256", "256", "16,777,216"}},
+    {"dcx", {"2", "16", "256", "256", "16,777,216"}},
+    // PNM has no palette: paletted images become RGB.
+    {"pnm", {"2", "16,777,216", "16,777,216", "256", "16,777,216"}},
+};
+
+TEST(CliRoundTrip, EveryWriterEveryLayoutPixelExact) {
+  TempDir dir;
+  for (const FormatCase& format : kFormats) {
+    for (std::size_t l = 0; l < std::size(kLayouts); ++l) {
+      for (const Size& size : kSizes) {
+        SourceImage image = MakeSource(kLayouts[l], size.width, size.height);
+        SCOPED_TRACE(std::string(format.extension) + " " + kLayouts[l] + " " + std::to_string(size.width) +
+                     " x " + std::to_string(size.height));
+        std::string source = dir.File("source." + SourceExtension(image));
+        std::string written = dir.File(std::string("written.") + format.extension);
+        std::string back = dir.File("back.ppm");
+        WriteFileBytes(source, EncodeSourceFile(image));
+
+        RunResult run = RunImexp({"convert", source, written});
+        ASSERT_EQ(run.status, 0) << run.err;
+        run = RunImexp({"convert", written, back});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(FirstDifference(image.ToPixels(), DecodePnmFile(back)), "");
+
+        run = RunImexp({"info", written});
+        EXPECT_NE(run.out.find(std::string("     Colors : ") + format.colours[l] + "\n"), std::string::npos)
+            << run.out;
+        std::string dimensions = std::to_string(size.width) + " X " + std::to_string(size.height);
+        EXPECT_NE(run.out.find(" Dimensions : " + dimensions + "\n"), std::string::npos) << run.out;
+      }
+    }
+  }
+  EXPECT_TRUE(LeftoverTemporaries(dir.path()).empty());
+}
+
+// A file converted onto itself is read whole before it is replaced.
+TEST(CliRoundTrip, ConvertingAFileOntoItself) {
+  TempDir dir;
+  SourceImage image = MakeSource("pal256", 19, 9);
+  std::string file = dir.File("same.bmp");
+  WriteFileBytes(file, EncodeSourceFile(image));
+  RunResult run = RunImexp({"convert", file, file});
+  ASSERT_EQ(run.status, 0) << run.err;
+  ASSERT_EQ(RunImexp({"convert", file, dir.File("back.ppm")}).status, 0);
+  EXPECT_EQ(FirstDifference(image.ToPixels(), DecodePnmFile(dir.File("back.ppm"))), "");
+}
+
+// Every committed sample converts to every format, and back to the same
+// pixels as the sample read directly.
+TEST(CliRoundTrip, EverySampleThroughEveryFormat) {
+  TempDir dir;
+  for (const auto& entry : fs::recursive_directory_iterator(SamplesDir())) {
+    if (!entry.is_regular_file()) continue;
+    std::string sample = NativePath(entry.path());
+    SCOPED_TRACE(sample);
+    RunResult run = RunImexp({"convert", sample, dir.File("direct.ppm")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    Pixels direct = DecodePnmFile(dir.File("direct.ppm"));
+    ASSERT_GT(direct.width, 0u);
+    for (const char* extension : {"bmp", "pcx", "dcx", "pnm"}) {
+      SCOPED_TRACE(extension);
+      std::string written = dir.File(std::string("written.") + extension);
+      ASSERT_EQ(RunImexp({"convert", sample, written}).status, 0);
+      ASSERT_EQ(RunImexp({"convert", written, dir.File("back.ppm")}).status, 0);
+      EXPECT_EQ(FirstDifference(direct, DecodePnmFile(dir.File("back.ppm"))), "");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace imexp::test::cli

@@ -1,0 +1,146 @@
+#include "tools/imexp/command_line.h"
+
+#include <imexp/host.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "resource_ids.h"
+#include "tools/imexp/console_progress.h"
+#include "tools/imexp/host_platform.h"
+#include "tools/imexp/info_text.h"
+
+namespace imexp::cli {
+
+namespace {
+
+constexpr const char* kInfoHelp =
+    "usage: imexp info FILE...\n"
+    "\n"
+    "Describes the first image of each file the way the Image Info dialog\n"
+    "does: file name, format, colour type, dimensions, image position in a\n"
+    "multi-image file, number of colours, resolution and compression.\n"
+    "Exits with 1 if any file cannot be described.\n";
+
+constexpr const char* kConvertHelp =
+    "usage: imexp convert IN OUT [--accept TYPES]\n"
+    "\n"
+    "Reads the first image of IN and writes it to OUT. The converter that\n"
+    "writes OUT is chosen by OUT's extension and by the image; OUT is only\n"
+    "replaced once the whole image has been written.\n"
+    "\n"
+    "  --accept TYPES  the image layouts the image may be held in while it\n"
+    "                  is converted, comma-separated from bilevel, pal16,\n"
+    "                  pal256, gray256 and rgb24 (default: all five)\n"
+    "\n"
+    "Ctrl-C cancels (exit status 130) and leaves OUT as it was.\n";
+
+constexpr const char* kFormatsHelp =
+    "usage: imexp formats\n"
+    "\n"
+    "Lists the converters installed in the CONVERT.INI beside the manager,\n"
+    "with what each can do and the layouts it writes, then the save formats\n"
+    "the manager offers.\n";
+
+constexpr const char* kDetectHelp =
+    "usage: imexp detect FILE...\n"
+    "\n"
+    "Names the converter that reads each file, or says \"no reader\".\n"
+    "Exits with 1 if some file has no reader.\n";
+
+struct TypeName {
+  const char* name;
+  int type;
+};
+
+constexpr TypeName kTypeNames[] = {{"bilevel", HIT_BILEVEL},
+                                   {"pal16", HIT_PAL16},
+                                   {"pal256", HIT_PAL256},
+                                   {"gray256", HIT_GRAY256},
+                                   {"rgb24", HIT_RGB24}};
+
+}  // namespace
+
+const std::vector<Command>& Commands() {
+  static const std::vector<Command> commands = {
+      {"info", "describe image files", kInfoHelp, &RunInfo},
+      {"convert", "convert an image file into another format", kConvertHelp, &RunConvert},
+      {"formats", "list the installed converters and save formats", kFormatsHelp, &RunFormats},
+      {"detect", "name the converter that reads each file", kDetectHelp, &RunDetect},
+  };
+  return commands;
+}
+
+const Command* FindCommand(const std::string& name) {
+  for (const Command& command : Commands()) {
+    if (name == command.name) return &command;
+  }
+  return nullptr;
+}
+
+bool WantsHelp(const Arguments& args) {
+  for (const std::string& arg : args) {
+    if (arg == "--help" || arg == "-h") return true;
+    if (arg == "--") break;
+  }
+  return false;
+}
+
+int PrintHelp(const Command& command) {
+  std::fputs(command.help, stdout);
+  return kExitOk;
+}
+
+int UsageError(const Command& command, const std::string& message) {
+  std::fprintf(stderr, "imexp %s: %s\n\n%s", command.name, message.c_str(), command.help);
+  return kExitUsage;
+}
+
+std::optional<int> ParseAcceptedTypes(const std::string& list, std::string* bad) {
+  int types = 0;
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    std::size_t end = list.find(',', start);
+    if (end == std::string::npos) end = list.size();
+    std::string word = list.substr(start, end - start);
+    int type = 0;
+    for (const TypeName& entry : kTypeNames) {
+      if (word == entry.name) type = entry.type;
+    }
+    if (type == 0) {
+      if (bad != nullptr) *bad = word;
+      return std::nullopt;
+    }
+    types |= type;
+    start = end + 1;
+  }
+  return types;
+}
+
+int AllHostTypes() { return HIT_BILEVEL | HIT_PAL16 | HIT_PAL256 | HIT_GRAY256 | HIT_RGB24; }
+
+std::string FileTitle(const std::string& path) {
+  std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::vector<char> CString(const std::string& text) {
+  std::vector<char> buffer(text.begin(), text.end());
+  buffer.push_back('\0');
+  return buffer;
+}
+
+bool IsReadableFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return file.is_open();
+}
+
+void ReportInManagerWords(unsigned messageId, const std::string& name) {
+  ClearProgressLine();
+  std::string caption = ManagerString(IDS_ERROR_CAPTION);
+  std::string message = FillText(ManagerString(messageId), name);
+  std::fprintf(stderr, "%s: %s\n", caption.c_str(), message.c_str());
+  std::fflush(stderr);
+}
+
+}  // namespace imexp::cli

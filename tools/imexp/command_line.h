@@ -1,0 +1,61 @@
+// What the subcommands share: exit statuses, help and usage errors, the
+// --accept list, and error lines in the manager's words.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace imexp::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+// What a shell reports for a program ended by SIGINT; a cancelled
+// conversion says the same, on every platform.
+inline constexpr int kExitCancelled = 130;
+
+using Arguments = std::vector<std::string>;
+
+struct Command {
+  const char* name;
+  const char* summary;  // one line for the general help
+  const char* help;     // the full --help text
+  int (*run)(const Arguments& args);
+};
+
+int RunInfo(const Arguments& args);
+int RunConvert(const Arguments& args);
+int RunFormats(const Arguments& args);
+int RunDetect(const Arguments& args);
+
+// Every subcommand, in the order the general help lists them.
+const std::vector<Command>& Commands();
+const Command* FindCommand(const std::string& name);
+
+// True when the arguments ask for help.
+bool WantsHelp(const Arguments& args);
+// Prints the command's help to stdout.
+int PrintHelp(const Command& command);
+// Prints "imexp <name>: message" and the command's help to stderr.
+int UsageError(const Command& command, const std::string& message);
+
+// The host image types of an --accept list ("bilevel,pal16,pal256,gray256,
+// rgb24"), OR-ed; nullopt with the offending word in `bad`.
+std::optional<int> ParseAcceptedTypes(const std::string& list, std::string* bad);
+// Every host image type the tool can hold.
+int AllHostTypes();
+
+// A path's last component, for short labels.
+std::string FileTitle(const std::string& path);
+// A writable NUL-terminated copy for the manager's char* parameters.
+std::vector<char> CString(const std::string& text);
+// True when `path` names a file that can be opened for reading.
+bool IsReadableFile(const std::string& path);
+
+// Prints "<caption>: <message>" to stderr with the manager's error caption
+// and string `messageId` filled with `name`, the way the manager's own
+// reports look, for failures the manager does not report itself.
+void ReportInManagerWords(unsigned messageId, const std::string& name);
+
+}  // namespace imexp::cli

@@ -1,0 +1,73 @@
+#include "tools/imexp/console_progress.h"
+
+#include <cstdio>
+
+#include "tools/imexp/host_platform.h"
+
+namespace imexp::cli {
+
+namespace {
+
+constexpr int kBarWidth = 30;
+// The bar must fit one line of an 80-column terminal, or the carriage
+// return no longer brings it back to its start.
+constexpr std::size_t kLabelLimit = 38;
+// Characters the bar occupies, so that it can be wiped without terminal
+// escape sequences (a Windows console may not understand them).
+std::size_t g_barLength = 0;
+
+}  // namespace
+
+void ClearProgressLine() {
+  if (g_barLength == 0) return;
+  std::fprintf(stderr, "\r%*s\r", static_cast<int>(g_barLength), "");
+  std::fflush(stderr);
+  g_barLength = 0;
+}
+
+ConsoleProgress::ConsoleProgress(std::string label, bool showBar, const bool* abort)
+    : label_(std::move(label)), showBar_(showBar), abort_(abort) {
+  if (label_.size() > kLabelLimit) label_ = label_.substr(0, kLabelLimit - 3) + "...";
+}
+
+ConsoleProgress::~ConsoleProgress() { ClearProgressLine(); }
+
+int ConsoleProgress::Begin() {
+  shownPercent_ = -1;
+  if (showBar_) Draw(0);
+  return 0;
+}
+
+int ConsoleProgress::End() {
+  ClearProgressLine();
+  return 0;
+}
+
+int ConsoleProgress::Update(int rowsDone, int totalRows) {
+  if (CancelRequested() || (abort_ != nullptr && *abort_)) {
+    cancelled_ = true;
+    return 0;
+  }
+  // Redrawing only when the shown figure changes keeps the bar's cost out
+  // of the row loop: a few hundred writes per image, not one per row.
+  if (showBar_ && totalRows > 0) {
+    int percent = static_cast<int>((static_cast<long long>(rowsDone) + 1) * 100 / totalRows);
+    if (percent != shownPercent_) Draw(percent);
+  }
+  return 1;
+}
+
+void ConsoleProgress::Draw(int percent) {
+  if (percent < 0) percent = 0;
+  if (percent > 100) percent = 100;
+  shownPercent_ = percent;
+  char bar[kBarWidth + 1];
+  int filled = percent * kBarWidth / 100;
+  for (int i = 0; i < kBarWidth; ++i) bar[i] = i < filled ? '#' : '.';
+  bar[kBarWidth] = '\0';
+  int length = std::fprintf(stderr, "\r%s [%s] %3d%%", label_.c_str(), bar, percent);
+  std::fflush(stderr);
+  if (length > 1) g_barLength = static_cast<std::size_t>(length - 1);
+}
+
+}  // namespace imexp::cli

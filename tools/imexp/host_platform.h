@@ -1,0 +1,71 @@
+// What the command-line host does differently on POSIX and on Windows: the
+// terminal, Ctrl-C, the manager's message boxes and strings, where the
+// manager lies and how a converter library is opened. One implementation
+// file per platform; nothing else in the tool knows which one it runs on.
+#pragma once
+
+#include <imexp/host.h>
+
+#include <string>
+
+namespace imexp::cli {
+
+// True when stderr is a terminal (a console window on Windows), so that a
+// progress bar there is seen rather than logged.
+bool IsStderrTerminal();
+
+// From now on Ctrl-C only sets a flag that CancelRequested reports; the
+// operation in progress then ends itself at its next progress update.
+void InstallCancelHandler();
+bool CancelRequested();
+
+// Routes the manager's message boxes to stderr ("caption: text") and
+// answers each with OK, so that the tool never waits for a click.
+void InstallMessagePrinter();
+// How many of the manager's messages have been printed so far: a failed
+// operation that printed none has to be explained by the tool itself.
+int MessagesPrinted();
+
+// String `id` of the manager's own string table, in the language the
+// manager shows; empty when there is no such string.
+std::string ManagerString(unsigned id);
+
+// The manager's exported functions. A host on 32-bit Windows cannot link
+// them by name: the manager exports its stdcall functions undecorated and
+// its import library has only those names, so they are looked up instead.
+struct ManagerFunctions {
+  ImExp_ReadFileFn readFile = nullptr;
+  ImExp_WriteFileFn writeFile = nullptr;
+  ImExp_GetFileInfoFn getFileInfo = nullptr;
+  FindReaderFn findReader = nullptr;
+  FillSaveFormatsInfoFn fillSaveFormatsInfo = nullptr;
+};
+// Never returns with a function missing: the program ends with a message.
+const ManagerFunctions& Manager();
+
+// Full path of the manager library this program runs with; empty if unknown.
+std::string ManagerPath();
+
+// True when a converter path of CONVERT.INI is absolute rather than relative
+// to the manager's folder (the manager's own rule).
+bool IsAbsoluteConverterPath(const std::string& value);
+
+// The platform's spelling of a path the user typed.
+std::string NativePath(const std::string& path);
+
+// A converter library opened for inspection and closed again.
+class ConverterLibrary {
+ public:
+  explicit ConverterLibrary(const std::string& path);
+  ~ConverterLibrary();
+  ConverterLibrary(const ConverterLibrary&) = delete;
+  ConverterLibrary& operator=(const ConverterLibrary&) = delete;
+  bool loaded() const { return handle_ != nullptr; }
+  // The entry point `name`, or null.
+  void* Symbol(const char* name) const;
+
+ private:
+  void* handle_ = nullptr;
+};
+
+}  // namespace imexp::cli

@@ -1,0 +1,125 @@
+// The command-line host on Windows: the console, Ctrl-C through a console
+// control handler, the manager's real message boxes caught by a hook, and
+// the manager's strings through LoadStringA.
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "tools/imexp/console_progress.h"
+#include "tools/imexp/host_platform.h"
+
+namespace imexp::cli {
+
+namespace {
+
+volatile LONG g_cancel = 0;
+int g_messages = 0;
+
+BOOL WINAPI OnConsoleControl(DWORD event) {
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
+    InterlockedExchange(&g_cancel, 1);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+HMODULE ManagerModule() { return GetModuleHandleA("imexp.dll"); }
+
+// A message box is a "#32770" dialog with a static text of ID 0xFFFF. The
+// hook sees it initialise on this thread, prints what it says and ends it
+// with OK before it is ever shown or waits for a click.
+LRESULT CALLBACK MessageBoxHook(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* message = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+  if (code == HC_ACTION && message->message == WM_INITDIALOG) {
+    HWND box = message->hwnd;
+    char className[32] = "";
+    GetClassNameA(box, className, sizeof className);
+    if (lstrcmpA(className, "#32770") == 0 && GetDlgItem(box, 0xFFFF) != nullptr) {
+      char caption[256] = "";
+      char text[1024] = "";
+      GetWindowTextA(box, caption, sizeof caption);
+      GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+      ClearProgressLine();
+      std::fprintf(stderr, "%s: %s\n", caption, text);
+      std::fflush(stderr);
+      ++g_messages;
+      EndDialog(box, IDOK);
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+}  // namespace
+
+bool IsStderrTerminal() { return _isatty(_fileno(stderr)) != 0; }
+
+void InstallCancelHandler() { SetConsoleCtrlHandler(&OnConsoleControl, TRUE); }
+
+bool CancelRequested() { return InterlockedCompareExchange(&g_cancel, 0, 0) != 0; }
+
+void InstallMessagePrinter() {
+  // Lives as long as the process; the system removes it at exit.
+  static HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROCRET, &MessageBoxHook, nullptr, GetCurrentThreadId());
+  static_cast<void>(hook);
+}
+
+int MessagesPrinted() { return g_messages; }
+
+std::string ManagerString(unsigned id) {
+  char buffer[512];
+  int length = LoadStringA(ManagerModule(), id, buffer, sizeof buffer);
+  return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
+}
+
+template <typename Fn>
+Fn Lookup(const char* name) {
+  auto function = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(ManagerModule(), name)));
+  if (function == nullptr) {
+    std::fprintf(stderr, "imexp: the manager library does not export %s\n", name);
+    std::exit(1);
+  }
+  return function;
+}
+
+const ManagerFunctions& Manager() {
+  static const ManagerFunctions functions{
+      Lookup<ImExp_ReadFileFn>("ImExp_ReadFile"), Lookup<ImExp_WriteFileFn>("ImExp_WriteFile"),
+      Lookup<ImExp_GetFileInfoFn>("ImExp_GetFileInfo"), Lookup<FindReaderFn>("FindReader"),
+      Lookup<FillSaveFormatsInfoFn>("FillSaveFormatsInfo")};
+  return functions;
+}
+
+std::string ManagerPath() {
+  char path[MAX_PATH];
+  DWORD length = GetModuleFileNameA(ManagerModule(), path, sizeof path);
+  return length > 0 && length < sizeof path ? std::string(path, length) : std::string();
+}
+
+bool IsAbsoluteConverterPath(const std::string& value) { return value.size() > 1 && value[1] == ':'; }
+
+std::string NativePath(const std::string& path) {
+  std::string native = path;
+  for (char& c : native) {
+    if (c == '/') c = '\\';
+  }
+  return native;
+}
+
+ConverterLibrary::ConverterLibrary(const std::string& path) {
+  UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  handle_ = reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
+  SetErrorMode(previous);
+}
+
+ConverterLibrary::~ConverterLibrary() {
+  if (handle_ != nullptr) FreeLibrary(static_cast<HMODULE>(handle_));
+}
+
+void* ConverterLibrary::Symbol(const char* name) const {
+  return handle_ != nullptr ? reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name))
+                            : nullptr;
+}
+
+}  // namespace imexp::cli
