@@ -4,8 +4,10 @@
 // The converter names the rows of a converter-driven band, and of a fixed
 // manager-driven band the count; such a band must lie inside the image and
 // inside the band buffer, or the read ends with CONV_ERR_INVALID_FILE before
-// a byte outside either is touched.
+// a byte outside either is touched. A converter-driven read that ends before
+// every row has arrived ends with CONV_ERR_END_OF_FILE, not with success.
 #include <algorithm>
+#include <bitset>
 
 #include "registry/descriptor_rules.h"
 #include "reading/read_context.h"
@@ -57,6 +59,10 @@ class BandLoop {
     const uint8_t* source = c_.buffers.band.as<uint8_t>();
     uint32_t hostRow = d_.height - 1 - first;
     for (uint32_t k = 0; k < count; ++k) {
+      if (!arrived_[hostRow]) {
+        arrived_[hostRow] = true;
+        ++distinctRows_;
+      }
       if (int error = HandOver(source, hostRow)) return error;
       source += rowBytes_;
       hostRow = up_ ? hostRow + 1 : hostRow - 1;
@@ -66,10 +72,14 @@ class BandLoop {
 
   int ReadBand() { return c_.readBand(&d_, c_.buffers.band.as<uint8_t>()); }
 
+  // A converter that says it has no more bands before every row of the
+  // image arrived has left the host with rows it never filled.
+  int ConverterDrivenEnd() const { return distinctRows_ == d_.height ? CONV_OK : CONV_ERR_END_OF_FILE; }
+
   int ConverterDrivenRows() {
     for (;;) {
       int result = ReadBand();
-      if (result == 1) return CONV_OK;
+      if (result == 1) return ConverterDrivenEnd();
       if (result != 0) return result;
       if (!BandFits(d_, d_.bandRow, 1)) return CONV_ERR_INVALID_FILE;
       if (int error = HandOverBand(d_.bandRow, 1)) return error;
@@ -79,7 +89,7 @@ class BandLoop {
   int ConverterDrivenBands() {
     for (;;) {
       int result = ReadBand();
-      if (result == 1) return CONV_OK;
+      if (result == 1) return ConverterDrivenEnd();
       if (result != 0) return result;
       if (!BandFits(d_, d_.bandRow, d_.bandCount)) return CONV_ERR_INVALID_FILE;
       if (int error = HandOverBand(d_.bandRow, d_.bandCount)) return error;
@@ -128,6 +138,9 @@ class BandLoop {
   // buffer's 32 bytes of slack behind its last row).
   const bool direct_;
   uint32_t delivered_ = 0;
+  // Which host rows have arrived, for the converter-driven loops.
+  std::bitset<kMaxDimension> arrived_;
+  uint32_t distinctRows_ = 0;
 };
 
 }  // namespace

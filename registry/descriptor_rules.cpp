@@ -13,7 +13,7 @@ int CheckReadDescriptor(const ConvImageDesc& d) {
   if (uint32_t{d.planes} * d.bytesPerLine * 8u < uint32_t{d.bitsPerPixel} * d.width) {
     return CONV_ERR_INVALID_FILE;
   }
-  if (d.width > kMaxBandBytes || d.height > kMaxBandBytes || d.bytesPerLine > kMaxBandBytes) {
+  if (d.width > kMaxDimension || d.height > kMaxDimension || d.bytesPerLine > kMaxBandBytes) {
     return CONV_ERR_INVALID_FILE;
   }
   bool planesFit = d.planes == 1 || (d.planes == 3 && d.bitsPerPixel == 24) ||

@@ -8,6 +8,8 @@ namespace imexp {
 
 // Rows and bands never exceed this many bytes (0x7F00).
 inline constexpr uint32_t kMaxBandBytes = 32512;
+// Nor does an image have more pixels a row, or more rows.
+inline constexpr uint32_t kMaxDimension = 32512;
 
 // 0, or CONV_ERR_INVALID_FILE when a read descriptor breaks one of the seven
 // conditions (checked in their documented order).

@@ -118,13 +118,22 @@ TEST_F(ReadPipelineTest, ChosenAccessAndBandRowsReachTheConverter) {
   EXPECT_EQ(Field(Bands(*o)[0], "bandRow"), "4");
 }
 
-TEST_F(ReadPipelineTest, ConverterDrivenEndAtOnceIsAnEmptySuccess) {
-  TestImage image = GreyRows(2, 10);
-  image.Set("accessMode", 0).Set("bands", "");
-  auto o = Read(WriteImage(image), HIT_GRAY256);
-  EXPECT_EQ(o->result, 1);
-  EXPECT_TRUE(PutRows(*o).empty());
-  EXPECT_EQ(o->calls.back(), "End");
+TEST_F(ReadPipelineTest, ConverterDrivenReadsMustDeliverEveryRow) {
+  struct Case {
+    const char* what;
+    std::string bands;
+    std::size_t rows;
+  } cases[] = {{"no band at all", "", 0}, {"rows missing", "0:1,2:1", 2}, {"a row twice, one missing", "0:1,0:1,1:1", 3}};
+  for (const Case& c : cases) {
+    TestImage image = GreyRows(2, 3);
+    image.Set("accessMode", 0).Set("bands", c.bands);
+    auto o = Read(WriteImage(image), HIT_GRAY256);
+    EXPECT_EQ(o->result, 0) << c.what;
+    EXPECT_EQ(PutRows(*o).size(), c.rows) << c.what;
+    ASSERT_EQ(o->boxes.size(), 1u) << c.what;
+    EXPECT_EQ(o->boxes[0].text, "Unexpected end of file image.tst") << c.what;
+    EXPECT_EQ(o->calls.back(), "End") << c.what;
+  }
 }
 
 TEST_F(ReadPipelineTest, ProgressUpdatesAndCancellation) {
