@@ -91,6 +91,15 @@ int PrintHelp(const Command& command) {
   return kExitOk;
 }
 
+int FileArguments(const Command& command, const Arguments& args, std::vector<std::string>* files) {
+  for (const std::string& arg : args) {
+    if (arg.size() > 1 && arg[0] == '-' && arg != "--") return UsageError(command, "unknown option " + arg);
+    if (arg != "--") files->push_back(arg);
+  }
+  if (files->empty()) return UsageError(command, "no file given");
+  return 0;
+}
+
 int UsageError(const Command& command, const std::string& message) {
   std::fprintf(stderr, "imexp %s: %s\n\n%s", command.name, message.c_str(), command.help);
   return kExitUsage;

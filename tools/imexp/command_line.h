@@ -39,6 +39,9 @@ bool WantsHelp(const Arguments& args);
 int PrintHelp(const Command& command);
 // Prints "imexp <name>: message" and the command's help to stderr.
 int UsageError(const Command& command, const std::string& message);
+// The file arguments of a command that takes only files ("--" allowed).
+// Returns 0 with `files` filled, or the usage error's exit status.
+int FileArguments(const Command& command, const Arguments& args, std::vector<std::string>* files);
 
 // The host image types of an --accept list ("bilevel,pal16,pal256,gray256,
 // rgb24"), OR-ed; nullopt with the offending word in `bad`.

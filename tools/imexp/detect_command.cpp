@@ -11,11 +11,7 @@ namespace imexp::cli {
 int RunDetect(const Arguments& args) {
   const Command& command = *FindCommand("detect");
   std::vector<std::string> files;
-  for (const std::string& arg : args) {
-    if (arg.size() > 1 && arg[0] == '-' && arg != "--") return UsageError(command, "unknown option " + arg);
-    if (arg != "--") files.push_back(arg);
-  }
-  if (files.empty()) return UsageError(command, "no file given");
+  if (int usage = FileArguments(command, args, &files)) return usage;
 
   int status = kExitOk;
   for (const std::string& path : files) {
