@@ -8,12 +8,21 @@
 // top is writer matching, loading the converter for the call, the temporary
 // file, its buffers and its row step.
 //
+// Loading and freeing a converter is most of that on small images: mapping
+// and unmapping a library also costs the host's image its TLB entries. So a
+// second baseline loads a third copy of the converter for each write and
+// frees it afterwards, as the manager must; against it the overhead is what
+// the manager does beyond the load.
+//
 //   write/manager/<layout>/<width>x<height>   bytes/s of host rows written
 //   write/raw/<layout>/<width>x<height>       the same for the baseline
 // Counters of the manager side:
 //   vs_raw        median per-round ratio of manager time to baseline time
 //   overhead_pct  (vs_raw - 1) x 100; target: at most 15
 //   extra_us      manager time - baseline time per write, in microseconds
+//   vs_loaded     the same ratio against the baseline that loads its
+//                 converter copy for each write
+//   loaded_overhead_pct, loaded_extra_us   likewise
 //   band_rows     rows per band, the same on both sides
 // The one-row image has no target: its extra_us is what every write costs
 // whatever its size (choosing, loading and freeing the writer, the temporary
@@ -126,6 +135,27 @@ struct WriterLayout {
   uint32_t bytesPerLine = 0, resX = 0, resY = 0, bandRows = 0;
 };
 
+// The entry points the baselines call.
+struct WriterCalls {
+  WRSetupWritingFn setupWriting = nullptr;
+  WRWriteHeaderFn writeHeader = nullptr;
+  WRWriteBandFn writeBand = nullptr;
+  WREndWritingFn endWriting = nullptr;
+  WRCleanUpFn cleanUp = nullptr;
+
+  static WriterCalls From(const Library& library) {
+    WriterCalls calls;
+    calls.setupWriting = library.Get<WRSetupWritingFn>("WRSetupWriting");
+    calls.writeHeader = library.Get<WRWriteHeaderFn>("WRWriteHeader");
+    calls.writeBand = library.Get<WRWriteBandFn>("WRWriteBand");
+    calls.endWriting = library.Get<WREndWritingFn>("WREndWriting");
+    calls.cleanUp = library.Get<WRCleanUpFn>("WRCleanUp");
+    Require(calls.setupWriting && calls.writeHeader && calls.writeBand && calls.endWriting && calls.cleanUp,
+            "a baseline's converter copy lacks an entry point");
+    return calls;
+  }
+};
+
 struct WriteSetup {
   explicit WriteSetup(const Shape& s) : shape(s), image(s) {}
   // Apart from the constructor, so that a failing check finds the set-up
@@ -139,11 +169,8 @@ struct WriteSetup {
   std::unique_ptr<MessageBoxCapture> capture;
   ImExp_WriteFileFn writeFile = nullptr;
   std::unique_ptr<Library> raw;  // the baseline's own copy, loaded once
-  WRSetupWritingFn setupWriting = nullptr;
-  WRWriteHeaderFn writeHeader = nullptr;
-  WRWriteBandFn writeBand = nullptr;
-  WREndWritingFn endWriting = nullptr;
-  WRCleanUpFn cleanUp = nullptr;
+  WriterCalls rawCalls;
+  fs::path loadedCopy;  // the copy the second baseline loads for each write
   std::string rawPath;
   HFILE rawFile = -1;
   WriterLayout layout;
@@ -166,7 +193,7 @@ void ManagerWrite(WriteSetup& s) {
 }
 
 // Manager-driven, top to bottom, in bands of the manager's height.
-int RawBands(WriteSetup& s, ConvImageDesc& d) {
+int RawBands(WriteSetup& s, const WriterCalls& calls, ConvImageDesc& d) {
   const std::size_t rowBytes = std::size_t{d.planes} * d.bytesPerLine;
   uint8_t* band = s.band.data();
   for (uint32_t done = 0; done < d.height;) {
@@ -176,13 +203,13 @@ int RawBands(WriteSetup& s, ConvImageDesc& d) {
     }
     d.bandRow = done;
     d.bandCount = count;
-    if (int error = s.writeBand(&d, band)) return error;
+    if (int error = calls.writeBand(&d, band)) return error;
     done += count;
   }
   return CONV_OK;
 }
 
-void RawWrite(WriteSetup& s) {
+void RawWrite(WriteSetup& s, const WriterCalls& calls) {
   const WriterLayout& l = s.layout;
   ConvImageDesc d{};
   d.fileName = s.target.data();
@@ -207,17 +234,24 @@ void RawWrite(WriteSetup& s) {
   d.chosenAccess = 1;
   d.bandRows = 1;
   d.bandCount = 1;
-  int error = s.setupWriting(&d, nullptr, 0);
+  int error = calls.setupWriting(&d, nullptr, 0);
   if (error == CONV_OK) {
     d.chosenAccess = d.accessMode == CONV_ACCESS_EITHER ? d.rowOrder : d.accessMode;
     d.bandRows = l.bandRows;
-    error = s.writeHeader(&d);
+    error = calls.writeHeader(&d);
   }
-  if (error == CONV_OK) error = RawBands(s, d);
-  if (error == CONV_OK) error = s.endWriting(&d);
-  s.cleanUp(&d);
+  if (error == CONV_OK) error = RawBands(s, calls, d);
+  if (error == CONV_OK) error = calls.endWriting(&d);
+  calls.cleanUp(&d);
   if (error != CONV_OK)
     Fail("the raw write failed with code " + std::to_string(error) + " on " + s.shape.Name());
+}
+
+void RawWrite(WriteSetup& s) { RawWrite(s, s.rawCalls); }
+
+void LoadedRawWrite(WriteSetup& s) {
+  Library library(s.loadedCopy);
+  RawWrite(s, WriterCalls::From(library));
 }
 
 std::string Ini(const std::string& copy, bool sink) {
@@ -227,7 +261,7 @@ std::string Ini(const std::string& copy, bool sink) {
   const std::string script =
       std::string("quiet=1\nWrite.bgrOrder=1\nWrite.maxBandRows=64\nWrite.sink=") + (sink ? "1" : "0") + "\n";
   return "[Converters]\n0=" + copy + "\n[pipeline_writer]\nName=PIPELINE\nExtensions=*.TST\n" + script +
-         "[pipeline_raw_writer]\n" + script;
+         "[pipeline_raw_writer]\n" + script + "[pipeline_raw_writer_loaded]\n" + script;
 }
 
 // With the sink off, each side must write the host's image, top row first,
@@ -273,6 +307,12 @@ void CheckBothSides(WriteSetup& s, const std::string& copy) {
   const std::vector<std::string> rawEnd = LinesWith(s.setup.CallLog(), "pipeline_raw_writer WREndWriting");
   Require(rawEnd.size() == 1 && LogField(rawEnd[0], "bandCalls") == bands,
           "the raw baseline did not write " + name + " in " + bands + " bands");
+  LoadedRawWrite(s);
+  Require(!IsLibraryLoaded(s.loadedCopy), "the loading baseline left its converter loaded: " + name);
+  const std::vector<std::string> loadedEnd =
+      LinesWith(s.setup.CallLog(), "pipeline_raw_writer_loaded WREndWriting");
+  Require(loadedEnd.size() == 1 && LogField(loadedEnd[0], "bandCalls") == bands,
+          "the loading baseline did not write " + name + " in " + bands + " bands");
 
   s.setup.WriteIni(Ini(copy, true));
   ManagerWrite(s);
@@ -282,6 +322,7 @@ void CheckBothSides(WriteSetup& s, const std::string& copy) {
 void WriteSetup::Prepare() {
   const std::string copy = setup.InstallConverter("imexp_test_converter", "pipeline_writer");
   const std::string rawCopy = setup.InstallConverter("imexp_test_converter", "pipeline_raw_writer");
+  loadedCopy = setup.dir().path() / setup.InstallConverter("imexp_test_converter", "pipeline_raw_writer_loaded");
   setup.WriteIni(Ini(copy, false));
   iniPath = setup.IniPath();
   target = setup.dir().File("out.tst");
@@ -295,13 +336,7 @@ void WriteSetup::Prepare() {
   Require(writeFile != nullptr, "the manager copy exports no ImExp_WriteFile");
 
   raw = std::make_unique<Library>(setup.dir().path() / rawCopy);
-  setupWriting = raw->Get<WRSetupWritingFn>("WRSetupWriting");
-  writeHeader = raw->Get<WRWriteHeaderFn>("WRWriteHeader");
-  writeBand = raw->Get<WRWriteBandFn>("WRWriteBand");
-  endWriting = raw->Get<WREndWritingFn>("WREndWriting");
-  cleanUp = raw->Get<WRCleanUpFn>("WRCleanUp");
-  Require(setupWriting && writeHeader && writeBand && endWriting && cleanUp,
-          "the baseline's converter copy lacks an entry point");
+  rawCalls = WriterCalls::From(*raw);
 
   CheckBothSides(*this, copy);
 }
@@ -329,6 +364,11 @@ void BM_ManagerWrite(benchmark::State& state, const Shape& shape) {
   state.counters["vs_raw"] = paired.ratio;
   state.counters["overhead_pct"] = (paired.ratio - 1) * 100;
   state.counters["extra_us"] = (paired.seconds - paired.baselineSeconds) * 1e6;
+  auto loaded = [&s] { LoadedRawWrite(s); };
+  const imexp::bench::PairedTiming pairedLoaded = imexp::bench::MeasurePaired(manager, loaded);
+  state.counters["vs_loaded"] = pairedLoaded.ratio;
+  state.counters["loaded_overhead_pct"] = (pairedLoaded.ratio - 1) * 100;
+  state.counters["loaded_extra_us"] = (pairedLoaded.seconds - pairedLoaded.baselineSeconds) * 1e6;
   state.counters["band_rows"] = s.layout.bandRows;
 }
 
