@@ -1,4 +1,4 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Builds and runs the benchmarks of the manager's own overhead natively and
 # prints a summary against the baselines measured in the same run:
 #   detection/N   FindReader with N refusing content checkers vs N raw
@@ -18,23 +18,14 @@
 # than the manager. Google Benchmark and GoogleTest are installed here when
 # missing, never by the build. Extra arguments go to every benchmark program,
 # e.g. --benchmark_filter=gray8 or --benchmark_repetitions=3.
-set -eu
+set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/bench-pipeline"
 cd "$root"
+source scripts/lib.sh
 
-missing=""
-for package in libbenchmark-dev libgtest-dev; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing="$missing $package"
-done
-if [ -n "$missing" ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update
-  # shellcheck disable=SC2086
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends $missing
-fi
+install_packages cmake ninja-build g++ libbenchmark-dev libgtest-dev
 
 cmake --preset linux -B "$build" -DIMEXP_BUILD_TESTS=ON -DIMEXP_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$build" --target detection_bench pipeline_read_bench pipeline_write_bench

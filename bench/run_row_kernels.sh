@@ -1,4 +1,4 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Builds and runs the row kernel benchmarks natively and prints a summary of
 # the ratios against memcpy and FreeImage, with the targets:
 #   kernels with a FreeImage equivalent   >= 3 x FreeImage
@@ -6,23 +6,14 @@
 #   every other kernel                    >= 0.05 x memcpy
 # FreeImage (and Google Benchmark) are installed here when missing, never by
 # the build. Extra arguments go to the benchmark program.
-set -eu
+set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/bench"
 cd "$root"
+source scripts/lib.sh
 
-missing=""
-for package in libbenchmark-dev libfreeimage-dev; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing="$missing $package"
-done
-if [ -n "$missing" ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update
-  # shellcheck disable=SC2086
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends $missing
-fi
+install_packages cmake ninja-build g++ libbenchmark-dev libfreeimage-dev
 
 cmake --preset linux -B "$build" -DIMEXP_BUILD_TESTS=OFF -DIMEXP_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$build" --target row_kernels_bench
