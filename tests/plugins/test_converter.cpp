@@ -52,6 +52,15 @@ constexpr uint32_t kDefaultVersion = 0x00030300;
   std::memcpy(field, text.data(), std::min(text.size(), terminate ? size - 1 : size));
 }
 
+// One line per band call, or only the first under quiet=1: a line per band
+// would cost the benchmarks more than the band.
+[[maybe_unused]] void LogBandCall(const char* entry, int call, const ConvImageDesc& desc, const Script& script) {
+  if (script.Number("quiet", 0) != 0 && call != 1) return;
+  Log(std::string(entry) + " call=" + std::to_string(call) + " bandRow=" + std::to_string(desc.bandRow) +
+      " bandCount=" + std::to_string(desc.bandCount) + " bandRows=" + std::to_string(desc.bandRows) +
+      " chosenAccess=" + std::to_string(desc.chosenAccess));
+}
+
 // The script of this copy plus the header of the file it is handed.
 [[maybe_unused]] Script FileScript(HFILE file, const char* iniPath, std::string* bytes, long* dataOffset) {
   Script script = tconv::LoadScript(iniPath);
@@ -310,11 +319,7 @@ CONV_ENTRY(int) RDReadBand(ConvImageDesc* desc, unsigned char* band) {
   if (!reading) return CONV_ERR_GENERAL;
   ReadState& state = *reading;
   int call = ++state.bandCalls;
-  if (state.script.Number("quiet", 0) == 0 || call == 1) {
-    Log("RDReadBand call=" + std::to_string(call) + " bandRow=" + std::to_string(desc->bandRow) +
-        " bandCount=" + std::to_string(desc->bandCount) + " bandRows=" + std::to_string(desc->bandRows) +
-        " chosenAccess=" + std::to_string(desc->chosenAccess));
-  }
+  LogBandCall("RDReadBand", call, *desc, state.script);
   if (int error = tconv::ScriptedError(state.script, "RDReadBand", call)) return error;
 
   if (desc->chosenAccess == 0) {
@@ -415,11 +420,7 @@ CONV_ENTRY(int) WRWriteBand(ConvImageDesc* desc, unsigned char* band) {
   if (!writing) return CONV_ERR_GENERAL;
   WriteState& state = *writing;
   int call = ++state.bandCalls;
-  if (state.script.Number("quiet", 0) == 0 || call == 1) {
-    Log("WRWriteBand call=" + std::to_string(call) + " bandRow=" + std::to_string(desc->bandRow) +
-        " bandCount=" + std::to_string(desc->bandCount) + " bandRows=" + std::to_string(desc->bandRows) +
-        " chosenAccess=" + std::to_string(desc->chosenAccess));
-  }
+  LogBandCall("WRWriteBand", call, *desc, state.script);
   if (long long sleep = state.script.Number("Write.sleepMs", 0)) {
     std::this_thread::sleep_for(std::chrono::milliseconds(sleep));
   }
