@@ -2,6 +2,7 @@
 
 #include <imexp/converter.h>
 
+#include "platform/files.h"
 #include "registry/converter_list.h"
 #include "registry/entry_points.h"
 #include "resource_ids.h"
@@ -26,9 +27,9 @@ constexpr UINT kMessageIds[] = {
 };
 constexpr int kLastTableCode = CONV_ERR_NO_SAVE_FORMAT;
 
-}  // namespace
-
-int ReportError(HWND owner, int code, const char* path, HMODULE library) {
+// Shows the message for `code`, worded by string `messageId` unless the
+// converter words its own codes; `messageId` 0 takes the table's string.
+int ShowError(HWND owner, int code, UINT messageId, const char* path, HMODULE library) {
   if (code == CONV_OK) return 0;
   HINSTANCE module = TheRegistry().module;
 
@@ -46,8 +47,9 @@ int ReportError(HWND owner, int code, const char* path, HMODULE library) {
     message[kMessageSize - 1] = '\0';  // the converter's buffer is 256 bytes
   } else {
     if (code < 0 || code > kLastTableCode) code = CONV_ERR_GENERAL;
+    if (messageId == 0) messageId = kMessageIds[code];
     char format[kMessageSize];
-    if (LoadStringA(module, kMessageIds[code], format, sizeof format) == 0) format[0] = '\0';
+    if (LoadStringA(module, messageId, format, sizeof format) == 0) format[0] = '\0';
     wsprintfA(message, format, title);
     message[kMessageSize - 1] = '\0';
   }
@@ -56,6 +58,19 @@ int ReportError(HWND owner, int code, const char* path, HMODULE library) {
   char caption[40];
   if (LoadStringA(module, IDS_ERROR_CAPTION, caption, sizeof caption) == 0) caption[0] = '\0';
   return MessageBoxA(owner, message, caption, MB_OK | MB_ICONERROR);
+}
+
+}  // namespace
+
+int ReportError(HWND owner, int code, const char* path, HMODULE library) {
+  return ShowError(owner, code, 0, path, library);
+}
+
+int ReportWriteError(HWND owner, int code, DWORD fileError, const char* path, HMODULE library) {
+  UINT messageId = 0;
+  if (code == CONV_ERR_DISK_FULL && fileError == ERROR_FILE_TOO_LARGE) messageId = IDS_ERR_FILE_SIZE_LIMIT;
+  if (code == CONV_ERR_DISK_FULL && fileError == ERROR_DISK_QUOTA_EXCEEDED) messageId = IDS_ERR_DISK_QUOTA;
+  return ShowError(owner, code, messageId, path, library);
 }
 
 }  // namespace imexp

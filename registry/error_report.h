@@ -12,4 +12,10 @@ namespace imexp {
 // (cancelled) show nothing.
 int ReportError(HWND owner, int code, const char* path, HMODULE library);
 
+// ReportError for a save. "Disk full" (CONV_ERR_DISK_FULL) is what the
+// converters and the temporary file report for every refused write; when the
+// system's error of that write (`fileError`, a Win32 code) says it was a
+// file-size limit or a disk quota, the message says that instead.
+int ReportWriteError(HWND owner, int code, DWORD fileError, const char* path, HMODULE library);
+
 }  // namespace imexp

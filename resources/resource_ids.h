@@ -52,6 +52,10 @@
 #define IDS_ERR_CUSTOM 40
 #define IDS_ERR_DECOMPRESSOR 41
 #define IDS_ERR_GENERAL 42
+/* A save refused by a file-size limit or a disk quota, which the table's
+ * codes would both call "Disk full". */
+#define IDS_ERR_FILE_SIZE_LIMIT 43
+#define IDS_ERR_DISK_QUOTA 44
 #define IDS_ERR_NOT_CONFIGURED 49
 #define IDS_ERR_WRONG_DLL_VERSION 50
 #define IDS_ERR_NO_MEMORY 51

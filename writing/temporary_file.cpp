@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/files.h"
+
 namespace imexp {
 
 namespace {
@@ -30,13 +32,21 @@ bool TemporaryFile::Create(const char* target) {
   std::memcpy(candidate, target, static_cast<std::size_t>(folder));
   for (unsigned n = 0; n < kMaxAttempts; ++n) {
     wsprintfA(candidate + folder, "~cv%05u.tmp", n);
-    OFSTRUCT probe{};
-    if (OpenFile(candidate, &probe, OF_EXIST) != HFILE_ERROR) continue;
-    // OpenFile refuses a path whose full form does not fit its field.
-    file_ = OpenFile(candidate, &ofs_, OF_CREATE | OF_WRITE);
-    if (file_ == HFILE_ERROR) return false;
-    exists_ = true;
-    return true;
+    // The full path, which Discard deletes by; OpenFile refuses one that
+    // does not fit its field.
+    if (OpenFile(candidate, &ofs_, OF_PARSE) == HFILE_ERROR) return false;
+    // Testing for the name and then creating it would let two writers that
+    // test at once take the same file; a create that fails on an existing
+    // name cannot.
+    HANDLE file = CreateFileA(ofs_.szPathName, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      file_ = platform::FileFromHandle(file);
+      exists_ = true;
+      return true;
+    }
+    DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
   }
   return false;
 }
@@ -46,9 +56,23 @@ void TemporaryFile::Close() {
   file_ = HFILE_ERROR;
 }
 
+bool TemporaryFile::FlushAndClose() {
+  if (file_ == HFILE_ERROR) return false;
+  // Without the flush a power loss soon after the move can leave the target
+  // naming a file whose blocks were never written.
+  bool flushed = FlushFileBuffers(platform::HandleFromFile(file_)) != FALSE;
+  // Some file systems report a failed write only when the file is closed.
+  bool closed = _lclose(file_) != HFILE_ERROR;
+  file_ = HFILE_ERROR;
+  return flushed && closed;
+}
+
 bool TemporaryFile::Commit(const char* target) {
   Close();
-  if (!exists_ || !MoveFileExA(ofs_.szPathName, target, MOVEFILE_REPLACE_EXISTING)) return false;
+  if (!exists_ ||
+      !MoveFileExA(ofs_.szPathName, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return false;
+  }
   exists_ = false;
   return true;
 }

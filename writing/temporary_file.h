@@ -1,6 +1,7 @@
-// The file a write goes into: "~cv%05u.tmp" beside the target, moved into
-// the target's place in one step only when everything has succeeded, and
-// deleted when it never was.
+// The file a write goes into: "~cv%05u.tmp" beside the target, created
+// exclusively (two writers never share one), flushed to stable storage and
+// moved into the target's place in one step only when everything has
+// succeeded, and deleted when it never was.
 #pragma once
 
 #include "platform/win32.h"
@@ -14,20 +15,27 @@ class TemporaryFile {
   TemporaryFile& operator=(const TemporaryFile&) = delete;
   ~TemporaryFile() { Discard(); }
 
-  // Creates the first free "~cv%05u.tmp" in the target's folder. False when
-  // none can be created, also when its path would not fit 127 characters.
+  // Creates the first "~cv%05u.tmp" in the target's folder that nobody else
+  // has: the create itself fails on a name that exists, and the next number
+  // is tried. False when none can be created, also when its path would not
+  // fit 127 characters.
   [[nodiscard]] bool Create(const char* target);
   HFILE handle() const { return file_; }
   const char* path() const { return ofs_.szPathName; }
-  void Close();
+  // Writes what the system still holds of the file to stable storage and
+  // closes it. False when either fails: the file's contents are then not
+  // known to be whole.
+  [[nodiscard]] bool FlushAndClose();
   // Moves the (closed) file onto the target, replacing an existing target
-  // in one step; the target is never deleted first. False when the move
-  // fails: the old target is then untouched.
+  // in one step that is itself made durable; the target is never deleted
+  // first. False when the move fails: the old target is then untouched.
   [[nodiscard]] bool Commit(const char* target);
   // Closes and deletes the file unless it was committed.
   void Discard();
 
  private:
+  void Close();
+
   OFSTRUCT ofs_{};
   HFILE file_ = HFILE_ERROR;
   bool exists_ = false;

@@ -4,6 +4,7 @@
 #include <imexp/converter.h>
 #include <imexp/host.h>
 
+#include "platform/files.h"
 #include "platform/global_block.h"
 #include "platform/win32.h"
 #include "writing/temporary_file.h"
@@ -43,6 +44,9 @@ struct WriteContext {
   bool progressBegun = false;
   GlobalBlock band;
   GlobalBlock row;  // where GetRow puts each host row
+  // The system's reason when the write ended with CONV_ERR_DISK_FULL: a
+  // file-size limit or a quota is reported as what it is.
+  DWORD fileError = ERROR_SUCCESS;
 
   WriteStepChoice step;
   WriteRowState rows;
@@ -51,6 +55,16 @@ struct WriteContext {
 // Builds indexMap for an image whose grey palette is replaced by a ramp at
 // its own depth.
 void PrepareGreyIndexMap(WriteContext& context);
+// Calls a writer entry point and gives its result. When that is "disk full",
+// the system's reason for the write that failed is kept for the message; a
+// converter's own helpers leave it where the manager can read it.
+template <typename Call>
+[[nodiscard]] int CallWriter(WriteContext& context, Call call) {
+  platform::ClearFileError();
+  int result = call();
+  if (result == CONV_ERR_DISK_FULL) context.fileError = platform::LastFileError();
+  return result;
+}
 // Runs the loop the writer's access mode selects; the error code results.
 [[nodiscard]] int TransferRows(WriteContext& context);
 

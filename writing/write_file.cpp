@@ -126,7 +126,7 @@ int PrepareWrite(WriteContext& c, bool* silent) {
   d.reserved = 0;
 
   c.cleanUpDue = true;
-  if (int error = c.setupWriting(&d, c.hostParam, c.hostValue)) return error;
+  if (int error = CallWriter(c, [&] { return c.setupWriting(&d, c.hostParam, c.hostValue); })) return error;
   // The image's size is the host's; a writer may change the row layout but
   // not make the manager ask the host for rows it does not have.
   d.width = width > 0 ? static_cast<uint32_t>(width) : 0;
@@ -154,7 +154,7 @@ int PrepareWrite(WriteContext& c, bool* silent) {
 
   if (c.progress != nullptr) c.progress->Begin();
   c.progressBegun = true;
-  if (int error = c.writeHeader(&d)) return error;
+  if (int error = CallWriter(c, [&] { return c.writeHeader(&d); })) return error;
 
   // The host fills a whole host row, however short the writer made its rows.
   uint64_t hostRowBytes = (uint64_t{d.width} * c.sourceBits + 7) / 8;
@@ -175,19 +175,23 @@ void EndProgress(WriteContext& c) {
 
 // Gives back what the write took, in the documented order: the writer's
 // clean-up, the buffers, the temporary file (deleted unless it is to be
-// committed), the library.
+// committed; a kept one was flushed and closed already), the library.
 void Release(WriteContext& c, bool discardTemporary) {
   if (c.cleanUpDue) c.cleanUp(&c.desc);
   c.cleanUpDue = false;
   c.band.Free();
   c.row.Free();
-  if (discardTemporary) {
-    c.temporary.Discard();
-  } else {
-    c.temporary.Close();
-  }
+  if (discardTemporary) c.temporary.Discard();
   if (c.library != nullptr) FreeLibrary(c.library);
   c.library = nullptr;
+}
+
+// The temporary file holds the whole image only once the system has it on
+// stable storage; a failure to get it there is a failed write.
+int FinishTemporary(WriteContext& c) {
+  if (c.temporary.FlushAndClose()) return CONV_OK;
+  c.fileError = platform::LastFileError();
+  return CONV_ERR_DISK_FULL;
 }
 
 int WriteFile(WriteContext& c) {
@@ -195,11 +199,12 @@ int WriteFile(WriteContext& c) {
   int error = PrepareWrite(c, &silent);
   if (silent) return 0;
   if (error == CONV_OK) error = TransferRows(c);
-  if (error == CONV_OK) error = c.endWriting(&c.desc);
+  if (error == CONV_OK) error = CallWriter(c, [&] { return c.endWriting(&c.desc); });
+  if (error == CONV_OK) error = FinishTemporary(c);
   if (error != CONV_OK) {
     EndProgress(c);
     // Reported while the writer is still loaded, so it can word its codes.
-    ReportError(c.owner, error, c.fileName, c.library);
+    ReportWriteError(c.owner, error, c.fileError, c.fileName, c.library);
     Release(c, true);
     return 0;
   }
@@ -208,7 +213,7 @@ int WriteFile(WriteContext& c) {
   // Only now is the target touched, and in one step: a failure leaves the
   // old target as it was.
   if (c.temporary.Commit(c.fileName)) return 1;
-  ReportError(c.owner, CONV_ERR_DISK_FULL, c.fileName, nullptr);
+  ReportWriteError(c.owner, CONV_ERR_DISK_FULL, platform::LastFileError(), c.fileName, nullptr);
   c.temporary.Discard();
   return 0;
 }

@@ -80,7 +80,9 @@ class RowTransfer {
     return CONV_OK;
   }
 
-  int WriteBand() { return c_.writeBand(&d_, c_.band.as<uint8_t>()); }
+  int WriteBand() {
+    return CallWriter(c_, [this] { return c_.writeBand(&d_, c_.band.as<uint8_t>()); });
+  }
 
   int ConverterDriven() {
     for (;;) {

@@ -189,9 +189,19 @@ IMEXP_API int IMEXP_CALL ImExp_SelectFileAndRead(CAbstractReadWA* image, HWND ow
                                                  int hostValue);
 /*
  * Writes `image` to `file` through the first converter that can write it
- * under that name. The image goes into a temporary file beside the target,
- * which replaces the target only when everything has succeeded. `*reserved`
- * is set to 0. `hostParam`/`hostValue` reach WRSetupWriting unchanged.
+ * under that name. The image goes into a temporary file "~cvNNNNN.tmp"
+ * beside the target, created so that no other writer can share it, flushed
+ * to stable storage and moved onto the target in one step only when
+ * everything has succeeded: at any moment, a crash or a power loss included,
+ * the target is the old file or the whole new one. Processes may save into
+ * one folder at once. `*reserved` is set to 0. `hostParam`/`hostValue`
+ * reach WRSetupWriting unchanged.
+ *
+ * A write refused for a full disk, a file-size limit or a disk quota is
+ * reported as such. On POSIX a write past the process's file-size limit
+ * raises SIGXFSZ, which ends the process unless the host ignores it (the
+ * target is then still the old file); ignored, the write fails and is
+ * reported.
  */
 IMEXP_API int IMEXP_CALL ImExp_WriteFile(const CAbstractWriteWA* image, HWND owner,
                                          char* file, int* reserved, CProgress* progress,

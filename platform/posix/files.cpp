@@ -1,19 +1,27 @@
-// Files: the _l* functions and OpenFile over POSIX descriptors, file moves and
-// file titles.
+// Files: the _l* functions, OpenFile and CreateFileA over POSIX descriptors,
+// flushes, file moves and file titles.
 //
-// An HFILE is a file descriptor. Directories cannot be opened as files, as on
-// Windows. OpenFile keeps its 128-byte path field: a path whose full form
-// does not fit fails, which is what bounds the paths the core builds.
+// An HFILE is a file descriptor, and so is a HANDLE from CreateFileA.
+// Directories cannot be opened as files, as on Windows. OpenFile keeps its
+// 128-byte path field: a path whose full form does not fit fails, which is
+// what bounds the paths the core builds.
+//
+// Every call that reaches the file system first asks the test hook
+// (ImExpPosix_SetFileCallHook), which can make it fail with an errno value
+// of its choice: the fault sweeps of the pipelines fail each call in turn.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "platform/files.h"
+#include "platform/posix/host_exports.h"
 #include "platform/posix/module_handles.h"
 #include "platform/win32.h"
 
@@ -34,6 +42,10 @@ DWORD ErrorFromErrno(int error) {
       return ERROR_ALREADY_EXISTS;
     case ENOSPC:
       return ERROR_DISK_FULL;
+    case EFBIG:
+      return ERROR_FILE_TOO_LARGE;
+    case EDQUOT:
+      return ERROR_DISK_QUOTA_EXCEEDED;
     case EXDEV:
       return ERROR_NOT_SAME_DEVICE;
     case ENOMEM:
@@ -50,6 +62,36 @@ int FailWithErrno() {
   return HFILE_ERROR;
 }
 
+std::atomic<ImExpPosix_FileCallHook> fileCallHook{nullptr};
+
+// The kinds of call the hook is told about.
+constexpr const char* kOpen = "open";
+constexpr const char* kCreate = "create";
+constexpr const char* kRead = "read";
+constexpr const char* kWrite = "write";
+constexpr const char* kSeek = "seek";
+constexpr const char* kClose = "close";
+constexpr const char* kFlush = "flush";
+constexpr const char* kReplace = "replace";
+constexpr const char* kMove = "move";
+constexpr const char* kDelete = "delete";
+
+// True when the test hook fails this call; errno and the last error are
+// then set as the failing system call would have set them.
+bool HookFails(const char* kind) {
+  ImExpPosix_FileCallHook hook = fileCallHook.load(std::memory_order_acquire);
+  if (hook == nullptr) return false;
+  int error = hook(kind);
+  if (error == 0) return false;
+  errno = error;
+  SetLastError(ErrorFromErrno(error));
+  return true;
+}
+
+HANDLE HandleOrInvalid(int fd) {
+  return fd < 0 ? INVALID_HANDLE_VALUE : reinterpret_cast<HANDLE>(static_cast<INT_PTR>(fd));
+}
+
 int AccessFlags(UINT mode) {
   switch (mode & 3u) {
     case OF_WRITE:
@@ -61,8 +103,9 @@ int AccessFlags(UINT mode) {
   }
 }
 
-HFILE OpenExisting(const char* path, UINT mode) {
-  int fd = open(path, AccessFlags(mode) | O_CLOEXEC);
+// Opens with `flags` and refuses directories, as Windows does.
+int OpenNotFolder(const char* path, int flags) {
+  int fd = open(path, flags | O_CLOEXEC, 0666);
   if (fd < 0) return FailWithErrno();
   struct stat info {};
   if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
@@ -71,6 +114,37 @@ HFILE OpenExisting(const char* path, UINT mode) {
     return HFILE_ERROR;
   }
   return fd;
+}
+
+HFILE OpenExisting(const char* path, UINT mode) { return OpenNotFolder(path, AccessFlags(mode)); }
+
+bool RemoveFile(const char* fileName) {
+  struct stat info {};
+  if (lstat(fileName, &info) != 0) {
+    SetLastError(ErrorFromErrno(errno));
+    return false;
+  }
+  if (S_ISDIR(info.st_mode)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  if (unlink(fileName) != 0) {
+    SetLastError(ErrorFromErrno(errno));
+    return false;
+  }
+  return true;
+}
+
+// Makes a rename in the folder of `path` durable. A failure is not the
+// caller's: the move itself has happened and cannot be taken back.
+void FlushFolderOf(const char* path) {
+  std::string folder = imexp::posix::FullPath(path);
+  std::size_t slash = folder.rfind('/');
+  folder = slash == 0 ? "/" : folder.substr(0, slash);
+  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
 }
 
 bool RenameNoReplace(const char* from, const char* to) {
@@ -94,15 +168,19 @@ HFILE _lopen(LPCSTR path, int mode) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return HFILE_ERROR;
   }
+  if (HookFails(kOpen)) return HFILE_ERROR;
   return OpenExisting(path, static_cast<UINT>(mode));
 }
 
 HFILE _lclose(HFILE file) {
-  if (close(file) != 0) return FailWithErrno();
+  // A failed close still releases the descriptor, as close() does.
+  bool failed = HookFails(kClose);
+  if (close(file) != 0 || failed) return FailWithErrno();
   return 0;
 }
 
 UINT _lread(HFILE file, LPVOID buffer, UINT count) {
+  if (HookFails(kRead)) return static_cast<UINT>(HFILE_ERROR);
   auto* out = static_cast<char*>(buffer);
   UINT done = 0;
   while (done < count) {
@@ -119,6 +197,7 @@ UINT _lread(HFILE file, LPVOID buffer, UINT count) {
 }
 
 UINT _lwrite(HFILE file, LPCCH buffer, UINT count) {
+  if (HookFails(kWrite)) return static_cast<UINT>(HFILE_ERROR);
   if (count == 0) {
     // Win32 quirk kept on purpose: writing nothing sets the end of the file
     // at the current position.
@@ -143,6 +222,7 @@ UINT _lwrite(HFILE file, LPCCH buffer, UINT count) {
 }
 
 LONG _llseek(HFILE file, LONG offset, int origin) {
+  if (HookFails(kSeek)) return HFILE_ERROR;
   int whence = origin == FILE_CURRENT ? SEEK_CUR : origin == FILE_END ? SEEK_END : SEEK_SET;
   off_t position = lseek(file, offset, whence);
   if (position < 0) return FailWithErrno();
@@ -175,11 +255,13 @@ HFILE OpenFile(LPCSTR fileName, LPOFSTRUCT ofs, UINT style) {
   if (style & OF_PARSE) return 0;
 
   HFILE file;
-  if (style & OF_CREATE) {
+  if (HookFails((style & OF_CREATE) ? kCreate : (style & OF_DELETE) ? kDelete : kOpen)) {
+    file = HFILE_ERROR;
+  } else if (style & OF_CREATE) {
     file = open(full.c_str(), AccessFlags(style) | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (file < 0) file = FailWithErrno();
   } else if (style & OF_DELETE) {
-    if (!DeleteFileA(full.c_str())) {
+    if (!RemoveFile(full.c_str())) {
       ofs->nErrCode = static_cast<WORD>(GetLastError());
       return HFILE_ERROR;
     }
@@ -198,6 +280,49 @@ HFILE OpenFile(LPCSTR fileName, LPOFSTRUCT ofs, UINT style) {
   return file;
 }
 
+HANDLE CreateFileA(LPCSTR fileName, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD,
+                   HANDLE) {
+  int flags = (access & GENERIC_WRITE) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
+  switch (disposition) {
+    case CREATE_NEW:
+      flags |= O_CREAT | O_EXCL;
+      break;
+    case CREATE_ALWAYS:
+      flags |= O_CREAT | O_TRUNC;
+      break;
+    case OPEN_ALWAYS:
+      flags |= O_CREAT;
+      break;
+    case TRUNCATE_EXISTING:
+      flags |= O_TRUNC;
+      break;
+    case OPEN_EXISTING:
+      break;
+    default:
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return INVALID_HANDLE_VALUE;
+  }
+  if (fileName == nullptr || fileName[0] == '\0') {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (HookFails((flags & O_CREAT) ? kCreate : kOpen)) return INVALID_HANDLE_VALUE;
+  int fd = OpenNotFolder(fileName, flags);
+  // Win32 names an existing file that CREATE_NEW refuses differently from
+  // the names it has already taken.
+  if (fd < 0 && disposition == CREATE_NEW && errno == EEXIST) SetLastError(ERROR_FILE_EXISTS);
+  return HandleOrInvalid(fd);
+}
+
+BOOL FlushFileBuffers(HANDLE file) {
+  if (HookFails(kFlush)) return FALSE;
+  if (fsync(static_cast<int>(reinterpret_cast<INT_PTR>(file))) != 0) {
+    SetLastError(ErrorFromErrno(errno));
+    return FALSE;
+  }
+  return TRUE;
+}
+
 BOOL MoveFileA(LPCSTR existing, LPCSTR target) { return MoveFileExA(existing, target, 0); }
 
 BOOL MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags) {
@@ -205,6 +330,7 @@ BOOL MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
+  if (HookFails((flags & MOVEFILE_REPLACE_EXISTING) ? kReplace : kMove)) return FALSE;
   bool moved;
   if (flags & MOVEFILE_REPLACE_EXISTING) {
     // rename() replaces a file atomically; Windows refuses to replace a
@@ -217,25 +343,33 @@ BOOL MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags) {
     SetLastError(errno == EEXIST ? ERROR_ALREADY_EXISTS : ErrorFromErrno(errno));
     return FALSE;
   }
+  if (flags & MOVEFILE_WRITE_THROUGH) FlushFolderOf(target);
   return TRUE;
 }
 
 BOOL DeleteFileA(LPCSTR fileName) {
-  struct stat info {};
-  if (fileName == nullptr || lstat(fileName, &info) != 0) {
-    SetLastError(fileName == nullptr ? ERROR_INVALID_PARAMETER : ErrorFromErrno(errno));
+  if (fileName == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  if (S_ISDIR(info.st_mode)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
-  if (unlink(fileName) != 0) {
-    SetLastError(ErrorFromErrno(errno));
-    return FALSE;
-  }
-  return TRUE;
+  if (HookFails(kDelete)) return FALSE;
+  return RemoveFile(fileName) ? TRUE : FALSE;
 }
+
+extern "C" void ImExpPosix_SetFileCallHook(ImExpPosix_FileCallHook hook) {
+  fileCallHook.store(hook, std::memory_order_release);
+}
+
+namespace imexp::platform {
+
+void ClearFileError() {
+  errno = 0;
+  SetLastError(ERROR_SUCCESS);
+}
+
+DWORD LastFileError() { return errno == 0 ? ERROR_SUCCESS : ErrorFromErrno(errno); }
+
+}  // namespace imexp::platform
 
 short GetFileTitleA(LPCSTR file, LPSTR title, WORD size) {
   // The common-dialog rules: no wildcards or brackets, no trailing separator;

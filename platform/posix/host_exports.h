@@ -1,8 +1,9 @@
 // What the POSIX layer exports from the manager library beyond the host
 // interface, for the things a Windows host would do through Win32 itself:
 // choosing how message boxes are shown, loading the manager's strings. Tests
-// also reach a switch that makes allocations fail (the real Windows heap
-// cannot be told to fail, so those tests are POSIX only). Found with dlsym
+// also reach switches that make allocations and file calls fail (the real
+// Windows heap and file system cannot be told to fail, so those tests are
+// POSIX only). Found with dlsym
 // on the manager's handle, or linked directly.
 #pragma once
 
@@ -13,9 +14,19 @@ class Presenter;
 }
 
 extern "C" {
+// Asked before every file call of the layer (_lopen, OpenFile, CreateFileA,
+// _lread, _lwrite, _llseek, _lclose, FlushFileBuffers, MoveFile*,
+// DeleteFileA) with its kind: "open", "create", "read", "write", "seek",
+// "close", "flush", "replace", "move" or "delete". It returns 0 to let the
+// call go on, or an errno value that the call then fails with, as if the
+// system had refused it. May be called from any thread.
+typedef int (*ImExpPosix_FileCallHook)(const char* kind);
+
 // The nth GlobalAlloc or GlobalReAlloc from now fails (1: the next one);
 // 0 turns the switch off.
 IMEXP_POSIX_EXPORT void ImExpPosix_FailGlobalAlloc(int nth);
+// Installs the file-call hook (null: none, every call goes through).
+IMEXP_POSIX_EXPORT void ImExpPosix_SetFileCallHook(ImExpPosix_FileCallHook hook);
 // Replaces the presenter that answers message boxes (null: the default one,
 // which writes them to stderr).
 IMEXP_POSIX_EXPORT void ImExpPosix_SetPresenter(imexp::posix::Presenter* presenter);
@@ -25,5 +36,6 @@ IMEXP_POSIX_EXPORT int ImExpPosix_LoadString(unsigned id, char* buffer, int size
 }
 
 using ImExpPosix_FailGlobalAllocFn = void (*)(int);
+using ImExpPosix_SetFileCallHookFn = void (*)(ImExpPosix_FileCallHook);
 using ImExpPosix_SetPresenterFn = void (*)(imexp::posix::Presenter*);
 using ImExpPosix_LoadStringFn = int (*)(unsigned, char*, int);

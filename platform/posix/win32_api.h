@@ -36,13 +36,20 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue,
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName);
 
 // files.cpp: the 16-bit-era file API over POSIX descriptors (an HFILE is a
-// file descriptor) and file moves.
+// file descriptor), CreateFileA for exclusive creation, flushes and file
+// moves. MOVEFILE_WRITE_THROUGH also flushes the target's folder, so that a
+// completed move survives a power loss.
 HFILE _lopen(LPCSTR path, int mode);
 HFILE _lclose(HFILE file);
 UINT _lread(HFILE file, LPVOID buffer, UINT count);
 UINT _lwrite(HFILE file, LPCCH buffer, UINT count);
 LONG _llseek(HFILE file, LONG offset, int origin);
 HFILE OpenFile(LPCSTR fileName, LPOFSTRUCT reOpenBuff, UINT style);
+// The handle is a file descriptor (INVALID_HANDLE_VALUE is -1); access,
+// disposition and the flush are honoured, sharing and attributes are not.
+HANDLE CreateFileA(LPCSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
+                   DWORD disposition, DWORD flagsAndAttributes, HANDLE templateFile);
+BOOL FlushFileBuffers(HANDLE file);
 BOOL MoveFileA(LPCSTR existing, LPCSTR target);
 BOOL MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags);
 BOOL DeleteFileA(LPCSTR fileName);

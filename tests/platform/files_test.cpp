@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/files.h"
 #include "platform/win32.h"
 #include "tests/support/test_support.h"
 
@@ -102,6 +103,69 @@ TEST(FilesTest, MoveFileNeverReplacesButMoveFileExCan) {
   EXPECT_TRUE(MoveFileA(to.c_str(), other.c_str()));
   EXPECT_EQ(ReadFileBytes(other), "new");
   EXPECT_FALSE(MoveFileA(to.c_str(), other.c_str()));  // source gone
+}
+
+TEST(FilesTest, CreateFileDispositions) {
+  // "old" exists, "new.tmp" does not; "folder" is a directory.
+  struct Case {
+    const char* name;
+    DWORD disposition;
+    bool opens;
+    DWORD error;        // when it does not
+    const char* after;  // the file's bytes after "x" is written through the handle
+  } cases[] = {
+      {"new.tmp", CREATE_NEW, true, 0, "x"},
+      {"old", CREATE_NEW, false, ERROR_FILE_EXISTS, "old"},
+      {"folder", CREATE_NEW, false, ERROR_FILE_EXISTS, nullptr},
+      {"old", CREATE_ALWAYS, true, 0, "x"},
+      {"old", OPEN_EXISTING, true, 0, "xld"},
+      {"new.tmp", OPEN_EXISTING, false, ERROR_FILE_NOT_FOUND, nullptr},
+      {"old", TRUNCATE_EXISTING, true, 0, "x"},
+      {"new.tmp", OPEN_ALWAYS, true, 0, "x"},
+      {"folder", OPEN_EXISTING, false, ERROR_ACCESS_DENIED, nullptr},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    WriteFileBytes(dir.path() / "old", "old");
+    fs::create_directory(dir.path() / "folder");
+    std::string path = dir.File(c.name);
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, c.disposition,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    SCOPED_TRACE(std::string(c.name) + " disposition " + std::to_string(c.disposition));
+    ASSERT_EQ(handle != INVALID_HANDLE_VALUE, c.opens);
+    if (!c.opens) {
+      EXPECT_EQ(GetLastError(), c.error);
+    } else {
+      // The handle is usable as an HFILE: what the core hands converters.
+      HFILE file = platform::FileFromHandle(handle);
+      EXPECT_EQ(_lwrite(file, "x", 1), 1u);
+      EXPECT_TRUE(FlushFileBuffers(handle));
+      EXPECT_EQ(_lclose(file), 0);
+    }
+    if (c.after != nullptr) EXPECT_EQ(ReadFileBytes(path), c.after);
+  }
+}
+
+TEST(FilesTest, ParseGivesTheFullPathOfAFileThatNeedNotExist) {
+  TempDir dir;
+  std::string path = dir.File("~cv00007.tmp");
+  OFSTRUCT ofs{};
+  EXPECT_EQ(OpenFile(path.c_str(), &ofs, OF_PARSE), 0);
+  EXPECT_EQ(FoldCase(ofs.szPathName), FoldCase(path));
+  EXPECT_FALSE(fs::exists(path));
+}
+
+TEST(FilesTest, MoveWriteThroughReplacesInOneStep) {
+  TempDir dir;
+  std::string from = dir.File("~cv00000.tmp");
+  std::string to = dir.File("target.bmp");
+  WriteFileBytes(from, "new");
+  WriteFileBytes(to, "old");
+  EXPECT_TRUE(MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+  EXPECT_EQ(ReadFileBytes(to), "new");
+  EXPECT_FALSE(fs::exists(from));
+  EXPECT_FALSE(MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 TEST(FilesTest, FileTitleNeedsRoomForTheWholeName) {

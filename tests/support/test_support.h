@@ -92,6 +92,14 @@ bool IsLibraryLoaded(const fs::path& file);
 // heap cannot be told to fail, so such tests are skipped there.
 bool FailNthAllocation(const Library* manager, int nth);
 
+// Installs `hook` (null: none) in the POSIX platform layer of `manager`: it
+// is asked before each file call with the call's kind ("open", "create",
+// "read", "write", "seek", "close", "flush", "replace", "move", "delete") and
+// returns 0 to let it go on or an errno value to fail it. False where there
+// is no such switch (Windows).
+using FileCallHook = int (*)(const char* kind);
+bool SetFileCallHook(const Library* manager, FileCallHook hook);
+
 // ---------------------------------------------------------------- message boxes
 
 struct MessageBoxRecord {

@@ -19,6 +19,11 @@ bool IsStderrTerminal();
 void InstallCancelHandler();
 bool CancelRequested();
 
+// A write past the process's file-size limit (ulimit -f) fails with an error
+// that the manager reports and recovers from, instead of ending the program
+// (POSIX sends SIGXFSZ, whose default is to end the process).
+void ReportFileSizeLimitAsError();
+
 // Routes the manager's message boxes to stderr ("caption: text") and
 // answers each with OK, so that the tool never waits for a click.
 void InstallMessagePrinter();

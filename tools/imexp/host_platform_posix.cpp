@@ -52,6 +52,8 @@ void InstallCancelHandler() {
 
 bool CancelRequested() { return g_cancel != 0; }
 
+void ReportFileSizeLimitAsError() { signal(SIGXFSZ, SIG_IGN); }
+
 void InstallMessagePrinter() {
   static MessagePrinter printer;
   ImExpPosix_SetPresenter(&printer);

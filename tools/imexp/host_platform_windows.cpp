@@ -57,6 +57,9 @@ bool IsStderrTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 void InstallCancelHandler() { SetConsoleCtrlHandler(&OnConsoleControl, TRUE); }
 
+// Windows has no signal for it: the write itself fails.
+void ReportFileSizeLimitAsError() {}
+
 bool CancelRequested() { return InterlockedCompareExchange(&g_cancel, 0, 0) != 0; }
 
 void InstallMessagePrinter() {

@@ -33,5 +33,6 @@ int main(int argc, char** argv) {
   if (WantsHelp(args)) return PrintHelp(*command);
   // The manager's message boxes must not wait for a click that never comes.
   InstallMessagePrinter();
+  ReportFileSizeLimitAsError();
   return command->run(args);
 }

@@ -68,6 +68,13 @@ bool FailNthAllocation(const Library* manager, int nth) {
   return true;
 }
 
+bool SetFileCallHook(const Library* manager, FileCallHook hook) {
+  void* symbol = manager->Symbol("ImExpPosix_SetFileCallHook");
+  if (symbol == nullptr) return false;
+  reinterpret_cast<ImExpPosix_SetFileCallHookFn>(symbol)(hook);
+  return true;
+}
+
 struct MessageBoxCapture::Impl final : posix::Presenter {
   int ShowMessageBox(HWND, const char* text, const char* caption, UINT type) override {
     UINT icon = type & 0xF0u;

@@ -70,6 +70,8 @@ bool IsLibraryLoaded(const fs::path& file) {
 
 bool FailNthAllocation(const Library*, int) { return false; }
 
+bool SetFileCallHook(const Library*, FileCallHook) { return false; }
+
 // Message boxes are real windows here. A hook sees each one initialise,
 // reads its caption, text and icon, and ends it with OK before it is shown.
 struct MessageBoxCapture::Impl {
