@@ -5,12 +5,13 @@
 if(IMEXP_WINDOWS)
   set(cli_platform_sources cli/run_program_windows.cpp)
 else()
-  # Signals and netpbm exist on Linux only.
-  set(cli_platform_sources cli/run_program_posix.cpp cli/cli_cancel_posix_test.cpp cli/cli_netpbm_test.cpp)
+  # Signals, ulimit, mount and netpbm exist on Linux only.
+  set(cli_platform_sources cli/run_program_posix.cpp cli/cli_cancel_posix_test.cpp cli/cli_limits_posix_test.cpp
+                           cli/cli_netpbm_test.cpp)
 endif()
 imexp_add_test(cli_tests
   SOURCES cli/cli_support.cpp cli/cli_commands_test.cpp cli/cli_roundtrip_test.cpp cli/cli_failure_test.cpp
-          cli/cli_robustness_test.cpp cli/info_text_test.cpp ${PROJECT_SOURCE_DIR}/tools/imexp/info_text.cpp
+          cli/cli_robustness_test.cpp cli/cli_concurrency_test.cpp cli/info_text_test.cpp ${PROJECT_SOURCE_DIR}/tools/imexp/info_text.cpp
           ${cli_platform_sources}
   LIBRARIES imexp_test_support)
 target_compile_definitions(cli_tests PRIVATE IMEXP_SAMPLES_DIR="${PROJECT_SOURCE_DIR}/samples")

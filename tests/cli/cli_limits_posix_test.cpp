@@ -1,0 +1,62 @@
+// Saves that the system itself refuses part way: a file-size limit (ulimit
+// -f; imexp ignores SIGXFSZ and so sees the failed write) and a file system
+// that fills up (a small tmpfs, mounted in a mount namespace of the test's
+// own where it may). The message says which, the old target stays, and no
+// temporary file is left. POSIX only: ulimit and mount.
+#include <gtest/gtest.h>
+
+#include "tests/cli/cli_support.h"
+
+namespace imexp::test::cli {
+namespace {
+
+// $1 the folder, $2 imexp, $3 the source. The last lines report what is left.
+constexpr const char* kSave = R"sh(
+printf 'the old image' > "$1/out.bmp"
+"$2" convert "$3" "$1/out.bmp"
+echo "status $?"
+echo "target $(cat "$1/out.bmp")"
+echo "files $(ls -A "$1" | tr '\n' ' ')")sh";
+
+constexpr int kCannotLimit = 77;
+
+TEST(CliLimitsTest, SavesRefusedByTheSystemSaySoAndKeepTheOldTarget) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> runner;  // what runs the shell
+    std::string prelude;
+    std::string message;
+  } cases[] = {
+      {"file-size limit", {}, "ulimit -f 64 || exit 77", "Converter Error: File size limit reached writing out.bmp"},
+      {"full file system",
+       {"/usr/bin/unshare", "--mount", "--propagation", "private"},
+       "mount -t tmpfs -o size=64k imexp-full \"$1\" 2>/dev/null || exit 77",
+       "Converter Error: Disk full writing out.bmp"},
+  };
+  TempDir dir;
+  std::string source = dir.File("source.ppm");
+  Pixels pixels{400, 400, std::vector<uint8_t>(400 * 400 * 3, 0x5a)};
+  WriteFileBytes(source, EncodePpm(pixels));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir folder;
+    std::vector<std::string> words = c.runner;
+    for (std::string word : {std::string("/bin/sh"), std::string("-c"), c.prelude + kSave, std::string("sh"),
+                             NativePath(folder.path()), ImexpPath(), source}) {
+      words.push_back(word);
+    }
+    RunResult run = RunProgram(words[0], std::vector<std::string>(words.begin() + 1, words.end()));
+    if (run.status == kCannotLimit || (!c.runner.empty() && run.out.empty())) {
+      std::cout << "skipped: " << c.what << " cannot be set up here (" << run.err << ")\n";
+      continue;
+    }
+    EXPECT_EQ(CleanExit(run), "");
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("status 1\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("target the old image\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("files out.bmp \n"), std::string::npos) << run.out;
+  }
+}
+
+}  // namespace
+}  // namespace imexp::test::cli
