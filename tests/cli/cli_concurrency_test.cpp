@@ -10,7 +10,7 @@
 namespace imexp::test::cli {
 namespace {
 
-// An image of its own for each process, large enough (9 MB) that the
+// An image of its own for each process, large enough (3 MB) that the
 // processes' saves overlap.
 Pixels Noise(unsigned width, unsigned height, unsigned seed) {
   Pixels pixels{width, height, std::vector<uint8_t>(std::size_t{width} * height * 3)};
@@ -33,7 +33,7 @@ TEST(CliConcurrencyTest, ProcessesSavingIntoOneFolderAtOnce) {
   std::vector<std::string> expected;
   for (int k = 0; k < kProcesses; ++k) {
     inputs.push_back(sources.File("source" + std::to_string(k) + ".ppm"));
-    WriteFileBytes(inputs[k], EncodePpm(Noise(1750, 1750, static_cast<unsigned>(k))));
+    WriteFileBytes(inputs[k], EncodePpm(Noise(1000, 1000, static_cast<unsigned>(k))));
     // Both writers, each process a target of its own.
     targets.push_back(folder.File("target" + std::to_string(k) + (k % 2 ? ".bmp" : ".ppm")));
     RunResult lone = RunImexp({"convert", inputs[k], targets[k]});
