@@ -15,24 +15,13 @@ struct StringResource {
   const char* text;  // UTF-8
 };
 
-struct DialogControlResource {
-  const char* className;  // "Static", "Button", "Edit", "ListBox", ...
-  const char* text;
-  int id;  // -1 for a control without an ID
-  short x, y, cx, cy;  // dialog units
-  unsigned style;
-};
-
+// A dialog template: the DLGTEMPLATE bytes a Windows module holds (texts in
+// UTF-16), DWORD-aligned.
 struct DialogResource {
   unsigned short language;
   unsigned short id;
-  short x, y, cx, cy;  // dialog units
-  unsigned style;
-  const char* caption;
-  short fontSize;
-  const char* fontName;
-  const DialogControlResource* controls;
-  int controlCount;
+  const unsigned char* bytes;
+  unsigned size;
 };
 
 struct ResourceTables {

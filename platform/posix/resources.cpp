@@ -71,23 +71,48 @@ extern "C" int ImExpPosix_LoadString(unsigned id, char* buffer, int size) {
   return LoadStringA(nullptr, id, buffer, size);
 }
 
-HRSRC FindResourceA(HMODULE, LPCSTR name, LPCSTR type) {
-  // Only dialogs by number are kept as resources of their own; strings are
-  // reached through LoadStringA.
+namespace {
+
+// Only dialogs by number are kept as resources of their own; strings are
+// reached through LoadStringA.
+const imexp::posix::DialogResource* FindDialog(LPCSTR name, LPCSTR type, const unsigned short* language) {
   if (type != RT_DIALOG || !IS_INTRESOURCE(name)) {
-    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
     return nullptr;
   }
   const auto& tables = ImExpModuleResources();
   auto id = static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(name));
-  const imexp::posix::DialogResource* dialog = Find(tables.dialogs, tables.dialogCount, id);
-  if (dialog == nullptr) {
-    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-    return nullptr;
+  const imexp::posix::DialogResource* dialog = nullptr;
+  if (language == nullptr) {
+    dialog = Find(tables.dialogs, tables.dialogCount, id);
+  } else {
+    for (int i = 0; i < tables.dialogCount && dialog == nullptr; ++i) {
+      if (tables.dialogs[i].id == id && tables.dialogs[i].language == *language) dialog = &tables.dialogs[i];
+    }
   }
-  return reinterpret_cast<HRSRC>(const_cast<imexp::posix::DialogResource*>(dialog));
+  if (dialog == nullptr) SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+  return dialog;
 }
 
-HGLOBAL LoadResource(HMODULE, HRSRC resource) { return reinterpret_cast<HGLOBAL>(resource); }
+}  // namespace
+
+HRSRC FindResourceA(HMODULE, LPCSTR name, LPCSTR type) {
+  return reinterpret_cast<HRSRC>(const_cast<imexp::posix::DialogResource*>(FindDialog(name, type, nullptr)));
+}
+
+HRSRC FindResourceExA(HMODULE, LPCSTR type, LPCSTR name, WORD language) {
+  unsigned short exact = language;
+  return reinterpret_cast<HRSRC>(const_cast<imexp::posix::DialogResource*>(FindDialog(name, type, &exact)));
+}
+
+HGLOBAL LoadResource(HMODULE, HRSRC resource) {
+  if (resource == nullptr) return nullptr;
+  auto* dialog = reinterpret_cast<const imexp::posix::DialogResource*>(resource);
+  return reinterpret_cast<HGLOBAL>(const_cast<unsigned char*>(dialog->bytes));
+}
 
 LPVOID LockResource(HGLOBAL resource) { return resource; }
+
+DWORD SizeofResource(HMODULE, HRSRC resource) {
+  return resource == nullptr ? 0 : reinterpret_cast<const imexp::posix::DialogResource*>(resource)->size;
+}

@@ -69,7 +69,10 @@ int MulDiv(int number, int numerator, int denominator);
 
 // resources.cpp: the string and dialog tables generated from imexp.rc.
 int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);
+// A dialog's resource is its DLGTEMPLATE bytes, as in a Windows module.
 HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
+HRSRC FindResourceExA(HMODULE module, LPCSTR type, LPCSTR name, WORD language);
+DWORD SizeofResource(HMODULE module, HRSRC resource);
 HGLOBAL LoadResource(HMODULE module, HRSRC resource);
 LPVOID LockResource(HGLOBAL resource);
 

@@ -63,6 +63,10 @@ using FARPROC = INT_PTR (*)();
 #define HIWORD(l) ((WORD)((((std::uintptr_t)(l)) >> 16) & 0xffff))
 #define MAKEINTRESOURCEA(i) ((LPSTR)(ULONG_PTR)((WORD)(i)))
 #define MAKEINTRESOURCE MAKEINTRESOURCEA
+#define MAKELANGID(primary, sub) ((WORD)((((WORD)(sub)) << 10) | (WORD)(primary)))
+#define LANG_ENGLISH 0x09
+#define LANG_RUSSIAN 0x19
+#define SUBLANG_DEFAULT 0x01
 #define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
 
 // Resource types
@@ -151,7 +155,33 @@ using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 #define ERROR_MOD_NOT_FOUND 126u
 #define ERROR_PROC_NOT_FOUND 127u
 #define ERROR_ALREADY_EXISTS 183u
+#define ERROR_RESOURCE_TYPE_NOT_FOUND 1813u
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814u
+
+// Window, dialog and control styles
+#define WS_POPUP 0x80000000u
+#define WS_CHILD 0x40000000u
+#define WS_VISIBLE 0x10000000u
+#define WS_DISABLED 0x08000000u
+#define WS_CLIPSIBLINGS 0x04000000u
+#define WS_CAPTION 0x00C00000u
+#define WS_BORDER 0x00800000u
+#define WS_VSCROLL 0x00200000u
+#define WS_SYSMENU 0x00080000u
+#define WS_GROUP 0x00020000u
+#define WS_TABSTOP 0x00010000u
+#define DS_SETFONT 0x40u
+#define DS_MODALFRAME 0x80u
+#define DS_CONTROL 0x400u
+#define SS_LEFT 0x0u
+#define SS_CENTER 0x1u
+#define SS_RIGHT 0x2u
+#define SS_BLACKFRAME 0x7u
+#define BS_PUSHBUTTON 0x0u
+#define BS_DEFPUSHBUTTON 0x1u
+#define ES_LEFT 0x0u
+#define LBS_NOTIFY 0x1u
+#define LBS_SORT 0x2u
 
 // Message boxes
 #define MB_OK 0x00000000u
