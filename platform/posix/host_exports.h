@@ -1,17 +1,12 @@
-// What the POSIX layer exports from the manager library beyond the host
-// interface, for the things a Windows host would do through Win32 itself:
-// choosing how message boxes are shown, loading the manager's strings. Tests
-// also reach switches that make allocations and file calls fail (the real
-// Windows heap and file system cannot be told to fail, so those tests are
-// POSIX only). Found with dlsym
-// on the manager's handle, or linked directly.
+// What the POSIX layer exports from the manager library for tests: switches
+// that make allocations and file calls fail (the real Windows heap and file
+// system cannot be told to fail, so those tests are POSIX only). Found with
+// dlsym on the manager's handle, or linked directly.
 #pragma once
 
-#define IMEXP_POSIX_EXPORT __attribute__((visibility("default")))
+#include <imexp/presenter.h>
 
-namespace imexp::posix {
-class Presenter;
-}
+#define IMEXP_POSIX_EXPORT __attribute__((visibility("default")))
 
 extern "C" {
 // Asked before every file call of the layer (_lopen, OpenFile, CreateFileA,
@@ -27,15 +22,11 @@ typedef int (*ImExpPosix_FileCallHook)(const char* kind);
 IMEXP_POSIX_EXPORT void ImExpPosix_FailGlobalAlloc(int nth);
 // Installs the file-call hook (null: none, every call goes through).
 IMEXP_POSIX_EXPORT void ImExpPosix_SetFileCallHook(ImExpPosix_FileCallHook hook);
-// Replaces the presenter that answers message boxes (null: the default one,
-// which writes them to stderr).
-IMEXP_POSIX_EXPORT void ImExpPosix_SetPresenter(imexp::posix::Presenter* presenter);
-// String `id` of the manager's string table in the current language, as
-// LoadStringA gives it for the manager's module on Windows.
-IMEXP_POSIX_EXPORT int ImExpPosix_LoadString(unsigned id, char* buffer, int size);
 }
 
 using ImExpPosix_FailGlobalAllocFn = void (*)(int);
 using ImExpPosix_SetFileCallHookFn = void (*)(ImExpPosix_FileCallHook);
-using ImExpPosix_SetPresenterFn = void (*)(imexp::posix::Presenter*);
+// The host's exports (ImExpPosix_SetPresenter, ImExpPosix_LoadString) are
+// declared in include/imexp/presenter.h.
+using ImExpPosix_SetPresenterFn = void (*)(imexp::Presenter*);
 using ImExpPosix_LoadStringFn = int (*)(unsigned, char*, int);

@@ -76,8 +76,48 @@ DWORD SizeofResource(HMODULE module, HRSRC resource);
 HGLOBAL LoadResource(HMODULE module, HRSRC resource);
 LPVOID LockResource(HGLOBAL resource);
 
-// windows.cpp: the user-facing calls, answered by the presenter.
+// message_boxes.cpp: message boxes (answered by the presenter) and cursors.
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR GetCursor();
+
+// dialogs.cpp: modal dialogs from templates, their loops and messages. The
+// user's side of a dialog is the presenter (include/imexp/presenter.h).
+INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc, LPARAM param);
+INT_PTR DialogBoxIndirectParamA(HINSTANCE instance, LPCDLGTEMPLATEA dialogTemplate, HWND owner, DLGPROC proc,
+                                LPARAM param);
+BOOL EndDialog(HWND dialog, INT_PTR result);
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL MapDialogRect(HWND dialog, LPRECT rect);
+
+// controls.cpp: control texts and numbers.
+BOOL SetWindowTextA(HWND window, LPCSTR text);
+int GetWindowTextA(HWND window, LPSTR buffer, int size);
+BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
+UINT GetDlgItemTextA(HWND dialog, int id, LPSTR buffer, int size);
+BOOL SetDlgItemInt(HWND dialog, int id, UINT value, BOOL isSigned);
+UINT GetDlgItemInt(HWND dialog, int id, BOOL* translated, BOOL isSigned);
+
+// window_state.cpp: the state and geometry of windows.
+BOOL IsWindow(HWND window);
+HWND GetDlgItem(HWND dialog, int id);
+int GetDlgCtrlID(HWND window);
+HWND SetFocus(HWND window);
+HWND GetFocus();
+BOOL ShowWindow(HWND window, int command);
+BOOL EnableWindow(HWND window, BOOL enable);
+BOOL IsWindowEnabled(HWND window);
+BOOL IsWindowVisible(HWND window);
+BOOL GetWindowRect(HWND window, LPRECT rect);
+BOOL GetClientRect(HWND window, LPRECT rect);
+HWND GetDesktopWindow();
+HWND GetParent(HWND window);
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
+BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+LONG GetWindowLongA(HWND window, int index);
+LONG SetWindowLongA(HWND window, int index, LONG value);
+LONG_PTR GetWindowLongPtrA(HWND window, int index);
+LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value);

@@ -155,6 +155,8 @@ using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 #define ERROR_MOD_NOT_FOUND 126u
 #define ERROR_PROC_NOT_FOUND 127u
 #define ERROR_ALREADY_EXISTS 183u
+#define ERROR_INVALID_WINDOW_HANDLE 1400u
+#define ERROR_CONTROL_ID_NOT_FOUND 1421u
 #define ERROR_RESOURCE_TYPE_NOT_FOUND 1813u
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814u
 
@@ -182,6 +184,87 @@ using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 #define ES_LEFT 0x0u
 #define LBS_NOTIFY 0x1u
 #define LBS_SORT 0x2u
+
+// Window geometry and state
+struct RECT {
+  LONG left, top, right, bottom;
+};
+using LPRECT = RECT*;
+struct POINT {
+  LONG x, y;
+};
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define SW_SHOW 5
+#define SWP_NOSIZE 0x0001u
+#define SWP_NOMOVE 0x0002u
+#define SWP_NOZORDER 0x0004u
+#define SWP_NOACTIVATE 0x0010u
+#define SWP_SHOWWINDOW 0x0040u
+#define SWP_HIDEWINDOW 0x0080u
+#define GWL_STYLE (-16)
+#define GWL_EXSTYLE (-20)
+#define GWL_ID (-12)
+#define GWLP_ID GWL_ID
+#define GWLP_USERDATA (-21)
+#define DWLP_MSGRESULT 0
+#define DWLP_DLGPROC ((int)sizeof(LRESULT))
+#define DWLP_USER ((int)(sizeof(LRESULT) + sizeof(void*)))
+
+// Dialogs and messages
+using DLGPROC = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
+#pragma pack(push, 2)
+struct DLGTEMPLATE {
+  DWORD style;
+  DWORD dwExtendedStyle;
+  WORD cdit;
+  short x, y, cx, cy;
+};
+#pragma pack(pop)
+using LPCDLGTEMPLATEA = const DLGTEMPLATE*;
+struct NMHDR {
+  HWND hwndFrom;
+  UINT_PTR idFrom;
+  UINT code;
+};
+#define MAKELONG(low, high) ((LONG)(((WORD)(low)) | (((DWORD)((WORD)(high))) << 16)))
+#define MAKEWPARAM(low, high) ((WPARAM)(DWORD)MAKELONG(low, high))
+#define MAKELPARAM(low, high) ((LPARAM)(DWORD)MAKELONG(low, high))
+#define WM_SETREDRAW 0x000Bu
+#define WM_SETTEXT 0x000Cu
+#define WM_GETTEXT 0x000Du
+#define WM_GETTEXTLENGTH 0x000Eu
+#define WM_CLOSE 0x0010u
+#define WM_NOTIFY 0x004Eu
+#define WM_INITDIALOG 0x0110u
+#define WM_COMMAND 0x0111u
+#define WM_USER 0x0400u
+#define DM_GETDEFID (WM_USER + 0)
+#define DM_SETDEFID (WM_USER + 1)
+#define DC_HASDEFID 0x534B
+#define BN_CLICKED 0
+#define EN_SETFOCUS 0x0100
+#define EN_KILLFOCUS 0x0200
+#define EN_CHANGE 0x0300
+#define LBN_SELCHANGE 1
+#define LBN_SETFOCUS 4
+#define LBN_KILLFOCUS 5
+#define BM_CLICK 0x00F5u
+#define EM_GETSEL 0x00B0u
+#define EM_SETSEL 0x00B1u
+#define EM_LIMITTEXT 0x00C5u
+#define EM_SETLIMITTEXT EM_LIMITTEXT
+#define EM_GETLIMITTEXT 0x00D5u
+#define LB_ADDSTRING 0x0180u
+#define LB_INSERTSTRING 0x0181u
+#define LB_DELETESTRING 0x0182u
+#define LB_RESETCONTENT 0x0184u
+#define LB_SETCURSEL 0x0186u
+#define LB_GETCURSEL 0x0188u
+#define LB_GETTEXT 0x0189u
+#define LB_GETTEXTLEN 0x018Au
+#define LB_GETCOUNT 0x018Bu
+#define LB_ERR (-1)
 
 // Message boxes
 #define MB_OK 0x00000000u

@@ -5,13 +5,12 @@
 #include <unistd.h>
 
 #include <imexp/host.h>
+#include <imexp/presenter.h>
 
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/posix/host_exports.h"
-#include "platform/posix/presenter.h"
 #include "tools/imexp/console_progress.h"
 #include "tools/imexp/host_platform.h"
 
@@ -25,14 +24,16 @@ int g_messages = 0;
 extern "C" void OnInterrupt(int) { g_cancel = 1; }
 
 // Prints each message box on its own line, past the progress bar.
-class MessagePrinter final : public imexp::posix::Presenter {
+class MessagePrinter final : public imexp::Presenter {
  public:
-  int ShowMessageBox(HWND, const char* text, const char* caption, UINT) override {
+  // The tool opens no dialog; one that a converter opens is left at once.
+  void RunDialog(imexp::DialogView&) override {}
+  int ShowMessageBox(void*, const char* text, const char* caption, unsigned) override {
     ClearProgressLine();
     std::fprintf(stderr, "%s: %s\n", caption != nullptr ? caption : "", text != nullptr ? text : "");
     std::fflush(stderr);
     ++g_messages;
-    return IDOK;
+    return imexp::kAnswerOk;
   }
 };
 

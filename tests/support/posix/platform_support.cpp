@@ -5,7 +5,10 @@
 
 #include <stdexcept>
 
-#include "platform/posix/presenter.h"
+#include <imexp/presenter.h>
+
+#include "platform/posix/host_exports.h"
+#include "platform/win32.h"
 #include "tests/support/converter_driver.h"
 #include "tests/support/test_support.h"
 
@@ -75,8 +78,9 @@ bool SetFileCallHook(const Library* manager, FileCallHook hook) {
   return true;
 }
 
-struct MessageBoxCapture::Impl final : posix::Presenter {
-  int ShowMessageBox(HWND, const char* text, const char* caption, UINT type) override {
+struct MessageBoxCapture::Impl final : Presenter {
+  void RunDialog(DialogView&) override {}
+  int ShowMessageBox(void*, const char* text, const char* caption, unsigned type) override {
     UINT icon = type & 0xF0u;
     boxes.push_back({caption ? caption : "", text ? text : "", icon == MB_ICONERROR, icon == MB_ICONWARNING});
     return IDOK;

@@ -1,15 +1,20 @@
-// Message boxes and cursors. Boxes go to the presenter; the cursor is a value
-// that a host could show, kept so that callers can save and restore it.
+// Message boxes and cursors, and the presenter in force. Boxes go to the
+// presenter; the cursor is a value that a host could show, kept so that
+// callers can save and restore it.
+#include <imexp/presenter.h>
+
 #include <cstdio>
 
-#include "platform/posix/presenter.h"
-#include "platform/win32.h"
+#include "platform/posix/window_objects.h"
 
 namespace {
 
-class StderrPresenter final : public imexp::posix::Presenter {
+// Without a host's presenter: message boxes on stderr, answered with their
+// first button; dialogs are left at once, as if Escape had been pressed.
+class StderrPresenter final : public imexp::Presenter {
  public:
-  int ShowMessageBox(HWND, const char* text, const char* caption, UINT type) override {
+  void RunDialog(imexp::DialogView&) override {}
+  int ShowMessageBox(void*, const char* text, const char* caption, unsigned type) override {
     std::fprintf(stderr, "%s: %s\n", caption ? caption : "Error", text ? text : "");
     std::fflush(stderr);
     switch (type & 0xFu) {
@@ -23,10 +28,10 @@ class StderrPresenter final : public imexp::posix::Presenter {
 
 // Statics that need no construction: the attach code may show a box before
 // the library's constructed objects exist.
-imexp::posix::Presenter* replacement = nullptr;
+imexp::Presenter* replacement = nullptr;
 std::uintptr_t currentCursor = 32512;  // IDC_ARROW
 
-imexp::posix::Presenter& DefaultPresenter() {
+imexp::Presenter& DefaultPresenter() {
   static StderrPresenter presenter;
   return presenter;
 }
@@ -35,11 +40,11 @@ imexp::posix::Presenter& DefaultPresenter() {
 
 namespace imexp::posix {
 
-Presenter& CurrentPresenter() { return replacement != nullptr ? *replacement : DefaultPresenter(); }
+imexp::Presenter& CurrentPresenter() { return replacement != nullptr ? *replacement : DefaultPresenter(); }
 
 }  // namespace imexp::posix
 
-extern "C" void ImExpPosix_SetPresenter(imexp::posix::Presenter* presenter) { replacement = presenter; }
+extern "C" void ImExpPosix_SetPresenter(imexp::Presenter* presenter) { replacement = presenter; }
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   // Win32 shows "Error" when no caption is given.

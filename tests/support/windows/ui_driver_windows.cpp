@@ -1,0 +1,236 @@
+// The scripted user on Windows: a hook sees each dialog of the thread
+// initialise; a thread timer, which the modal loop dispatches only when it
+// has nothing else to do, then acts on the top dialog one step per tick, as
+// a user would between messages. Message boxes are answered as they open.
+#include <windows.h>
+
+#include <stdexcept>
+
+#include "tests/support/ui_driver.h"
+
+namespace imexp::test {
+
+namespace {
+
+constexpr int kMessageBoxText = 0xFFFF;  // the static control of a message box's text
+
+std::string WindowText(HWND window) {
+  char text[1024] = "";
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+UiSnapshot Snapshot(HWND dialog) {
+  UiSnapshot snapshot;
+  HWND focus = GetFocus();
+  for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    UiControl c;
+    c.id = static_cast<short>(GetDlgCtrlID(child));
+    char name[64] = "";
+    GetClassNameA(child, name, sizeof name);
+    for (const char* known : {"Button", "Edit", "Static", "ListBox"}) {
+      if (lstrcmpiA(name, known) == 0) c.className = known;
+    }
+    c.text = WindowText(child);
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    c.x = r.left, c.y = r.top, c.width = r.right - r.left, c.height = r.bottom - r.top;
+    c.enabled = IsWindowEnabled(child) != FALSE;
+    c.visible = IsWindowVisible(child) != FALSE;
+    c.focused = child == focus;
+    if (c.className == "ListBox") {
+      auto count = static_cast<int>(SendMessageA(child, LB_GETCOUNT, 0, 0));
+      for (int i = 0; i < count; ++i) {
+        char line[512] = "";
+        SendMessageA(child, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(line));
+        c.lines.push_back(line);
+      }
+      c.selection = static_cast<int>(SendMessageA(child, LB_GETCURSEL, 0, 0));
+    }
+    snapshot.controls.push_back(c);
+  }
+  return snapshot;
+}
+
+bool Usable(HWND control) { return control != nullptr && IsWindowVisible(control) && IsWindowEnabled(control); }
+
+}  // namespace
+
+struct UiDriver::Impl {
+  std::vector<UiScript> scripts;
+  std::size_t next = 0;
+  std::vector<UiWindowRecord> windows;
+
+  // A dialog that has opened, with its place in `windows` and its script.
+  struct Running {
+    HWND dialog;
+    std::size_t record;
+    UiScript script;
+    std::size_t step = 0;
+    bool started = false;
+    int leaving = 0;  // after the script: 1 Escape pressed, 2 closed
+  };
+  std::vector<Running> running;
+  HHOOK hook = nullptr;
+  UINT_PTR timer = 0;
+  static Impl* current;
+
+  UiScript NextScript() { return next < scripts.size() ? scripts[next++] : UiScript{}; }
+
+  void MessageBoxOpened(HWND box) {
+    UiWindowRecord record;
+    record.messageBox = true;
+    record.caption = WindowText(box);
+    record.text = WindowText(GetDlgItem(box, kMessageBoxText));
+    HICON icon = nullptr;
+    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+      if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+        icon = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
+      }
+    }
+    record.errorIcon = icon != nullptr && icon == LoadIconA(nullptr, MAKEINTRESOURCEA(32513));
+    record.warningIcon = icon != nullptr && icon == LoadIconA(nullptr, MAKEINTRESOURCEA(32515));
+    UiScript script = NextScript();
+    int answer = IDOK;
+    if (!script.empty() && script[0].kind == UiAction::kAnswer) answer = script[0].id;
+    windows.push_back(record);
+    EndDialog(box, answer);
+  }
+
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* message = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (code == HC_ACTION && current != nullptr && message->message == WM_INITDIALOG) {
+      char className[32] = "";
+      GetClassNameA(message->hwnd, className, sizeof className);
+      if (lstrcmpA(className, "#32770") == 0) {
+        if (GetDlgItem(message->hwnd, kMessageBoxText) != nullptr) {
+          current->MessageBoxOpened(message->hwnd);
+        } else {
+          current->running.push_back({message->hwnd, 0, {}});
+        }
+      }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    if (current != nullptr) current->Step();
+  }
+
+  void Act(HWND dialog, const UiAction& action, bool* accepted) {
+    HWND control = action.id != 0 ? GetDlgItem(dialog, action.id) : nullptr;
+    switch (action.kind) {
+      case UiAction::kPress:
+        if (!Usable(control)) {
+          *accepted = false;
+        } else {
+          SendMessageA(control, BM_CLICK, 0, 0);
+        }
+        break;
+      case UiAction::kType:
+        if (!Usable(control)) {
+          *accepted = false;
+          break;
+        }
+        SetFocus(control);
+        for (char ch : action.text) {
+          LRESULT before = SendMessageA(control, WM_GETTEXTLENGTH, 0, 0);
+          DWORD start = 0, end = 0;
+          SendMessageA(control, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+          SendMessageA(control, WM_CHAR, static_cast<unsigned char>(ch), 0);
+          LRESULT after = SendMessageA(control, WM_GETTEXTLENGTH, 0, 0);
+          if (after != before - static_cast<LRESULT>(end - start) + 1) *accepted = false;
+        }
+        break;
+      case UiAction::kPickLine:
+        if (!Usable(control) || action.line < 0 || action.line >= SendMessageA(control, LB_GETCOUNT, 0, 0)) {
+          *accepted = false;
+          break;
+        }
+        SetFocus(control);
+        SendMessageA(control, LB_SETCURSEL, static_cast<WPARAM>(action.line), 0);
+        if (GetWindowLongA(control, GWL_STYLE) & LBS_NOTIFY) {
+          SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(action.id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(control));
+        }
+        break;
+      case UiAction::kFocus:
+        if (!Usable(control)) {
+          *accepted = false;
+        } else {
+          // As Tab would: the dialog manager's way, which selects an edit's text.
+          SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+        }
+        break;
+      case UiAction::kEnter:
+      case UiAction::kEscape: {
+        HWND focus = GetFocus();
+        WPARAM key = action.kind == UiAction::kEnter ? VK_RETURN : VK_ESCAPE;
+        PostMessageA(focus != nullptr ? focus : dialog, WM_KEYDOWN, key, 0);
+        break;
+      }
+      case UiAction::kAnswer:
+        *accepted = false;
+        break;
+    }
+  }
+
+  void Step() {
+    while (!running.empty() && !IsWindow(running.back().dialog)) running.pop_back();
+    if (running.empty()) return;
+    Running& r = running.back();
+    if (!IsWindowVisible(r.dialog)) return;  // not shown yet, or ended
+    if (!r.started) {
+      r.started = true;
+      r.script = NextScript();
+      r.record = windows.size();
+      UiWindowRecord record;
+      record.caption = WindowText(r.dialog);
+      RECT client{};
+      GetClientRect(r.dialog, &client);
+      record.width = client.right;
+      record.height = client.bottom;
+      windows.push_back(record);
+    }
+    // One state when it opened and one after each action, as the POSIX
+    // presenter records them.
+    if (windows[r.record].states.size() == r.step) windows[r.record].states.push_back(Snapshot(r.dialog));
+    if (r.step < r.script.size()) {
+      bool accepted = true;
+      UiAction action = r.script[r.step++];
+      HWND dialog = r.dialog;
+      std::size_t record = r.record;
+      Act(dialog, action, &accepted);  // may open a nested dialog: `r` is not used after this
+      windows[record].accepted.push_back(accepted);
+      return;
+    }
+    // Out of script: Escape, then closed, as the POSIX layer does it.
+    if (r.leaving++ == 0) {
+      HWND focus = GetFocus();
+      PostMessageA(focus != nullptr ? focus : r.dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+    } else {
+      EndDialog(r.dialog, IDCANCEL);
+    }
+  }
+};
+
+UiDriver::Impl* UiDriver::Impl::current = nullptr;
+
+UiDriver::UiDriver(std::vector<UiScript> scripts, const Library*) : impl_(new Impl) {
+  impl_->scripts = std::move(scripts);
+  Impl::current = impl_;
+  impl_->hook = SetWindowsHookExA(WH_CALLWNDPROCRET, &Impl::Hook, nullptr, GetCurrentThreadId());
+  if (impl_->hook == nullptr) throw std::runtime_error("cannot hook dialogs");
+  impl_->timer = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, &Impl::Tick);
+}
+
+UiDriver::~UiDriver() {
+  KillTimer(nullptr, impl_->timer);
+  UnhookWindowsHookEx(impl_->hook);
+  Impl::current = nullptr;
+  delete impl_;
+}
+
+const std::vector<UiWindowRecord>& UiDriver::windows() const { return impl_->windows; }
+
+}  // namespace imexp::test
