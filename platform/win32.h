@@ -13,6 +13,7 @@
 #endif
 #include <windows.h>
 #include <commdlg.h>
+#include <cderr.h>
 #else
 #include "platform/posix/win32_types.h"
 #include "platform/posix/win32_api.h"

@@ -34,6 +34,7 @@ enum class ControlKind {
   kDefaultButton,  /* the push button that Enter presses */
   kEdit,
   kListBox,
+  kComboBox,       /* a drop-down list, such as a file dialog's file types */
   kOther
 };
 
@@ -72,7 +73,11 @@ class DialogView {
   virtual bool Ended() const = 0;
 
   /* False when the control does not exist, is hidden or is disabled, or is
-   * of another kind: the user cannot do that. */
+   * of another kind: the user cannot do that. A file dialog is a dialog like
+   * the others: the name box 1152 takes the name typed (a folder, or a
+   * path, and OK opens it), the type list 1136 the file type, and the
+   * hook's own controls (such as the Open dialog's Info button) are among
+   * its controls. */
   virtual bool Press(int id) = 0;
   /* Types UTF-8 text into an edit at its caret, replacing the selection;
    * what passes the edit's limit is refused, as Win32 refuses it. */
@@ -83,6 +88,18 @@ class DialogView {
    * IDOK); Escape presses IDCANCEL. */
   virtual void PressEnter() = 0;
   virtual void PressEscape() = 0;
+
+  /* For a file dialog: its file types (description and patterns, such as
+   * "*.TIF;*.TIFF"), whether it saves, and the folder it shows. Empty for
+   * other dialogs. */
+  struct FileType {
+    std::string description;
+    std::string patterns;
+  };
+  virtual bool IsFileDialog() const { return false; }
+  virtual bool IsSaveDialog() const { return false; }
+  virtual std::vector<FileType> FileTypes() const { return {}; }
+  virtual std::string Folder() const { return ""; }
 
  protected:
   ~DialogView() = default;

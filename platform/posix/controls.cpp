@@ -140,6 +140,27 @@ LRESULT ControlMessage(Window& control, UINT message, WPARAM wParam, LPARAM lPar
       break;
   }
   if (control.kind == WindowKind::kListBox) return ListBoxMessage(control, message, wParam, lParam);
+  if (control.kind == WindowKind::kComboBox) {
+    // A drop-down list keeps its lines as a list box does.
+    switch (message) {
+      case CB_ADDSTRING:
+        return ListBoxMessage(control, LB_ADDSTRING, wParam, lParam);
+      case CB_GETCOUNT:
+        return ListBoxMessage(control, LB_GETCOUNT, wParam, lParam);
+      case CB_GETCURSEL:
+        return ListBoxMessage(control, LB_GETCURSEL, wParam, lParam);
+      case CB_SETCURSEL:
+        return ListBoxMessage(control, LB_SETCURSEL, wParam, lParam);
+      case CB_GETLBTEXT:
+        return ListBoxMessage(control, LB_GETTEXT, wParam, lParam);
+      case CB_GETLBTEXTLEN:
+        return ListBoxMessage(control, LB_GETTEXTLEN, wParam, lParam);
+      case CB_RESETCONTENT:
+        return ListBoxMessage(control, LB_RESETCONTENT, wParam, lParam);
+      default:
+        return 0;
+    }
+  }
   if (control.kind == WindowKind::kEdit) return EditMessage(control, message, wParam, lParam);
   return 0;
 }

@@ -79,6 +79,7 @@ constexpr ClassName kClasses[] = {
     {0x81, "Edit", WindowKind::kEdit},
     {0x82, "Static", WindowKind::kStatic},
     {0x83, "ListBox", WindowKind::kListBox},
+    {0x85, "ComboBox", WindowKind::kComboBox},
 };
 
 int ToPixelsX(int units) { return MulDiv(units, kBaseUnitX, 4); }
@@ -110,9 +111,11 @@ Window* CreateFromTemplate(const BYTE* bytes, HWND owner, DLGPROC proc) {
   }
   dialog->parent = owner;
   dialog->proc = proc;
-  // The template places the client area relative to the owner's.
+  // The template places the client area relative to the owner's; a child
+  // dialog lies in its parent's client area.
   RECT origin{};
-  if (Window* o = FindWindowObject(owner); o != nullptr && o->kind != WindowKind::kDesktop) {
+  bool child = (dialog->style & WS_CHILD) != 0;
+  if (Window* o = FindWindowObject(owner); !child && o != nullptr && o->kind != WindowKind::kDesktop) {
     if (o->kind == WindowKind::kDialog && (o->style & WS_CHILD) == 0) {
       origin = o->rect;
     } else {
@@ -123,6 +126,9 @@ Window* CreateFromTemplate(const BYTE* bytes, HWND owner, DLGPROC proc) {
   LONG top = origin.top + ToPixelsY(y);
   dialog->rect = {left, top, left + ToPixelsX(cx), top + ToPixelsY(cy)};
   Window& d = AddWindow(std::move(dialog));
+  if (child) {
+    if (Window* parent = FindWindowObject(owner)) parent->children.push_back(d.handle);
+  }
 
   for (int i = 0; i < count; ++i) {
     r.AlignToDword();
@@ -237,6 +243,8 @@ ControlKind KindOf(const Window& w) {
       return ControlKind::kEdit;
     case WindowKind::kListBox:
       return ControlKind::kListBox;
+    case WindowKind::kComboBox:
+      return ControlKind::kComboBox;
     default:
       return ControlKind::kOther;
   }
@@ -257,18 +265,34 @@ class View final : public DialogView {
 
   std::vector<ControlState> Controls() const override {
     std::vector<ControlState> controls;
-    const Window* d = FindWindowObject(dialog_);
-    if (d == nullptr) return controls;
+    AddControls(dialog_, 0, 0, controls);
+    return controls;
+  }
+
+  bool IsFileDialog() const override { return File() != nullptr; }
+  bool IsSaveDialog() const override { return File() != nullptr && File()->save; }
+  std::vector<FileType> FileTypes() const override { return File() != nullptr ? File()->types : std::vector<FileType>{}; }
+  std::string Folder() const override { return File() != nullptr ? File()->folder : ""; }
+
+  // The controls of `window` and of the child dialogs in it, placed in the
+  // top dialog's client area.
+  static void AddControls(HWND window, LONG dx, LONG dy, std::vector<ControlState>& controls) {
+    const Window* d = FindWindowObject(window);
+    if (d == nullptr) return;
     for (HWND child : d->children) {
       const Window* c = FindWindowObject(child);
       if (c == nullptr) continue;
+      if (c->kind == WindowKind::kDialog) {
+        AddControls(child, dx + c->rect.left, dy + c->rect.top, controls);
+        continue;
+      }
       ControlState s;
       s.id = static_cast<short>(c->id);
       s.kind = KindOf(*c);
       s.style = c->style;
       s.text = c->text;
-      s.x = c->rect.left;
-      s.y = c->rect.top;
+      s.x = dx + c->rect.left;
+      s.y = dy + c->rect.top;
       s.width = c->rect.right - c->rect.left;
       s.height = c->rect.bottom - c->rect.top;
       s.enabled = c->enabled();
@@ -281,7 +305,6 @@ class View final : public DialogView {
       s.selectionEnd = c->selectionEnd;
       controls.push_back(std::move(s));
     }
-    return controls;
   }
 
   bool Ended() const override {
@@ -293,7 +316,7 @@ class View final : public DialogView {
     Window* c = Usable(id, WindowKind::kButton);
     if (c == nullptr) return false;
     SetFocus(c->handle);
-    Command(dialog_, id, BN_CLICKED, c->handle);
+    Command(c->parent, id, BN_CLICKED, c->handle);
     DeliverPosted(dialog_);
     return true;
   }
@@ -318,7 +341,7 @@ class View final : public DialogView {
         c->text.replace(from, to - from, text, i, next - i);
         c->selectionStart = c->selectionEnd = c->selectionStart + 1;
         NotifyChanged(*c);
-        Command(dialog_, id, EN_CHANGE, edit);
+        Command(c->parent, id, EN_CHANGE, edit);
       }
       i = next;
     }
@@ -327,12 +350,25 @@ class View final : public DialogView {
   }
 
   bool PickLine(int id, int line) override {
-    Window* c = Usable(id, WindowKind::kListBox);
-    if (c == nullptr || line < 0 || line >= static_cast<int>(c->lines.size())) return false;
-    SetFocus(c->handle);
+    Window* c = Usable(id, WindowKind::kOther);
+    if (c == nullptr || (c->kind != WindowKind::kListBox && c->kind != WindowKind::kComboBox) || line < 0 ||
+        line >= static_cast<int>(c->lines.size())) {
+      return false;
+    }
+    HWND control = c->handle;
+    HWND parent = c->parent;
+    bool combo = c->kind == WindowKind::kComboBox;
+    SetFocus(control);
+    if ((c = FindWindowObject(control)) == nullptr) return false;
     c->selection = line;
     NotifyChanged(*c);
-    if (c->style & LBS_NOTIFY) Command(dialog_, id, LBN_SELCHANGE, c->handle);
+    if (combo) {
+      // A pick in a drop-down list: the change, then the list closing on it.
+      Command(parent, id, CBN_SELCHANGE, control);
+      Command(parent, id, CBN_SELENDOK, control);
+    } else if (c->style & LBS_NOTIFY) {
+      Command(parent, id, LBN_SELCHANGE, control);
+    }
     DeliverPosted(dialog_);
     return true;
   }
@@ -376,15 +412,43 @@ class View final : public DialogView {
   // any), and it and its dialog are visible, enabled and still running.
   Window* Usable(int id, WindowKind kind) const {
     if (Ended()) return nullptr;
-    Window* c = FindControl(dialog_, id);
+    Window* c = Find(dialog_, id);
     if (c == nullptr || (kind != WindowKind::kOther && c->kind != kind)) return nullptr;
     return IsWindowVisible(c->handle) && c->enabled() ? c : nullptr;
+  }
+  // Control `id` of the dialog or of a child dialog in it.
+  static Window* Find(HWND window, int id) {
+    Window* d = FindWindowObject(window);
+    if (d == nullptr) return nullptr;
+    for (HWND child : d->children) {
+      Window* c = FindWindowObject(child);
+      if (c == nullptr) continue;
+      if (c->kind == WindowKind::kDialog) {
+        if (Window* inner = Find(child, id)) return inner;
+      } else if (c->id == id) {
+        return c;
+      }
+    }
+    return nullptr;
+  }
+  const FileDialogState* File() const {
+    const Window* d = FindWindowObject(dialog_);
+    return d != nullptr ? d->fileDialog : nullptr;
   }
 
   HWND dialog_;
 };
 
-INT_PTR RunModal(Window& created, LPARAM param) {
+}  // namespace
+
+void InitChildDialog(Window& child, LPARAM param) {
+  HWND first = FirstTabStop(child);
+  SendMessageA(child.handle, WM_INITDIALOG, reinterpret_cast<WPARAM>(first), param);
+}
+
+Window* CreateDialogWindow(const BYTE* bytes, HWND owner, DLGPROC proc) { return CreateFromTemplate(bytes, owner, proc); }
+
+INT_PTR RunModalDialog(Window& created, LPARAM param) {
   HWND handle = created.handle;
   HWND previousFocus = GetFocus();
   HWND first = FirstTabStop(created);
@@ -407,7 +471,8 @@ INT_PTR RunModal(Window& created, LPARAM param) {
   }
   INT_PTR result = dialog != nullptr ? dialog->result : -1;
   // Destroying the dialog takes the focus from its control first.
-  if (Window* focused = FindWindowObject(GetFocus()); focused != nullptr && focused->parent == handle) {
+  if (Window* focused = FindWindowObject(GetFocus()); focused != nullptr && TopDialogOf(*focused) != nullptr &&
+                                                       TopDialogOf(*focused)->handle == handle) {
     SetFocus(nullptr);
   }
   DestroyWindowObject(handle);
@@ -415,10 +480,8 @@ INT_PTR RunModal(Window& created, LPARAM param) {
   return result;
 }
 
-}  // namespace
-
 void NotifyChanged(Window& window) {
-  Window* dialog = DialogOf(window);
+  Window* dialog = TopDialogOf(window);
   if (dialog != nullptr && dialog->shown && dialog->redraw && dialog->view != nullptr && !dialog->ended) {
     CurrentPresenter().DialogChanged(*dialog->view);
   }
@@ -434,9 +497,9 @@ INT_PTR DialogBoxIndirectParamA(HINSTANCE, LPCDLGTEMPLATEA dialogTemplate, HWND 
     SetLastError(dialogTemplate == nullptr ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
     return -1;
   }
-  Window* dialog = imexp::posix::CreateFromTemplate(reinterpret_cast<const BYTE*>(dialogTemplate), owner, proc);
+  Window* dialog = imexp::posix::CreateDialogWindow(reinterpret_cast<const BYTE*>(dialogTemplate), owner, proc);
   if (dialog == nullptr) return -1;
-  return imexp::posix::RunModal(*dialog, param);
+  return imexp::posix::RunModalDialog(*dialog, param);
 }
 
 INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc, LPARAM param) {

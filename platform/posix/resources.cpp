@@ -10,6 +10,7 @@
 
 #include "platform/posix/host_exports.h"
 #include "platform/posix/resource_tables.h"
+#include "platform/posix/window_objects.h"
 #include "platform/win32.h"
 
 namespace {
@@ -51,6 +52,10 @@ std::size_t CutOnCharacter(const char* text, std::size_t length, std::size_t lim
 }
 
 }  // namespace
+
+namespace imexp::posix {
+bool RussianTexts() { return ResourceLanguage() == kLangRussian; }
+}  // namespace imexp::posix
 
 int LoadStringA(HINSTANCE, UINT id, LPSTR buffer, int size) {
   if (buffer == nullptr || size <= 0) return 0;

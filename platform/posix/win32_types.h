@@ -265,6 +265,74 @@ struct NMHDR {
 #define LB_GETTEXTLEN 0x018Au
 #define LB_GETCOUNT 0x018Bu
 #define LB_ERR (-1)
+#define CB_ADDSTRING 0x0143u
+#define CB_GETCOUNT 0x0146u
+#define CB_GETCURSEL 0x0147u
+#define CB_GETLBTEXT 0x0148u
+#define CB_GETLBTEXTLEN 0x0149u
+#define CB_RESETCONTENT 0x014Bu
+#define CB_SETCURSEL 0x014Eu
+#define CB_ERR (-1)
+#define CBN_SELCHANGE 1
+#define CBN_SELENDOK 9
+
+// Common dialogs: the record in its Windows NT 4 form, the one without the
+// later extension fields.
+using LPOFNHOOKPROC = UINT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
+struct OPENFILENAMEA {
+  DWORD lStructSize;
+  HWND hwndOwner;
+  HINSTANCE hInstance;
+  LPCSTR lpstrFilter;
+  LPSTR lpstrCustomFilter;
+  DWORD nMaxCustFilter;
+  DWORD nFilterIndex;
+  LPSTR lpstrFile;
+  DWORD nMaxFile;
+  LPSTR lpstrFileTitle;
+  DWORD nMaxFileTitle;
+  LPCSTR lpstrInitialDir;
+  LPCSTR lpstrTitle;
+  DWORD Flags;
+  WORD nFileOffset;
+  WORD nFileExtension;
+  LPCSTR lpstrDefExt;
+  LPARAM lCustData;
+  LPOFNHOOKPROC lpfnHook;
+  LPCSTR lpTemplateName;
+};
+using LPOPENFILENAMEA = OPENFILENAMEA*;
+#define OPENFILENAME_SIZE_VERSION_400A sizeof(OPENFILENAMEA)
+struct OFNOTIFYA {
+  NMHDR hdr;
+  LPOPENFILENAMEA lpOFN;
+  LPSTR pszFile;
+};
+#define OFN_OVERWRITEPROMPT 0x00000002u
+#define OFN_HIDEREADONLY 0x00000004u
+#define OFN_NOCHANGEDIR 0x00000008u
+#define OFN_ENABLEHOOK 0x00000020u
+#define OFN_ENABLETEMPLATE 0x00000040u
+#define OFN_ENABLETEMPLATEHANDLE 0x00000080u
+#define OFN_EXTENSIONDIFFERENT 0x00000400u
+#define OFN_PATHMUSTEXIST 0x00000800u
+#define OFN_FILEMUSTEXIST 0x00001000u
+#define OFN_NOREADONLYRETURN 0x00008000u
+#define OFN_EXPLORER 0x00080000u
+#define CDN_FIRST (0u - 601u)
+#define CDN_INITDONE (CDN_FIRST - 0u)
+#define CDN_SELCHANGE (CDN_FIRST - 1u)
+#define CDN_FOLDERCHANGE (CDN_FIRST - 2u)
+#define CDN_FILEOK (CDN_FIRST - 5u)
+#define CDN_TYPECHANGE (CDN_FIRST - 6u)
+#define CDM_FIRST (WM_USER + 100)
+#define CDM_GETSPEC (CDM_FIRST + 0)
+#define CDM_GETFILEPATH (CDM_FIRST + 1)
+#define CDM_GETFOLDERPATH (CDM_FIRST + 2)
+#define CDM_SETCONTROLTEXT (CDM_FIRST + 4)
+#define CDERR_STRUCTSIZE 0x0001u
+#define CDERR_DIALOGFAILURE 0xFFFFu
+#define FNERR_BUFFERTOOSMALL 0x3003u
 
 // Message boxes
 #define MB_OK 0x00000000u

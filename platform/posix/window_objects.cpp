@@ -78,6 +78,16 @@ Window* DialogOf(Window& window) {
   return parent != nullptr && parent->kind == WindowKind::kDialog ? parent : nullptr;
 }
 
+Window* TopDialogOf(Window& window) {
+  Window* dialog = DialogOf(window);
+  while (dialog != nullptr && (dialog->style & WS_CHILD) != 0) {
+    Window* parent = FindWindowObject(dialog->parent);
+    if (parent == nullptr || parent->kind != WindowKind::kDialog) break;
+    dialog = parent;
+  }
+  return dialog;
+}
+
 int CharacterCount(const std::string& text) {
   int count = 0;
   for (unsigned char c : text) count += (c & 0xC0) != 0x80;

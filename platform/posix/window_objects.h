@@ -4,6 +4,8 @@
 // One thread's windows; the layer keeps no locks.
 #pragma once
 
+#include <imexp/presenter.h>
+
 #include <deque>
 #include <memory>
 #include <string>
@@ -11,14 +13,16 @@
 
 #include "platform/win32.h"
 
-namespace imexp {
-class DialogView;
-class Presenter;
-}
-
 namespace imexp::posix {
 
-enum class WindowKind { kDesktop, kDialog, kButton, kEdit, kStatic, kListBox, kOther };
+enum class WindowKind { kDesktop, kDialog, kButton, kEdit, kStatic, kListBox, kComboBox, kOther };
+
+// What a file dialog shows beyond its controls, for the presenter.
+struct FileDialogState {
+  bool save = false;
+  std::vector<DialogView::FileType> types;
+  std::string folder;
+};
 
 // Dialog units become pixels by these base units, as MapDialogRect does;
 // they are what Wine gives the templates' fonts ("Helv" and "MS Sans Serif"
@@ -55,6 +59,7 @@ struct Window {
   int defaultId = 0;  // DM_GETDEFID: the first default push button's ID, or none
   HWND focus = nullptr;
   DialogView* view = nullptr;  // what the presenter sees while the dialog runs
+  FileDialogState* fileDialog = nullptr;  // set for a common file dialog
 
   // List boxes.
   std::vector<std::string> lines;
@@ -81,6 +86,21 @@ Window* FindControl(HWND dialog, int id);
 // The dialog a window belongs to: itself for a dialog, its parent for a
 // control; null for the desktop.
 Window* DialogOf(Window& window);
+// The top-level dialog a window lies in (through child dialogs, such as a
+// file dialog's hook template); null for the desktop.
+Window* TopDialogOf(Window& window);
+
+// Builds a dialog and its controls from DLGTEMPLATE bytes; a template of
+// style WS_CHILD becomes a child of `owner`, placed in its client area.
+// Null for a template this layer does not read.
+Window* CreateDialogWindow(const BYTE* bytes, HWND owner, DLGPROC proc);
+// Sends WM_INITDIALOG, runs the modal loop with the presenter, destroys the
+// dialog and gives the value EndDialog set.
+INT_PTR RunModalDialog(Window& dialog, LPARAM param);
+// Sends WM_INITDIALOG to a child dialog made by CreateDialogWindow.
+void InitChildDialog(Window& child, LPARAM param);
+// Whether the texts the layer itself shows are Russian (as the resources).
+bool RussianTexts();
 
 // Characters of UTF-8 text, and the byte offset of character `index`.
 int CharacterCount(const std::string& text);

@@ -26,6 +26,8 @@ const char* ClassOf(ControlKind kind) {
       return "Edit";
     case ControlKind::kListBox:
       return "ListBox";
+    case ControlKind::kComboBox:
+      return "ComboBox";
     default:
       return "";
   }

@@ -20,15 +20,35 @@ std::string WindowText(HWND window) {
   return text;
 }
 
-UiSnapshot Snapshot(HWND dialog) {
-  UiSnapshot snapshot;
-  HWND focus = GetFocus();
+bool IsChildDialog(HWND window) {
+  char name[16] = "";
+  GetClassNameA(window, name, sizeof name);
+  return lstrcmpA(name, "#32770") == 0 && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) != 0;
+}
+
+// The control `id` of the dialog or of a child dialog in it (a file
+// dialog's hook template).
+HWND FindControl(HWND dialog, int id) {
+  if (HWND control = GetDlgItem(dialog, id)) return control;
   for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (IsChildDialog(child)) {
+      if (HWND control = FindControl(child, id)) return control;
+    }
+  }
+  return nullptr;
+}
+
+void AddControls(HWND dialog, HWND window, HWND focus, UiSnapshot& snapshot) {
+  for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (IsChildDialog(child)) {
+      AddControls(dialog, child, focus, snapshot);
+      continue;
+    }
     UiControl c;
     c.id = static_cast<short>(GetDlgCtrlID(child));
     char name[64] = "";
     GetClassNameA(child, name, sizeof name);
-    for (const char* known : {"Button", "Edit", "Static", "ListBox"}) {
+    for (const char* known : {"Button", "Edit", "Static", "ListBox", "ComboBox"}) {
       if (lstrcmpiA(name, known) == 0) c.className = known;
     }
     c.text = WindowText(child);
@@ -47,9 +67,22 @@ UiSnapshot Snapshot(HWND dialog) {
         c.lines.push_back(line);
       }
       c.selection = static_cast<int>(SendMessageA(child, LB_GETCURSEL, 0, 0));
+    } else if (c.className == "ComboBox") {
+      auto count = static_cast<int>(SendMessageA(child, CB_GETCOUNT, 0, 0));
+      for (int i = 0; i < count; ++i) {
+        char line[512] = "";
+        SendMessageA(child, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(line));
+        c.lines.push_back(line);
+      }
+      c.selection = static_cast<int>(SendMessageA(child, CB_GETCURSEL, 0, 0));
     }
     snapshot.controls.push_back(c);
   }
+}
+
+UiSnapshot Snapshot(HWND dialog) {
+  UiSnapshot snapshot;
+  AddControls(dialog, dialog, GetFocus(), snapshot);
   return snapshot;
 }
 
@@ -103,7 +136,8 @@ struct UiDriver::Impl {
     if (code == HC_ACTION && current != nullptr && message->message == WM_INITDIALOG) {
       char className[32] = "";
       GetClassNameA(message->hwnd, className, sizeof className);
-      if (lstrcmpA(className, "#32770") == 0) {
+      // A file dialog's hook template is part of the file dialog.
+      if (lstrcmpA(className, "#32770") == 0 && !IsChildDialog(message->hwnd)) {
         if (GetDlgItem(message->hwnd, kMessageBoxText) != nullptr) {
           current->MessageBoxOpened(message->hwnd);
         } else {
@@ -119,7 +153,7 @@ struct UiDriver::Impl {
   }
 
   void Act(HWND dialog, const UiAction& action, bool* accepted) {
-    HWND control = action.id != 0 ? GetDlgItem(dialog, action.id) : nullptr;
+    HWND control = action.id != 0 ? FindControl(dialog, action.id) : nullptr;
     switch (action.kind) {
       case UiAction::kPress:
         if (!Usable(control)) {
@@ -143,17 +177,28 @@ struct UiDriver::Impl {
           if (after != before - static_cast<LRESULT>(end - start) + 1) *accepted = false;
         }
         break;
-      case UiAction::kPickLine:
-        if (!Usable(control) || action.line < 0 || action.line >= SendMessageA(control, LB_GETCOUNT, 0, 0)) {
+      case UiAction::kPickLine: {
+        char name[16] = "";
+        GetClassNameA(control, name, sizeof name);
+        bool combo = lstrcmpiA(name, "ComboBox") == 0;
+        UINT countMessage = combo ? CB_GETCOUNT : LB_GETCOUNT;
+        if (!Usable(control) || action.line < 0 || action.line >= SendMessageA(control, countMessage, 0, 0)) {
           *accepted = false;
           break;
         }
         SetFocus(control);
-        SendMessageA(control, LB_SETCURSEL, static_cast<WPARAM>(action.line), 0);
-        if (GetWindowLongA(control, GWL_STYLE) & LBS_NOTIFY) {
-          SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(action.id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(control));
+        SendMessageA(control, combo ? CB_SETCURSEL : LB_SETCURSEL, static_cast<WPARAM>(action.line), 0);
+        // A pick in a drop-down list tells of the change, then of the list closing on it.
+        if (combo || (GetWindowLongA(control, GWL_STYLE) & LBS_NOTIFY)) {
+          SendMessageA(GetParent(control), WM_COMMAND, MAKEWPARAM(action.id, combo ? CBN_SELCHANGE : LBN_SELCHANGE),
+                       reinterpret_cast<LPARAM>(control));
+        }
+        if (combo) {
+          SendMessageA(GetParent(control), WM_COMMAND, MAKEWPARAM(action.id, CBN_SELENDOK),
+                       reinterpret_cast<LPARAM>(control));
         }
         break;
+      }
       case UiAction::kFocus:
         if (!Usable(control)) {
           *accepted = false;
