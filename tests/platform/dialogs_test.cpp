@@ -400,6 +400,54 @@ TEST(DialogsTest, GeometryInPixels) {
   EXPECT_EQ(run.windows[0].states[0].Find(kList)->className, "ListBox");
 }
 
+// What the open and save dialogs' hooks do to windows: move a control, centre
+// a dialog on the desktop, keep values in window longs, cut texts to a buffer.
+TEST(DialogsTest, MovingCentringWindowLongsAndShortBuffers) {
+  std::vector<std::string> failures;
+  auto check = [&failures](bool ok, const char* what) {
+    if (!ok) failures.push_back(what);
+  };
+  Scenario s;
+  s.init = [&](HWND d) {
+    HWND other = GetDlgItem(d, kOther);
+    check(MoveWindow(other, 10, 20, 30, 40, FALSE) != FALSE, "MoveWindow");
+    RECT r{};
+    GetWindowRect(other, &r);
+    check(r.right - r.left == 30 && r.bottom - r.top == 40, "moved size");
+    RECT desktop{};
+    GetClientRect(GetDesktopWindow(), &desktop);
+    check(desktop.right == 1024 && desktop.bottom == 768, "desktop size");
+    RECT window{};
+    GetWindowRect(d, &window);
+    int width = window.right - window.left, height = window.bottom - window.top;
+    check(SetWindowPos(d, nullptr, (desktop.right - width) / 2, (desktop.bottom - height) / 2, 0, 0,
+                       SWP_NOSIZE | SWP_NOZORDER) != FALSE,
+          "SetWindowPos");
+    GetWindowRect(d, &window);
+    check(window.left == (1024 - width) / 2 && window.top == (768 - height) / 2, "centred");
+    check(window.right - window.left == width && window.bottom - window.top == height, "size kept");
+    check(GetWindowLongA(other, GWL_ID) == kOther, "GWL_ID");
+    check((GetWindowLongA(other, GWL_STYLE) & (WS_CHILD | WS_VISIBLE | WS_TABSTOP)) == (WS_CHILD | WS_VISIBLE | WS_TABSTOP),
+          "GWL_STYLE");
+    SetWindowLongPtrA(d, DWLP_USER, 1234);
+    check(GetWindowLongPtrA(d, DWLP_USER) == 1234, "DWLP_USER");
+    check(ShowWindow(other, SW_HIDE) != FALSE, "ShowWindow returns the earlier visibility");
+    check(ShowWindow(other, SW_SHOW) == FALSE, "ShowWindow of a hidden window");
+    check(EnableWindow(other, FALSE) == FALSE, "EnableWindow of an enabled window");
+    check(EnableWindow(other, TRUE) != FALSE, "EnableWindow of a disabled window");
+    SetDlgItemTextA(d, kLabel, "abcdef");
+    char text[4] = "";
+    check(GetDlgItemTextA(d, kLabel, text, sizeof text) == 3 && std::string(text) == "abc", "GetDlgItemTextA cut");
+    check(GetWindowTextA(GetDlgItem(d, kLabel), text, 1) == 0 && text[0] == '\0', "GetWindowTextA of 1 byte");
+    check(SendMessageA(GetDlgItem(d, kLabel), WM_GETTEXTLENGTH, 0, 0) == 6, "WM_GETTEXTLENGTH");
+  };
+  DialogRun run = RunTestDialog(s, {{}});
+  EXPECT_EQ(failures, std::vector<std::string>{});
+  ASSERT_EQ(run.windows.size(), 1u);
+  const UiControl* other = run.windows[0].states[0].Find(kOther);
+  EXPECT_EQ((std::vector<int>{other->x, other->y, other->width, other->height}), (std::vector<int>{10, 20, 30, 40}));
+}
+
 TEST(DialogsTest, MessageBoxesAndNestedDialogsFromAButton) {
   Scenario s;
   s.command = [](HWND d, int id, int) {
