@@ -5,6 +5,7 @@
 
 #include "tests/support/converter_driver.h"
 #include "tests/support/test_support.h"
+#include "tests/support/windows/message_box_reader.h"
 
 namespace imexp::test {
 
@@ -83,25 +84,9 @@ struct MessageBoxCapture::Impl {
     const auto* message = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
     if (code == HC_ACTION && current != nullptr && message->message == WM_INITDIALOG) {
       HWND box = message->hwnd;
-      char className[32] = "";
-      GetClassNameA(box, className, sizeof className);
-      if (lstrcmpA(className, "#32770") == 0 && GetDlgItem(box, 0xFFFF) != nullptr) {
-        MessageBoxRecord record;
-        char text[1024] = "";
-        GetWindowTextA(box, text, sizeof text);
-        record.caption = text;
-        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-        record.text = text;
-        // The icon is a static control of style SS_ICON (its ID differs
-        // between Windows and wine); the system icons are shared handles.
-        HICON icon = nullptr;
-        for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-          if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-            icon = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
-          }
-        }
-        record.errorIcon = icon != nullptr && icon == LoadIconA(nullptr, MAKEINTRESOURCEA(32513));
-        record.warningIcon = icon != nullptr && icon == LoadIconA(nullptr, MAKEINTRESOURCEA(32515));
+      if (IsMessageBox(box)) {
+        MessageBoxContents contents = ReadMessageBox(box);
+        MessageBoxRecord record{contents.caption, contents.text, contents.errorIcon, contents.warningIcon};
         current->boxes.push_back(record);
         EndDialog(box, IDOK);
       }

@@ -7,12 +7,11 @@
 #include <stdexcept>
 
 #include "tests/support/ui_driver.h"
+#include "tests/support/windows/message_box_reader.h"
 
 namespace imexp::test {
 
 namespace {
-
-constexpr int kMessageBoxText = 0xFFFF;  // the static control of a message box's text
 
 std::string WindowText(HWND window) {
   char text[1024] = "";
@@ -112,18 +111,13 @@ struct UiDriver::Impl {
   UiScript NextScript() { return next < scripts.size() ? scripts[next++] : UiScript{}; }
 
   void MessageBoxOpened(HWND box) {
+    MessageBoxContents contents = ReadMessageBox(box);
     UiWindowRecord record;
     record.messageBox = true;
-    record.caption = WindowText(box);
-    record.text = WindowText(GetDlgItem(box, kMessageBoxText));
-    HICON icon = nullptr;
-    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-      if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-        icon = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
-      }
-    }
-    record.errorIcon = icon != nullptr && icon == LoadIconA(nullptr, MAKEINTRESOURCEA(32513));
-    record.warningIcon = icon != nullptr && icon == LoadIconA(nullptr, MAKEINTRESOURCEA(32515));
+    record.caption = contents.caption;
+    record.text = contents.text;
+    record.errorIcon = contents.errorIcon;
+    record.warningIcon = contents.warningIcon;
     UiScript script = NextScript();
     int answer = IDOK;
     if (!script.empty() && script[0].kind == UiAction::kAnswer) answer = script[0].id;
@@ -138,7 +132,7 @@ struct UiDriver::Impl {
       GetClassNameA(message->hwnd, className, sizeof className);
       // A file dialog's hook template is part of the file dialog.
       if (lstrcmpA(className, "#32770") == 0 && !IsChildDialog(message->hwnd)) {
-        if (GetDlgItem(message->hwnd, kMessageBoxText) != nullptr) {
+        if (IsMessageBox(message->hwnd)) {
           current->MessageBoxOpened(message->hwnd);
         } else {
           current->running.push_back({message->hwnd, 0, {}});
