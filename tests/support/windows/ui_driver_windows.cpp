@@ -85,6 +85,8 @@ UiSnapshot Snapshot(HWND dialog) {
   return snapshot;
 }
 
+constexpr int kMostTicksToActivate = 50;
+
 bool Usable(HWND control) { return control != nullptr && IsWindowVisible(control) && IsWindowEnabled(control); }
 
 }  // namespace
@@ -101,6 +103,7 @@ struct UiDriver::Impl {
     UiScript script;
     std::size_t step = 0;
     bool started = false;
+    int waited = 0;   // ticks spent waiting for it to become active
     int leaving = 0;  // after the script: 1 Escape pressed, 2 closed
   };
   std::vector<Running> running;
@@ -219,6 +222,10 @@ struct UiDriver::Impl {
     if (running.empty()) return;
     Running& r = running.back();
     if (!IsWindowVisible(r.dialog)) return;  // not shown yet, or ended
+    // A user acts on the window once it is active: activation gives the
+    // focus back to the dialog's control, and it may come a little after
+    // the window shows. Half a second at the most.
+    if (!r.started && GetActiveWindow() != r.dialog && ++r.waited < kMostTicksToActivate) return;
     if (!r.started) {
       r.started = true;
       r.script = NextScript();
