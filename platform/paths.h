@@ -15,6 +15,9 @@ inline constexpr bool IsAbsoluteConverterPath(const char* value) {
   return value[0] != '\0' && value[1] == ':';
 }
 inline constexpr const char* kSharedLibrarySuffix = ".dll";
+// The ANSI functions' texts take one byte a character in the Windows code
+// pages.
+inline constexpr int kMostBytesPerCharacter = 1;
 #else
 inline constexpr char kPathSeparator = '/';
 inline constexpr bool IsPathSeparator(char c) { return c == '/'; }
@@ -24,7 +27,14 @@ inline constexpr bool IsAbsoluteConverterPath(const char* value) {
   return value[0] == '/' || (value[0] != '\0' && value[1] == ':');
 }
 inline constexpr const char* kSharedLibrarySuffix = ".so";
+// The ANSI functions' texts are UTF-8 here: a Russian letter takes two
+// bytes, any character at most four.
+inline constexpr int kMostBytesPerCharacter = 4;
 #endif
+
+// The bytes a buffer needs for a text of `characters` characters loaded
+// from the resources, where Win32 sizes it in characters.
+inline constexpr int TextBytes(int characters) { return characters * kMostBytesPerCharacter; }
 
 // A module handle below 32 is a failed load (the Win16 error range that
 // LoadLibrary kept).

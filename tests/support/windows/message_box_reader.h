@@ -12,11 +12,20 @@ namespace imexp::test {
 
 inline constexpr int kMessageBoxTextId = 0xFFFF;
 
-// True for a dialog window that is a message box.
+// True for a dialog window that is a message box: a text control 0xFFFF
+// (which the manager's own dialogs have too, as labels without an ID), and
+// nothing but texts, icons and the message-box buttons IDOK to IDCONTINUE.
 inline bool IsMessageBox(HWND window) {
   char className[32] = "";
   GetClassNameA(window, className, sizeof className);
-  return lstrcmpA(className, "#32770") == 0 && GetDlgItem(window, kMessageBoxTextId) != nullptr;
+  if (lstrcmpA(className, "#32770") != 0 || GetDlgItem(window, kMessageBoxTextId) == nullptr) return false;
+  for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    GetClassNameA(child, className, sizeof className);
+    int id = GetDlgCtrlID(child);
+    bool button = lstrcmpiA(className, "Button") == 0 && id >= IDOK && id <= IDCONTINUE;
+    if (lstrcmpiA(className, "Static") != 0 && !button) return false;
+  }
+  return true;
 }
 
 struct MessageBoxContents {
