@@ -230,6 +230,9 @@ TEST(DialogsTest, FocusStartsOnTheFirstTabStopAndIsAnnounced) {
   for (const std::string& line : run.log) {
     if (line.rfind("focus", 0) == 0 || line.rfind("command", 0) == 0) notes.push_back(line);
   }
+  // Under load wine may activate the dialog after the first action and give
+  // the edit its focus back once more: the same gain and loss, repeated.
+  if (notes.size() >= 4 && notes[2] == notes[0] && notes[3] == notes[1]) notes.erase(notes.begin() + 2, notes.begin() + 4);
   // The list box still has the focus when the dialog goes.
   EXPECT_EQ(notes, (std::vector<std::string>{"focus 100 256", "focus 100 512", "focus 101 4", "command 2 0",
                                              "focus 101 5"}));
