@@ -8,8 +8,16 @@ set(IMEXP_EXPORTED_FUNCTIONS
   FillSaveFormatsInfo@8
   FindReader@8
   FindWriter@8
+  ImExp_ConfigureConverters@4
   ImExp_GetFileInfo@12
+  ImExp_InstallConverter@12
   ImExp_ReadFile@28
+  ImExp_RemoveConverter@12
+  ImExp_SelectFileAndRead@28
+  ImExp_SelectFileAndWrite@28
+  ImExp_SelectFileToRead@8
+  ImExp_SelectFileToWrite@12
+  ImExp_ShowFileInfo@12
   ImExp_WriteFile@28)
 
 install(TARGETS imexp LIBRARY DESTINATION . RUNTIME DESTINATION . ARCHIVE DESTINATION .)

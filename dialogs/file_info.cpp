@@ -16,14 +16,13 @@ namespace {
 bool DescribeImage(HFILE file, int index, const char* path, ConvImageInfo* info) {
   HMODULE library = LoadConverter(index);
   if (library == nullptr) return false;
-  const Registry& registry = TheRegistry();
   bool described = false;
   int count = 1;
   bool counted = true;
-  if (registry.list[index].flags & CONV_FLAG_MULTI_IMAGE) {
+  if (ConverterAt(index).flags & CONV_FLAG_MULTI_IMAGE) {
     auto getCount = GetEntryPointAs<RDGetImageCountFn>(library, IDS_RD_GET_IMAGE_COUNT);
     int singleView = 0;
-    counted = getCount != nullptr && getCount(file, TheRegistry().iniPath, &count, &singleView) == 0 && count >= 1;
+    counted = getCount != nullptr && getCount(file, IniPath(), &count, &singleView) == 0 && count >= 1;
   }
   if (counted) {
     // The manager's side of the record is written before the converter is
@@ -36,7 +35,7 @@ bool DescribeImage(HFILE file, int index, const char* path, ConvImageInfo* info)
     info->resUnit = 0;
     info->hasDetails = 0;
     auto getInfo = GetEntryPointAs<RDGetImageInfoFn>(library, IDS_RD_GET_IMAGE_INFO);
-    described = getInfo != nullptr && getInfo(file, 0, TheRegistry().iniPath, info) == 0;
+    described = getInfo != nullptr && getInfo(file, 0, IniPath(), info) == 0;
     // Whatever the converter put there, the texts end inside their fields.
     info->formatName[sizeof info->formatName - 1] = '\0';
     info->compression[sizeof info->compression - 1] = '\0';

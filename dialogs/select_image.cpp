@@ -28,7 +28,7 @@ void Accept(HWND dialog, const SelectImageContext& c) {
     return;
   }
   char message[kMessageSize];
-  if (LoadStringA(TheRegistry().module, IDS_ILLEGAL_NUMBER, message, sizeof message) == 0) message[0] = '\0';
+  if (LoadStringA(ManagerModule(), IDS_ILLEGAL_NUMBER, message, sizeof message) == 0) message[0] = '\0';
   MessageBoxA(dialog, message, nullptr, MB_OK | MB_ICONWARNING);
   SetFocus(GetDlgItem(dialog, IDC_SELECT_NUMBER));
 }
@@ -65,7 +65,7 @@ INT_PTR CALLBACK SelectImageProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 int SelectImage(HWND owner, const char* title, int count) {
   SelectImageContext context{title != nullptr ? title : "", count};
-  return static_cast<int>(DialogBoxParamA(TheRegistry().module, MAKEINTRESOURCEA(IDD_SELECT_IMAGE), owner,
+  return static_cast<int>(DialogBoxParamA(ManagerModule(), MAKEINTRESOURCEA(IDD_SELECT_IMAGE), owner,
                                           &SelectImageProc, reinterpret_cast<LPARAM>(&context)));
 }
 

@@ -68,7 +68,7 @@ int PrepareRead(ReadContext& c) {
 
   ConvImageDesc& d = *c.desc;
   d.fileName = c.fileName;
-  d.iniPath = TheRegistry().iniPath;
+  d.iniPath = IniPath();
   d.hFile = c.file;
   d.hwndOwner = c.owner;
   d.imageCount = 1;

@@ -171,6 +171,58 @@ int FindConverterByName(const char* name) {
   return -1;
 }
 
+int ConverterCount() { return TheRegistry().count; }
+
+const ConvRecord& ConverterAt(int index) { return TheRegistry().list[index]; }
+
+char* IniPath() { return TheRegistry().iniPath; }
+
+HINSTANCE ManagerModule() { return TheRegistry().module; }
+
+ConvRecord* InsertConverterAt(int position) {
+  Registry& registry = TheRegistry();
+  SIZE_T bytes = static_cast<SIZE_T>(registry.count + 1) * sizeof(ConvRecord);
+  bool room = registry.list == nullptr ? registry.listBlock.Allocate(bytes) : registry.listBlock.Resize(bytes);
+  registry.list = registry.listBlock.as<ConvRecord>();
+  if (!room) return nullptr;
+  if (position < 0) position = 0;
+  if (position > registry.count) position = registry.count;
+  // Records are consecutive: move position..count-1 up by one, last first.
+  std::memmove(&registry.list[position + 1], &registry.list[position],
+               static_cast<std::size_t>(registry.count - position) * sizeof(ConvRecord));
+  ++registry.count;
+  ConvRecord* record = &registry.list[position];
+  std::memset(record, 0, sizeof *record);
+  return record;
+}
+
+void RemoveConverterAt(int index) {
+  Registry& registry = TheRegistry();
+  if (index < 0 || index >= registry.count) return;
+  --registry.count;
+  std::memmove(&registry.list[index], &registry.list[index + 1],
+               static_cast<std::size_t>(registry.count - index) * sizeof(ConvRecord));
+  if (registry.count == 0) {
+    FreeConverterList();
+    return;
+  }
+  // A failed shrink keeps the old, larger block.
+  static_cast<void>(registry.listBlock.Resize(static_cast<SIZE_T>(registry.count) * sizeof(ConvRecord)));
+  registry.list = registry.listBlock.as<ConvRecord>();
+}
+
+void SaveConverterList() {
+  const Registry& registry = TheRegistry();
+  char section[64];
+  if (LoadStringA(registry.module, IDS_SECTION_CONVERTERS, section, sizeof section) == 0) return;
+  WriteProfileString(section, nullptr, nullptr);
+  for (int i = 0; i < registry.count; ++i) {
+    char key[16];
+    wsprintfA(key, "%d", i);
+    WriteProfileString(section, key, registry.list[i].path);
+  }
+}
+
 HMODULE LoadConverter(int index) {
   const Registry& registry = TheRegistry();
   if (index < 0 || index >= registry.count) return nullptr;

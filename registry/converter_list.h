@@ -39,6 +39,24 @@ int FindConverterByName(const char* name);
 // The loaded library of converter `index`, or null; the caller frees it.
 [[nodiscard]] HMODULE LoadConverter(int index);
 
+// The list as everything outside the registry sees it. After start-up only
+// the converter setup changes it, through InsertConverterAt and
+// RemoveConverterAt; this is where a lock would go.
+int ConverterCount();
+// Converter `index`, 0 <= index < ConverterCount().
+const ConvRecord& ConverterAt(int index);
+// Makes room for a record before `position` (0..count, clamped) and returns
+// it zero-filled for the caller to fill; null, with the list unchanged, when
+// there is no memory for the larger list.
+[[nodiscard]] ConvRecord* InsertConverterAt(int position);
+// Removes converter `index`; nothing happens for an index outside the list.
+void RemoveConverterAt(int index);
+// Rewrites section Converters from the list: keys 0 to n-1, full paths.
+void SaveConverterList();
+// The path of CONVERT.INI and our own module, for converters and resources.
+char* IniPath();
+HINSTANCE ManagerModule();
+
 // Keeps a record's strings inside their fields whatever a converter put there.
 void TerminateRecordStrings(ConvRecord& record);
 

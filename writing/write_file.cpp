@@ -60,7 +60,7 @@ int PrepareWrite(WriteContext& c, bool* silent) {
   uint32_t mask = WriteLayoutMask(colorType, c.sourceBits);
   int writer = ChooseWriter(mask, c.fileName);
   if (writer < 0) return CONV_ERR_NO_SAVE_FORMAT;
-  const ConvRecord& record = TheRegistry().list[writer];
+  const ConvRecord& record = ConverterAt(writer);
   mask &= record.writeFormats;
   ChooseOutputLayout(mask, c.sourceBits, &c.outputColorType, &c.outputBits);
 
@@ -101,7 +101,7 @@ int PrepareWrite(WriteContext& c, bool* silent) {
   d.width = width > 0 ? static_cast<uint32_t>(width) : 0;
   d.height = height > 0 ? static_cast<uint32_t>(height) : 0;
   d.fileName = c.fileName;
-  d.iniPath = TheRegistry().iniPath;
+  d.iniPath = IniPath();
   d.hFile = c.temporary.handle();
   d.hwndOwner = c.owner;
   d.imageIndex = 0;

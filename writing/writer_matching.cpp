@@ -80,9 +80,8 @@ uint32_t WriteLayoutMask(int colorType, int bits) {
 }
 
 int ChooseWriter(uint32_t mask, const char* fileName) {
-  const Registry& registry = TheRegistry();
-  for (int i = 0; i < registry.count; ++i) {
-    const ConvRecord& record = registry.list[i];
+  for (int i = 0; i < ConverterCount(); ++i) {
+    const ConvRecord& record = ConverterAt(i);
     if ((record.flags & CONV_FLAG_WRITER) && (record.writeFormats & mask) &&
         MatchExtension(fileName, record.extensions)) {
       return i;
@@ -119,13 +118,12 @@ extern "C" IMEXP_API int IMEXP_CALL FindWriter(CAbstractWriteWA* image, char* fi
 
 extern "C" IMEXP_API int IMEXP_CALL FillSaveFormatsInfo(char* buffer, unsigned int size) {
   using namespace imexp;
-  const Registry& registry = TheRegistry();
   bool sizeQuery = buffer == nullptr || size == 0;
   unsigned total = 1;  // the closing zero
   unsigned position = 0;
   int formats = 0;
-  for (int i = 0; i < registry.count; ++i) {
-    const ConvRecord& record = registry.list[i];
+  for (int i = 0; i < ConverterCount(); ++i) {
+    const ConvRecord& record = ConverterAt(i);
     if ((record.flags & CONV_FLAG_WRITER) == 0) continue;
     unsigned description = static_cast<unsigned>(lstrlenA(record.description)) + 1;
     unsigned extensions = static_cast<unsigned>(lstrlenA(record.extensions)) + 1;

@@ -223,6 +223,20 @@ IMEXP_API int IMEXP_CALL ImExp_ShowFileInfo(HWND owner, char* path, int image);
 IMEXP_API int IMEXP_CALL ImExp_GetFileInfo(void* info, char* path, int image);
 /* Converter Setup dialog. */
 IMEXP_API int IMEXP_CALL ImExp_ConfigureConverters(HWND owner);
+/*
+ * The setup dialog's Install and Remove without the dialog, for hosts and
+ * tools that manage converters themselves. ImExp_InstallConverter installs
+ * the library `library` before position `position` of the converter list
+ * (0 is the first; a position outside 0 to the number of converters
+ * appends), with the dialog's checks and refusal messages (owned by
+ * `owner`), and rewrites section Converters of CONVERT.INI; it returns the
+ * new converter's index, or -1 when nothing was installed.
+ * ImExp_RemoveConverter removes the converter named `name` (any case) or,
+ * when `name` is null, converter `index`, and rewrites the section; it
+ * returns 1 when a converter was removed, 0 when there was none to remove.
+ */
+IMEXP_API int IMEXP_CALL ImExp_InstallConverter(HWND owner, char* library, int position);
+IMEXP_API int IMEXP_CALL ImExp_RemoveConverter(HWND owner, char* name, int index);
 
 /* 1 when some installed converter reads `path`. `name` may be null; on input
  * it names a preferred converter, on success it receives the reader's name
@@ -256,6 +270,8 @@ typedef int(IMEXP_CALL* ImExp_SelectFileToWriteFn)(HWND, int, char*);
 typedef int(IMEXP_CALL* ImExp_ShowFileInfoFn)(HWND, char*, int);
 typedef int(IMEXP_CALL* ImExp_GetFileInfoFn)(void*, char*, int);
 typedef int(IMEXP_CALL* ImExp_ConfigureConvertersFn)(HWND);
+typedef int(IMEXP_CALL* ImExp_InstallConverterFn)(HWND, char*, int);
+typedef int(IMEXP_CALL* ImExp_RemoveConverterFn)(HWND, char*, int);
 typedef int(IMEXP_CALL* FindReaderFn)(char*, char*);
 typedef int(IMEXP_CALL* FindWriterFn)(IMEXP_CLASS(CAbstractWriteWA) *, char*);
 typedef int(IMEXP_CALL* FillSaveFormatsInfoFn)(char*, unsigned int);
