@@ -1,4 +1,5 @@
-// The platform differences the core has to know about, named once.
+// The platform differences the core has to know about, named once. Read
+// through platform/win32.h, after the API the helpers below call.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,13 @@ inline constexpr bool IsAbsoluteConverterPath(const char* value) {
   return value[0] != '\0' && value[1] == ':';
 }
 inline constexpr const char* kSharedLibrarySuffix = ".dll";
+// The file system ignores letter case: "C:\\Conv\\A.DLL" and "c:\\conv\\a.dll" are
+// one library.
+inline bool SamePath(const char* a, const char* b) { return lstrcmpiA(a, b) == 0; }
+// The install dialog offers converter libraries by the string table's own
+// pattern and default extension ("*.DLL", "DLL"); null says so.
+inline constexpr const char* kLibraryPattern = nullptr;
+inline constexpr const char* kLibraryExtension = nullptr;
 // The ANSI functions' texts take one byte a character in the Windows code
 // pages.
 inline constexpr int kMostBytesPerCharacter = 1;
@@ -27,6 +35,12 @@ inline constexpr bool IsAbsoluteConverterPath(const char* value) {
   return value[0] == '/' || (value[0] != '\0' && value[1] == ':');
 }
 inline constexpr const char* kSharedLibrarySuffix = ".so";
+// Letter case tells files apart: "a.so" and "A.so" may be two libraries.
+inline bool SamePath(const char* a, const char* b) { return lstrcmpA(a, b) == 0; }
+// The string table's "*.DLL" and "DLL" name no library here; the install
+// dialog offers shared objects instead.
+inline constexpr const char* kLibraryPattern = "*.so";
+inline constexpr const char* kLibraryExtension = "so";
 // The ANSI functions' texts are UTF-8 here: a Russian letter takes two
 // bytes, any character at most four.
 inline constexpr int kMostBytesPerCharacter = 4;

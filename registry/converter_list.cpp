@@ -211,6 +211,15 @@ void RemoveConverterAt(int index) {
   registry.list = registry.listBlock.as<ConvRecord>();
 }
 
+void RefreshConverterAt(int index, HMODULE library) {
+  Registry& registry = TheRegistry();
+  if (index < 0 || index >= registry.count) return;
+  auto getDllInfo = GetEntryPointAs<ConvGetDllInfoFn>(library, IDS_CONV_GET_DLL_INFO);
+  if (getDllInfo == nullptr) return;
+  getDllInfo(&registry.list[index], registry.iniPath);
+  TerminateRecordStrings(registry.list[index]);
+}
+
 void SaveConverterList() {
   const Registry& registry = TheRegistry();
   char section[64];

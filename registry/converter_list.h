@@ -40,8 +40,8 @@ int FindConverterByName(const char* name);
 [[nodiscard]] HMODULE LoadConverter(int index);
 
 // The list as everything outside the registry sees it. After start-up only
-// the converter setup changes it, through InsertConverterAt and
-// RemoveConverterAt; this is where a lock would go.
+// the converter setup changes it, through InsertConverterAt,
+// RemoveConverterAt and RefreshConverterAt; this is where a lock would go.
 int ConverterCount();
 // Converter `index`, 0 <= index < ConverterCount().
 const ConvRecord& ConverterAt(int index);
@@ -51,6 +51,9 @@ const ConvRecord& ConverterAt(int index);
 [[nodiscard]] ConvRecord* InsertConverterAt(int position);
 // Removes converter `index`; nothing happens for an index outside the list.
 void RemoveConverterAt(int index);
+// Asks converter `index`, loaded as `library`, for its record again, after
+// its own setup may have changed what the record says.
+void RefreshConverterAt(int index, HMODULE library);
 // Rewrites section Converters from the list: keys 0 to n-1, full paths.
 void SaveConverterList();
 // The path of CONVERT.INI and our own module, for converters and resources.

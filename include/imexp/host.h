@@ -221,7 +221,25 @@ IMEXP_API int IMEXP_CALL ImExp_ShowFileInfo(HWND owner, char* path, int image);
 /* Fills the caller's ConvImageInfo (always for image 0); never shows a
  * message. */
 IMEXP_API int IMEXP_CALL ImExp_GetFileInfo(void* info, char* path, int image);
-/* Converter Setup dialog. */
+/*
+ * The modal Converter Setup dialog, owned by `owner` (may be null), for the
+ * host's thread while no other manager call is running. It lists the
+ * installed converters in list order, then an empty line for "after the
+ * last", with the selected converter's library path and type. The user may
+ * install a library before the selected line (the same checks and
+ * refusal messages as ImExp_InstallConverter), remove the selected
+ * converter, and open its own setup or about window where it has one.
+ * Every install and remove changes the list at once, for every later call
+ * of the manager, and rewrites section Converters of CONVERT.INI at once:
+ * the section is removed, then written as keys 0 to n-1 in list order, each
+ * the full path under which the library was loaded. An empty list leaves
+ * no section. A converter's own setup writes what it writes; the section
+ * is not rewritten for it.
+ * Returns 1 once the dialog was shown and closed, whatever was changed; 0
+ * when it was not shown: one is already open in this process (reported
+ * as "Converter in use by other program") or the dialog could not be
+ * created.
+ */
 IMEXP_API int IMEXP_CALL ImExp_ConfigureConverters(HWND owner);
 /*
  * The setup dialog's Install and Remove without the dialog, for hosts and
