@@ -73,4 +73,8 @@ int ReportWriteError(HWND owner, int code, DWORD fileError, const char* path, HM
   return ShowError(owner, code, messageId, path, library);
 }
 
+int ReportPathTooLong(HWND owner, const char* path) {
+  return ShowError(owner, CONV_ERR_CANNOT_OPEN, IDS_ERR_PATH_TOO_LONG, path, nullptr);
+}
+
 }  // namespace imexp

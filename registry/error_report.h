@@ -18,4 +18,8 @@ int ReportError(HWND owner, int code, const char* path, HMODULE library);
 // file-size limit or a disk quota, the message says that instead.
 int ReportWriteError(HWND owner, int code, DWORD fileError, const char* path, HMODULE library);
 
+// A path chosen in a dialog that does not fit the fixed 256-byte path
+// buffers: refused with a message rather than cut into another file's name.
+int ReportPathTooLong(HWND owner, const char* path);
+
 }  // namespace imexp

@@ -56,6 +56,8 @@
  * codes would both call "Disk full". */
 #define IDS_ERR_FILE_SIZE_LIMIT 43
 #define IDS_ERR_DISK_QUOTA 44
+/* A path chosen in a dialog that does not fit the fixed path buffers. */
+#define IDS_ERR_PATH_TOO_LONG 45
 #define IDS_ERR_NOT_CONFIGURED 49
 #define IDS_ERR_WRONG_DLL_VERSION 50
 #define IDS_ERR_NO_MEMORY 51

@@ -1,0 +1,31 @@
+// What the open and save dialogs share: their filter lists and the
+// placement their hooks give the platform's dialog.
+#pragma once
+
+#include <cstring>
+
+#include "platform/win32.h"
+
+namespace imexp {
+
+// Centres `window` on the desktop's client area (integer halves, truncated);
+// its size and Z order stay.
+inline void CentreOnDesktop(HWND window) {
+  RECT desktop;
+  RECT bounds;
+  GetClientRect(GetDesktopWindow(), &desktop);
+  GetWindowRect(window, &bounds);
+  int width = bounds.right - bounds.left;
+  int height = bounds.bottom - bounds.top;
+  SetWindowPos(window, nullptr, (desktop.right - width) / 2, (desktop.bottom - height) / 2, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER);
+}
+
+// Appends `text` with its terminator to a filter list at `*position`.
+inline void PutFilterText(char* list, int* position, const char* text) {
+  std::size_t length = std::strlen(text) + 1;
+  std::memcpy(list + *position, text, length);
+  *position += static_cast<int>(length);
+}
+
+}  // namespace imexp
