@@ -16,7 +16,7 @@ inline constexpr bool IsAbsoluteConverterPath(const char* value) {
   return value[0] != '\0' && value[1] == ':';
 }
 inline constexpr const char* kSharedLibrarySuffix = ".dll";
-// The file system ignores letter case: "C:\\Conv\\A.DLL" and "c:\\conv\\a.dll" are
+// The file system ignores letter case: "A.DLL" and "a.dll" in one folder are
 // one library.
 inline bool SamePath(const char* a, const char* b) { return lstrcmpiA(a, b) == 0; }
 // The install dialog offers converter libraries by the string table's own

@@ -48,6 +48,25 @@ constexpr const char* kDetectHelp =
     "Names the converter that reads each file, or says \"no reader\".\n"
     "Exits with 1 if some file has no reader.\n";
 
+constexpr const char* kInstallHelp =
+    "usage: imexp install LIBRARY [--before N]\n"
+    "\n"
+    "Installs the converter library LIBRARY, as the Converter Setup dialog\n"
+    "does: before converter N (counted from 0, as 'imexp formats' lists\n"
+    "them), or after the last without --before or when N is past the end.\n"
+    "A library already installed, one that is not a converter of this\n"
+    "manager's interface, or one that cannot be loaded is refused with the\n"
+    "manager's message. CONVERT.INI beside the manager is rewritten with\n"
+    "the full path of every converter. Exits with 1 if nothing was\n"
+    "installed.\n";
+
+constexpr const char* kRemoveHelp =
+    "usage: imexp remove NAME|INDEX\n"
+    "\n"
+    "Removes the installed converter named NAME (in any letter case) or, for\n"
+    "a number, converter INDEX (counted from 0), and rewrites CONVERT.INI\n"
+    "beside the manager. Exits with 1 if there is no such converter.\n";
+
 struct TypeName {
   const char* name;
   int type;
@@ -67,6 +86,8 @@ const std::vector<Command>& Commands() {
       {"convert", "convert an image file into another format", kConvertHelp, &RunConvert},
       {"formats", "list the installed converters and save formats", kFormatsHelp, &RunFormats},
       {"detect", "name the converter that reads each file", kDetectHelp, &RunDetect},
+      {"install", "install a converter library", kInstallHelp, &RunInstall},
+      {"remove", "remove an installed converter", kRemoveHelp, &RunRemove},
   };
   return commands;
 }

@@ -28,6 +28,8 @@ int RunInfo(const Arguments& args);
 int RunConvert(const Arguments& args);
 int RunFormats(const Arguments& args);
 int RunDetect(const Arguments& args);
+int RunInstall(const Arguments& args);
+int RunRemove(const Arguments& args);
 
 // Every subcommand, in the order the general help lists them.
 const std::vector<Command>& Commands();

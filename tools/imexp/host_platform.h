@@ -44,6 +44,8 @@ struct ManagerFunctions {
   ImExp_GetFileInfoFn getFileInfo = nullptr;
   FindReaderFn findReader = nullptr;
   FillSaveFormatsInfoFn fillSaveFormatsInfo = nullptr;
+  ImExp_InstallConverterFn installConverter = nullptr;
+  ImExp_RemoveConverterFn removeConverter = nullptr;
 };
 // Never returns with a function missing: the program ends with a message.
 const ManagerFunctions& Manager();

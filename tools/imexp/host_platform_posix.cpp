@@ -70,7 +70,7 @@ std::string ManagerString(unsigned id) {
 
 const ManagerFunctions& Manager() {
   static const ManagerFunctions functions{&ImExp_ReadFile, &ImExp_WriteFile, &ImExp_GetFileInfo, &FindReader,
-                                          &FillSaveFormatsInfo};
+                                          &FillSaveFormatsInfo, &ImExp_InstallConverter, &ImExp_RemoveConverter};
   return functions;
 }
 

@@ -90,7 +90,9 @@ const ManagerFunctions& Manager() {
   static const ManagerFunctions functions{
       Lookup<ImExp_ReadFileFn>("ImExp_ReadFile"), Lookup<ImExp_WriteFileFn>("ImExp_WriteFile"),
       Lookup<ImExp_GetFileInfoFn>("ImExp_GetFileInfo"), Lookup<FindReaderFn>("FindReader"),
-      Lookup<FillSaveFormatsInfoFn>("FillSaveFormatsInfo")};
+      Lookup<FillSaveFormatsInfoFn>("FillSaveFormatsInfo"),
+      Lookup<ImExp_InstallConverterFn>("ImExp_InstallConverter"),
+      Lookup<ImExp_RemoveConverterFn>("ImExp_RemoveConverter")};
   return functions;
 }
 
