@@ -16,7 +16,13 @@
 namespace imexp::test {
 namespace {
 
+// The name box of the Open dialog the setup shows (no hook): Win32 makes it
+// the combo box cmb13; our layer has the one name box edt1 in every form.
+#ifdef _WIN32
+constexpr int kFileNameBox = 1148;
+#else
 constexpr int kFileNameBox = 1152;
+#endif
 
 class ConverterSetupTest : public ::testing::Test {
  protected:

@@ -89,6 +89,19 @@ constexpr int kMostTicksToActivate = 50;
 
 bool Usable(HWND control) { return control != nullptr && IsWindowVisible(control) && IsWindowEnabled(control); }
 
+// Where typing into `control` goes: the control itself, or the edit inside
+// a combo box (the Open dialog without a hook has its name box as a
+// ComboBoxEx, whose edit lies in a ComboBox inside it).
+HWND TypingTarget(HWND control) {
+  char name[32] = "";
+  GetClassNameA(control, name, sizeof name);
+  if (lstrcmpiA(name, "Edit") == 0) return control;
+  for (HWND inner = control; inner != nullptr; inner = FindWindowExA(inner, nullptr, "ComboBox", nullptr)) {
+    if (HWND edit = FindWindowExA(inner, nullptr, "Edit", nullptr)) return edit;
+  }
+  return control;
+}
+
 }  // namespace
 
 struct UiDriver::Impl {
@@ -164,6 +177,7 @@ struct UiDriver::Impl {
           *accepted = false;
           break;
         }
+        control = TypingTarget(control);
         SetFocus(control);
         for (char ch : action.text) {
           LRESULT before = SendMessageA(control, WM_GETTEXTLENGTH, 0, 0);
