@@ -21,6 +21,14 @@ inline void CentreOnDesktop(HWND window) {
                SWP_NOSIZE | SWP_NOZORDER);
 }
 
+// True when nothing is typed in the platform dialog's file-name box. Its
+// file path then names the folder being shown, which is no file to describe
+// and no name to rename.
+inline bool NothingTyped(HWND dialog) {
+  char name[2] = "";
+  return SendMessageA(dialog, CDM_GETSPEC, sizeof name, reinterpret_cast<LPARAM>(name)) <= 1;
+}
+
 // Appends `text` with its terminator to a filter list at `*position`.
 inline void PutFilterText(char* list, int* position, const char* text) {
   std::size_t length = std::strlen(text) + 1;

@@ -80,7 +80,7 @@ void ShowInfoOfSelection(HWND child) {
     return;
   }
   int end = lstrlenA(path);
-  bool noFile = end == 0 || path[end - 1] == '\\' || path[end - 1] == '/';
+  bool noFile = NothingTyped(GetParent(child)) || end == 0 || path[end - 1] == '\\' || path[end - 1] == '/';
   for (const char* p = path; *p != '\0'; ++p) noFile = noFile || *p == '*' || *p == '?';
   if (noFile) {
     PostMessageA(child, WM_COMMAND, MAKEWPARAM(IDOK, 0), reinterpret_cast<LPARAM>(GetDlgItem(child, IDOK)));

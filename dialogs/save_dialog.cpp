@@ -4,6 +4,7 @@
 #include <imexp/host.h>
 
 #include "dialogs/file_dialog_support.h"
+#include "dialogs/save_names.h"
 #include "platform/file_names.h"
 #include "platform/global_block.h"
 #include "registry/converter_list.h"
@@ -82,41 +83,13 @@ int FillFilters(char* list, uint32_t mask, const char* name, const char* format)
   return byExtension != 0 ? byExtension : byFormat;
 }
 
-// The extension of the last pattern of `masks` ("*.TIF;*.TIFF" gives
-// ".TIFF"), taken as it stands; empty when no pattern has one.
-void LastPatternExtension(const char* masks, char* extension, int size) {
-  const char* dot = nullptr;
-  for (const char* p = masks; *p != '\0'; ++p) {
-    if (*p == '.') dot = p;
-  }
-  int length = 0;
-  if (dot != nullptr) {
-    while (dot[length] != '\0' && dot[length] != ';' && length < size - 1) ++length;
-    std::memcpy(extension, dot, static_cast<std::size_t>(length));
-  }
-  extension[length] = '\0';
-}
-
-// A name typed without an extension gets the chosen format's. False, the
-// path unchanged, when the path and the extension do not fit together.
-bool AddExtension(char* path, const ConvRecord* format) {
-  const char* extension = platform::FileExtension(path);
-  int length = lstrlenA(path);
-  bool none = extension[0] == '\0' || (extension[0] == '.' && extension[1] == '\0');
-  if (!none || length == 0 || path[length - 1] == '.' || format == nullptr) return true;
-  char added[sizeof format->extensions];
-  LastPatternExtension(format->extensions, added, sizeof added);
-  if (length + lstrlenA(added) >= kPathSize) return false;
-  lstrcpyA(path + length, added);
-  return true;
-}
-
 UINT_PTR CALLBACK SaveHook(HWND child, UINT message, WPARAM, LPARAM lParam) {
   HWND dialog = GetParent(child);
   if (message == WM_INITDIALOG) {
     CentreOnDesktop(dialog);
   } else if (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lParam)->code == static_cast<UINT>(CDN_TYPECHANGE)) {
     // The old type's extension goes, so that the new one can be added.
+    if (NothingTyped(dialog)) return 0;
     char path[kHookPathSize] = "";
     LRESULT length = SendMessageA(dialog, CDM_GETFILEPATH, sizeof path, reinterpret_cast<LPARAM>(path));
     if (length > 0 && length <= static_cast<LRESULT>(sizeof path)) {
@@ -174,7 +147,8 @@ extern "C" IMEXP_API int IMEXP_CALL ImExp_SelectFileToWrite(HWND owner, int imag
   }
   // The caller's buffer is only known to hold 256 bytes: a name that does
   // not fit with its extension is refused, never written past the end.
-  if (!AddExtension(file, ConverterOfFilter(mask, ofn.nFilterIndex))) {
+  const ConvRecord* chosenFormat = ConverterOfFilter(mask, ofn.nFilterIndex);
+  if (chosenFormat != nullptr && !AddFormatExtension(file, chosenFormat->extensions)) {
     ReportPathTooLong(owner, file);
     return 0;
   }

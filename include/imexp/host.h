@@ -182,7 +182,14 @@ extern "C" {
 IMEXP_API int IMEXP_CALL ImExp_ReadFile(CAbstractReadWA* image, HWND owner, char* file,
                                         int acceptedTypes, CProgress* progress,
                                         char** hostParam, int hostValue);
-/* Open dialog, then ImExp_ReadFile. `file` holds at least 256 bytes. */
+/*
+ * The one-call open: ImExp_SelectFileToRead with `owner` and `file`, then,
+ * when a file was chosen, ImExp_ReadFile with all seven arguments and the
+ * chosen path in `file` (at least 256 bytes, holding the proposed name on
+ * entry). The reader is found again from the chosen file. 0 when the user
+ * cancelled or a failure was reported (the image and progress objects then
+ * receive no call); otherwise ImExp_ReadFile's result.
+ */
 IMEXP_API int IMEXP_CALL ImExp_SelectFileAndRead(CAbstractReadWA* image, HWND owner,
                                                  char* file, int acceptedTypes,
                                                  CProgress* progress, char** hostParam,
@@ -206,17 +213,66 @@ IMEXP_API int IMEXP_CALL ImExp_SelectFileAndRead(CAbstractReadWA* image, HWND ow
 IMEXP_API int IMEXP_CALL ImExp_WriteFile(const CAbstractWriteWA* image, HWND owner,
                                          char* file, int* reserved, CProgress* progress,
                                          char** hostParam, int hostValue);
-/* Save dialog, then ImExp_WriteFile. */
+/*
+ * The one-call save: the image's type from GetImageType, then
+ * ImExp_SelectFileToWrite for that type with `owner` and `file`, then, when
+ * a name was confirmed, ImExp_WriteFile with all seven arguments and the
+ * chosen path in `file` (256 bytes, holding the proposed name on entry).
+ * The writer is chosen again from the name and the image: the format picked
+ * in the dialog counts only through the name's extension. 0 when the user
+ * cancelled, the type has no format or a failure was reported (no file is
+ * touched and `*reserved` keeps its value); otherwise ImExp_WriteFile's
+ * result.
+ */
 IMEXP_API int IMEXP_CALL ImExp_SelectFileAndWrite(const CAbstractWriteWA* image, HWND owner,
                                                   char* file, int* reserved,
                                                   CProgress* progress, char** hostParam,
                                                   int hostValue);
-/* Open dialog; `path` (at least 256 bytes) receives the chosen file. */
+/*
+ * The platform's Open dialog, modal over `owner`, listing every installed
+ * converter that reads (description and patterns) and "All Files (*.*)".
+ * The type preselected is the first reader whose patterns match the name in
+ * `path`, else the reader named by OpenFormat of section Settings of
+ * CONVERT.INI; the dialog starts in the folder OpenDir. Its Info button
+ * shows the Image Info dialog for the file under the cursor. A chosen file
+ * must open and some converter must read it (a failure is reported and the
+ * call returns 0). Only then are OpenDir (the file's folder) and OpenFormat
+ * (the name of the converter that reads it, which may differ from the type
+ * chosen) written. Any thread with a message loop may call it, one dialog at
+ * a time. `path` (at least 256 bytes, not null) holds the proposed name on
+ * entry and the chosen full path on success. 1 when a readable file was
+ * chosen; 0 when no converter is installed, the user cancelled or a failure
+ * was reported.
+ */
 IMEXP_API int IMEXP_CALL ImExp_SelectFileToRead(HWND owner, char* path);
-/* Save dialog for an image of `imageType`; `path` receives the chosen name. */
+/*
+ * The platform's Save dialog, modal over `owner`, for an image of
+ * `imageType` (HIT_*): it lists the converters that can write an image of
+ * that type, preselects the one whose patterns match the name in `path`,
+ * else the one named by SaveFormat of section Settings (never written by
+ * the manager), and starts in the folder SaveDir. Changing the type drops
+ * the typed name's folder and extension; an existing file is asked about
+ * before it is replaced. A name without an extension gets the chosen
+ * format's (the last pattern's: *.TIF;*.TIFF gives .TIFF). After a
+ * confirmed name SaveDir is written with its folder. `path` (256 bytes, not
+ * null) holds the proposed name on entry and the chosen full path on
+ * success; a path that would not fit is refused with a message. Non-zero
+ * when a name was confirmed; 0 for a type other than the five HIT_* values
+ * (no dialog, no message), when no converter can write the type (reported),
+ * or when the user cancelled.
+ */
 IMEXP_API int IMEXP_CALL ImExp_SelectFileToWrite(HWND owner, int imageType, char* path);
-/* Image Info dialog; a negative `image` lets the user choose in a
- * multi-image file. */
+/*
+ * The modal Image Info dialog over `owner` for image `image` (0-based) of
+ * the file `path`: title, format, position among the file's images, size,
+ * colour type and number of colours, resolution and compression, as the
+ * converter that reads the file describes it, and a Details button for the
+ * converter's own window where it has one. A negative `image` lets the user
+ * choose in a file of several images; a number past the last describes
+ * image 0. Writes nothing to CONVERT.INI. One Image Info dialog at a time in
+ * a process. 1 after the dialog was shown and closed; 0 when the user
+ * cancelled the choice of image or a failure was reported.
+ */
 IMEXP_API int IMEXP_CALL ImExp_ShowFileInfo(HWND owner, char* path, int image);
 /* Fills the caller's ConvImageInfo (always for image 0); never shows a
  * message. */

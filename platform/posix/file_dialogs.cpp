@@ -239,9 +239,13 @@ INT_PTR FileDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) 
     case CDM_GETSPEC:
       AnswerRequest(dialog, CopyAnswer(NameBoxText(*f), wParam, lParam));
       return TRUE;
-    case CDM_GETFILEPATH:
-      AnswerRequest(dialog, CopyAnswer(Join(f->state.folder, NameBoxText(*f)), wParam, lParam));
+    case CDM_GETFILEPATH: {
+      // With nothing typed, Win32 answers the folder itself, without a
+      // separator after it.
+      std::string name = NameBoxText(*f);
+      AnswerRequest(dialog, CopyAnswer(name.empty() ? f->state.folder : Join(f->state.folder, name), wParam, lParam));
       return TRUE;
+    }
     case CDM_GETFOLDERPATH:
       AnswerRequest(dialog, CopyAnswer(f->state.folder, wParam, lParam));
       return TRUE;
