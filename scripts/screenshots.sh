@@ -22,7 +22,7 @@ mkdir -p "$out"
 work=$(mktemp -d)
 cp -r build/win64/bin "$work/bin"
 samples="Z:$(pwd | tr / '\\')\\samples"
-printf '[Settings]\r\nOpenDir=%s\\pcx\r\nSaveDir=%s\\bmp\r\n' "$samples" "$samples" >> "$work/bin/CONVERT.INI"
+printf '[Settings]\r\nOpenDir=%s\\pcx\r\nOpenFormat=PCX\r\nSaveDir=%s\\bmp\r\n' "$samples" "$samples" >> "$work/bin/CONVERT.INI"
 demo="$work/bin/dialog_demo.exe"
 
 unset DISPLAY
