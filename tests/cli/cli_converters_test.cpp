@@ -32,20 +32,7 @@ class ToolCopy {
     return RunProgram(Path(fs::path(ImexpPath()).filename().string()), args);
   }
   // Section Converters, lines "key=value" with paths in folded case.
-  std::vector<std::string> Section() const {
-    std::istringstream in(ReadFileBytes(dir_.path() / "CONVERT.INI"));
-    std::vector<std::string> lines;
-    bool inside = false;
-    for (std::string line; std::getline(in, line);) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (!line.empty() && line[0] == '[') {
-        inside = line == "[Converters]";
-      } else if (inside && !line.empty()) {
-        lines.push_back(FoldCase(line));
-      }
-    }
-    return lines;
-  }
+  std::vector<std::string> Section() const { return IniSectionLines(dir_.path() / "CONVERT.INI", "Converters"); }
   std::vector<std::string> Listed(const std::vector<std::string>& bases) const {
     std::vector<std::string> lines;
     for (std::size_t i = 0; i < bases.size(); ++i) {

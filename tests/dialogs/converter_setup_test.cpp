@@ -47,20 +47,7 @@ class ConverterSetupTest : public ::testing::Test {
   }
 
   // "key=value" lines of section Converters, paths in folded case.
-  std::vector<std::string> Section() const {
-    std::istringstream in(ReadFileBytes(setup_->IniPath()));
-    std::vector<std::string> lines;
-    bool inside = false;
-    for (std::string line; std::getline(in, line);) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (!line.empty() && line[0] == '[') {
-        inside = line == "[Converters]";
-      } else if (inside && !line.empty()) {
-        lines.push_back(FoldCase(line));
-      }
-    }
-    return lines;
-  }
+  std::vector<std::string> Section() const { return IniSectionLines(setup_->IniPath(), "Converters"); }
   std::vector<std::string> Expected(const std::vector<std::string>& names) const {
     std::vector<std::string> lines;
     for (std::size_t i = 0; i < names.size(); ++i) lines.push_back(FoldCase(std::to_string(i) + "=" + Full(names[i])));

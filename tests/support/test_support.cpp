@@ -116,4 +116,19 @@ std::vector<std::string> LinesWith(const std::vector<std::string>& log, std::str
   return found;
 }
 
+std::vector<std::string> IniSectionLines(const fs::path& ini, const std::string& section) {
+  std::istringstream in(ReadFileBytes(ini));
+  std::vector<std::string> lines;
+  bool inside = false;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line[0] == '[') {
+      inside = line == "[" + section + "]";
+    } else if (inside && !line.empty()) {
+      lines.push_back(FoldCase(line));
+    }
+  }
+  return lines;
+}
+
 }  // namespace imexp::test

@@ -163,6 +163,10 @@ class ManagerSetup {
   std::unique_ptr<Library> manager_;
 };
 
+// The "key=value" lines of section `section` of an INI file, in file order,
+// upper-cased (paths may come back in another case on Windows).
+std::vector<std::string> IniSectionLines(const fs::path& ini, const std::string& section);
+
 // Lines of `log` that contain `fragment`.
 std::vector<std::string> LinesWith(const std::vector<std::string>& log, std::string_view fragment);
 
