@@ -5,6 +5,7 @@
 #include <imexp/host.h>
 
 #include "dialogs/converter_changes.h"
+#include "dialogs/file_dialog_support.h"
 #include "registry/converter_list.h"
 #include "registry/entry_points.h"
 #include "registry/error_report.h"
@@ -116,7 +117,10 @@ void Install(HWND dialog, const SetupContext& c, int position) {
   ofn.nMaxFile = sizeof file;
   ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
   ofn.lpstrDefExt = c.defaultExtension;
-  if (!GetOpenFileNameA(&ofn)) return;
+  if (!GetOpenFileNameA(&ofn)) {
+    SayIfPathTooLong(dialog);
+    return;
+  }
   int index = InstallConverter(dialog, file, position);
   if (index < 0) return;
   SendDlgItemMessageA(dialog, IDC_SETUP_LIST, LB_INSERTSTRING, static_cast<WPARAM>(index),

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/win32.h"
+#include "registry/error_report.h"
 
 namespace imexp {
 
@@ -27,6 +28,13 @@ inline void CentreOnDesktop(HWND window) {
 inline bool NothingTyped(HWND dialog) {
   char name[2] = "";
   return SendMessageA(dialog, CDM_GETSPEC, sizeof name, reinterpret_cast<LPARAM>(name)) <= 1;
+}
+
+// After the platform's Open or Save dialog returned no file: a path longer
+// than the dialog's buffer is refused by the dialog itself, which says
+// nothing; the user is told rather than left wondering.
+inline void SayIfPathTooLong(HWND owner) {
+  if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) ReportPathTooLong(owner, nullptr);
 }
 
 // Appends `text` with its terminator to a filter list at `*position`.

@@ -182,9 +182,7 @@ extern "C" IMEXP_API int IMEXP_CALL ImExp_SelectFileToRead(HWND owner, char* pat
   BOOL chosen = GetOpenFileNameA(&ofn);
   filters.Free();
   if (!chosen) {
-    // A path longer than the buffer is refused by the dialog itself; say so
-    // rather than leave the user wondering.
-    if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) ReportPathTooLong(owner, nullptr);
+    SayIfPathTooLong(owner);
     return 0;
   }
 

@@ -142,7 +142,7 @@ extern "C" IMEXP_API int IMEXP_CALL ImExp_SelectFileToWrite(HWND owner, int imag
   ofn.lpfnHook = &SaveHook;
   BOOL chosen = GetSaveFileNameA(&ofn);
   if (!chosen) {
-    if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) ReportPathTooLong(owner, nullptr);
+    SayIfPathTooLong(owner);
     return 0;
   }
   // The caller's buffer is only known to hold 256 bytes: a name that does
