@@ -237,6 +237,17 @@ TEST_F(ConverterSetupTest, SetupAndAboutCallTheConverter) {
   EXPECT_EQ(Section(), listed);  // Setup does not rewrite the list
 }
 
+TEST_F(ConverterSetupTest, ASecondSetupDialogIsRefused) {
+  Start({"full"}, "[full]\nFlags=0x1F\nAboutOpensSetup=1\n");
+  setup_->ClearCallLog();
+  auto windows = Run({{Press(IDC_SETUP_ABOUT), Press(IDOK)}, {Answer(IDOK)}});
+  ASSERT_EQ(windows.size(), 2u);
+  EXPECT_TRUE(windows[1].messageBox);
+  EXPECT_EQ(windows[1].text, "Converter in use by other program");
+  EXPECT_EQ(LinesWith(setup_->CallLog(), "ConvAbout setup=").size(), 1u);
+  EXPECT_EQ(LinesWith(setup_->CallLog(), "ConvAbout setup=0").size(), 1u);
+}
+
 TEST_F(ConverterSetupTest, ExportsInstallAndRemoveWithoutTheDialog) {
   Start({"a", "b"});
   for (const char* name : {"x", "y", "z"}) Copy(name);

@@ -11,6 +11,14 @@ std::string SelfPath() {
   return info.dli_fname;
 }
 
+void* ManagerFunction(const char* name) {
+  void* manager = dlopen((CopyFolder() + "libimexp.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
+  if (manager == nullptr) return nullptr;
+  void* function = dlsym(manager, name);
+  dlclose(manager);  // the host keeps it loaded
+  return function;
+}
+
 std::string PathOfFile(HFILE file) {
   char path[4096];
   std::string link = "/proc/self/fd/" + std::to_string(file);

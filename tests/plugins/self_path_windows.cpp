@@ -15,6 +15,11 @@ std::string SelfPath() {
   return n > 0 && n < sizeof path ? std::string(path, n) : std::string();
 }
 
+void* ManagerFunction(const char* name) {
+  HMODULE manager = GetModuleHandleA((CopyFolder() + "imexp.dll").c_str());
+  return manager != nullptr ? reinterpret_cast<void*>(GetProcAddress(manager, name)) : nullptr;
+}
+
 std::string PathOfFile(HFILE file) {
   // An HFILE from OpenFile is the file's HANDLE.
   char path[MAX_PATH];

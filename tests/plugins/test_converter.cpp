@@ -190,7 +190,14 @@ CONV_ENTRY(void) ConvSetup(HWND, char* iniPath) { Log("ConvSetup iniPath=" + Quo
 #endif
 
 #ifndef TCONV_NO_ConvAbout
-CONV_ENTRY(void) ConvAbout(HWND) { Log("ConvAbout"); }
+CONV_ENTRY(void) ConvAbout(HWND owner) {
+  Log("ConvAbout");
+  // "AboutOpensSetup=1": asks the manager for its setup dialog, as a
+  // converter's window could while the manager's own setup dialog is up.
+  if (tconv::LoadScript(nullptr).Number("AboutOpensSetup", 0) == 0) return;
+  auto configure = reinterpret_cast<int(CONV_API*)(HWND)>(tconv::ManagerFunction("ImExp_ConfigureConverters"));
+  Log("ConvAbout setup=" + std::to_string(configure != nullptr ? configure(owner) : -1));
+}
 #endif
 
 #ifndef TCONV_NO_RDCheckFile

@@ -31,6 +31,10 @@ class Script {
 // The full path of this library (platform-specific).
 std::string SelfPath();
 
+// Export `name` of the manager copy beside this converter, when that copy
+// is loaded; null otherwise (platform-specific).
+void* ManagerFunction(const char* name);
+
 // The path of an open file handle, as far as the platform can tell.
 std::string PathOfFile(HFILE file);
 
