@@ -82,6 +82,10 @@ class DialogView {
   /* Types UTF-8 text into an edit at its caret, replacing the selection;
    * what passes the edit's limit is refused, as Win32 refuses it. */
   virtual bool Type(int id, const std::string& text) = 0;
+  /* Replaces an edit's whole text, as a user who selects it all and types
+   * `text` over it (or deletes it, when `text` is empty): one EN_CHANGE. A
+   * text past the limit is refused and the edit left as it was. */
+  virtual bool ReplaceText(int id, const std::string& text) = 0;
   virtual bool PickLine(int id, int line) = 0;
   virtual bool Focus(int id) = 0;
   /* Enter presses the focused push button, else the default button (or
@@ -137,6 +141,9 @@ __attribute__((visibility("default"))) void ImExpPosix_SetPresenter(imexp::Prese
 /* String `id` of the manager's string table in the language the manager
  * shows (UTF-8), as LoadStringA gives it; the length copied. */
 __attribute__((visibility("default"))) int ImExpPosix_LoadString(unsigned id, char* buffer, int size);
+/* The language of the manager's texts, as a Win32 language ID: 0x0419
+ * Russian, 0x0409 English. A presenter words its own buttons to match. */
+__attribute__((visibility("default"))) unsigned ImExpPosix_Language(void);
 #ifdef __cplusplus
 }
 #endif

@@ -349,6 +349,21 @@ class View final : public DialogView {
     return !refused;
   }
 
+  bool ReplaceText(int id, const std::string& text) override {
+    Window* c = Usable(id, WindowKind::kEdit);
+    if (c == nullptr) return false;
+    if (CharacterCount(text) > c->limit) return false;
+    HWND edit = c->handle;
+    SetFocus(edit);
+    if ((c = FindWindowObject(edit)) == nullptr) return false;
+    c->text = text;
+    c->selectionStart = c->selectionEnd = CharacterCount(text);
+    NotifyChanged(*c);
+    Command(c->parent, id, EN_CHANGE, edit);
+    DeliverPosted(dialog_);
+    return true;
+  }
+
   bool PickLine(int id, int line) override {
     Window* c = Usable(id, WindowKind::kOther);
     if (c == nullptr || (c->kind != WindowKind::kListBox && c->kind != WindowKind::kComboBox) || line < 0 ||

@@ -76,6 +76,8 @@ extern "C" int ImExpPosix_LoadString(unsigned id, char* buffer, int size) {
   return LoadStringA(nullptr, id, buffer, size);
 }
 
+extern "C" unsigned ImExpPosix_Language() { return imexp::posix::RussianTexts() ? kLangRussian : kLangEnglish; }
+
 namespace {
 
 // Only dialogs by number are kept as resources of their own; strings are
