@@ -195,9 +195,16 @@ void FileWindow::OnFolderChanged(GtkFileChooser* chooser, FileWindow* self) {
 }
 
 void FileWindow::OnSelectionChanged(GtkFileChooser*, FileWindow* self) {
-  // The chooser puts its cursor on a line of a folder it has loaded: only a
-  // line the user clicked or moved to is a file picked.
-  if (self->syncing_ || self->view_.Ended() || !ByTheUser()) return;
+  // The chooser selects a line of a folder it has loaded: only a line the
+  // user clicked or moved to is a file picked.
+  if (self->syncing_ || self->view_.Ended()) return;
+  if (!ByTheUser()) {
+    // As on Win32, no file is picked before the user picks one.
+    self->syncing_ = true;
+    gtk_file_chooser_unselect_all(GTK_FILE_CHOOSER(self->chooser_));
+    self->syncing_ = false;
+    return;
+  }
   if (self->PickFile()) self->AfterAction();
 }
 

@@ -64,6 +64,9 @@ GtkPresenter* Opened() {
   static bool opened = false, tried = false;
   if (!tried) {
     tried = true;
+    // The file chooser keeps its settings through the session bus; without
+    // one they are kept for the process instead of failing with a warning.
+    if (g_getenv("DBUS_SESSION_BUS_ADDRESS") == nullptr) g_setenv("GSETTINGS_BACKEND", "memory", FALSE);
     opened = gtk_init_check(nullptr, nullptr);
     if (opened) {
       GtkCssProvider* style = gtk_css_provider_new();

@@ -8,7 +8,7 @@ source scripts/lib.sh
 
 install_packages cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev \
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 \
-  wine64 xvfb xauth netpbm
+  wine64 xvfb xauth netpbm libgtk-3-dev
 
 for preset in linux linux-asan win64 win32; do
   step "Building $preset"
