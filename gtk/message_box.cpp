@@ -37,6 +37,22 @@ std::vector<int> Buttons(unsigned type) {
   }
 }
 
+// The icon a Win32 box shows, as a themed icon.
+const char* IconName(unsigned type) {
+  switch (type & kIconMask) {
+    case kIconError:
+      return "dialog-error";
+    case kIconQuestion:
+      return "dialog-question";
+    case kIconWarning:
+      return "dialog-warning";
+    case kIconInformation:
+      return "dialog-information";
+    default:
+      return nullptr;
+  }
+}
+
 GtkMessageType MessageType(unsigned type) {
   switch (type & kIconMask) {
     case kIconError:
@@ -57,6 +73,14 @@ GtkMessageType MessageType(unsigned type) {
 int RunMessageBox(GtkWindow* parent, const char* text, const char* caption, unsigned type) {
   GtkWidget* box = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, MessageType(type), GTK_BUTTONS_NONE, "%s", text);
   gtk_window_set_title(GTK_WINDOW(box), caption);
+  if (const char* icon = IconName(type)) {
+    // GTK 3 dropped the icon from its message dialogs; Win32's boxes have one.
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    GtkWidget* image = gtk_image_new_from_icon_name(icon, GTK_ICON_SIZE_DIALOG);
+    gtk_widget_show(image);
+    gtk_message_dialog_set_image(GTK_MESSAGE_DIALOG(box), image);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+  }
   if (parent == nullptr) gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
   std::vector<int> buttons = Buttons(type);
   for (int answer : buttons) {

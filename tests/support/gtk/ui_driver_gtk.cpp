@@ -114,6 +114,18 @@ UiControl Describe(GtkWindow* window, GtkWidget* widget) {
   return c;
 }
 
+// The themed icon a message box shows; "" for none.
+std::string IconShown(GtkMessageDialog* box) {
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  GtkWidget* image = gtk_message_dialog_get_image(box);
+  G_GNUC_END_IGNORE_DEPRECATIONS
+  const gchar* name = nullptr;
+  if (image != nullptr && GTK_IS_IMAGE(image) && gtk_image_get_storage_type(GTK_IMAGE(image)) == GTK_IMAGE_ICON_NAME) {
+    gtk_image_get_icon_name(GTK_IMAGE(image), &name, nullptr);
+  }
+  return name != nullptr ? name : "";
+}
+
 void SendKey(GtkWindow* window, guint keyval) {
   GdkWindow* target = gtk_widget_get_window(GTK_WIDGET(window));
   GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
@@ -169,12 +181,12 @@ struct UiDriver::Impl {
     if (GTK_IS_MESSAGE_DIALOG(window)) {
       record.messageBox = true;
       gchar* text = nullptr;
-      GtkMessageType type = GTK_MESSAGE_OTHER;
-      g_object_get(window, "text", &text, "message-type", &type, nullptr);
+      g_object_get(window, "text", &text, nullptr);
       record.text = text != nullptr ? text : "";
       g_free(text);
-      record.errorIcon = type == GTK_MESSAGE_ERROR;
-      record.warningIcon = type == GTK_MESSAGE_WARNING;
+      std::string icon = IconShown(GTK_MESSAGE_DIALOG(window));
+      record.errorIcon = icon == "dialog-error";
+      record.warningIcon = icon == "dialog-warning";
     } else {
       // Let GTK lay the window out before it is read.
       while (gtk_events_pending()) gtk_main_iteration();
