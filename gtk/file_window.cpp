@@ -8,14 +8,6 @@ namespace imexp::gtk {
 
 namespace {
 
-// The IDs of the standard controls of an Explorer-style file dialog.
-constexpr int kFolderLabel = 1091;
-constexpr int kFolderBox = 1137;
-constexpr int kFileList = 1120;
-constexpr int kNameLabel = 1090;
-constexpr int kNameBox = 1152;
-constexpr int kTypeLabel = 1089;
-constexpr int kTypeList = 1136;
 constexpr int kOk = kAnswerOk;
 constexpr int kCancel = kAnswerCancel;
 

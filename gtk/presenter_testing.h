@@ -7,6 +7,7 @@
 
 #include <gtk/gtk.h>
 
+#include <imexp/gtk_presenter.h>
 #include <imexp/presenter.h>
 
 namespace imexp::gtk {
@@ -25,7 +26,4 @@ extern "C" {
 using ImExpGtk_WindowObserver = void (*)(GtkWindow* window, void* data);
 // Called with each window the presenter shows, once it is up; null stops it.
 __attribute__((visibility("default"))) void ImExpGtk_SetWindowObserver(ImExpGtk_WindowObserver observer, void* data);
-// The presenter, for a test that installs it into a manager of its own
-// (ImExpPosix_SetPresenter of that copy). Null when no display opens.
-__attribute__((visibility("default"))) imexp::Presenter* ImExpGtk_Presenter(void);
 }

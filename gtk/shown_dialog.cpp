@@ -19,25 +19,6 @@ constexpr unsigned kVerticalScroll = 0x00200000;
 // GtkEntry takes at most this many characters.
 constexpr int kLongestEntry = 65535;
 
-const char* ClassName(ControlKind kind) {
-  switch (kind) {
-    case ControlKind::kLabel:
-    case ControlKind::kFrame:
-      return "Static";
-    case ControlKind::kPushButton:
-    case ControlKind::kDefaultButton:
-      return "Button";
-    case ControlKind::kEdit:
-      return "Edit";
-    case ControlKind::kListBox:
-      return "ListBox";
-    case ControlKind::kComboBox:
-      return "ComboBox";
-    default:
-      return "";
-  }
-}
-
 GtkWidget* NewLabel(const ControlState& state) {
   GtkWidget* label = gtk_label_new(nullptr);
   unsigned type = state.style & kStaticTypeMask;
@@ -154,7 +135,7 @@ ShownDialog::Control* ShownDialog::AddControl(const ControlState& state, std::si
   }
   control->widget = widget;
   control->inner = inner != nullptr ? inner : widget;
-  g_object_set_data_full(G_OBJECT(control->inner), kControlTagKey, new ControlTag{state.id, ClassName(state.kind)},
+  g_object_set_data_full(G_OBJECT(control->inner), kControlTagKey, new ControlTag{state.id, ClassNameOf(state.kind)},
                          [](gpointer tag) { delete static_cast<ControlTag*>(tag); });
   control->x = state.x;
   control->y = state.y;

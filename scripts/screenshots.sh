@@ -1,56 +1,152 @@
 #!/usr/bin/env bash
-# Photographs the manager's dialogs as real Win32 (wine, on a private X
-# display) shows them to a person, opened through the manager's exports on
-# the bundled samples and converters: Image Info, Select Image, the Open and
+# Photographs the manager's dialogs as a person sees them, opened on the
+# bundled samples and converters: Image Info, Select Image, the Open and
 # Save dialogs, Converter Setup and an error message, in English and in
-# Russian. The pictures go to docs/screenshots/win32/WHAT-LANGUAGE.png,
-# cropped to the window.
+# Russian, on a private X display, cropped to the window.
+#   win32: real Win32 (wine) through the manager's exports, as a host
+#          calls them, into docs/screenshots/win32/WHAT-LANGUAGE.png
+#   linux: the GTK presenter through the imexp dialog commands, into
+#          docs/screenshots/linux/WHAT-LANGUAGE.png
+# Without an argument both; `scripts/screenshots.sh linux` makes one set.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
 
-install_packages cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 xvfb xauth \
-  x11-utils imagemagick
+parts=("$@")
+[ ${#parts[@]} -gt 0 ] || parts=(win32 linux)
+languages=(en ru)
+# Long enough for a window to open and draw, short enough for twelve shots;
+# wine needs longer than a native program to start.
+native_seconds=2
+wine_seconds=4
 
-cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target dialog_demo imexp_cli
-out=docs/screenshots/win32
-mkdir -p "$out"
+locale_of() { [ "$1" = ru ] && echo ru_RU.UTF-8 || echo en_US.UTF-8; }
 
-# A copy of the build's bin/ folder, whose CONVERT.INI gets the folders the
-# Open and Save dialogs start in.
+# The copies of bin/ that get the folders the Open and Save dialogs start in.
 work=$(mktemp -d)
-cp -r build/win64/bin "$work/bin"
-samples="Z:$(pwd | tr / '\\')\\samples"
-printf '[Settings]\r\nOpenDir=%s\\pcx\r\nOpenFormat=PCX\r\nSaveDir=%s\\bmp\r\n' "$samples" "$samples" >> "$work/bin/CONVERT.INI"
-demo="$work/bin/dialog_demo.exe"
+cleanup() {
+  if [ -n "${WINEPREFIX:-}" ]; then /usr/lib/wine/wineserver -k 2>/dev/null || true; fi
+  kill ${XVFB_PID:-} 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
 
-unset DISPLAY
-start_display
-export WINEPREFIX="$PWD/build/win64/screenshot-prefix" WINEDEBUG=-all
-sh cmake/start_wine.sh "$WINEPREFIX"
-trap '/usr/lib/wine/wineserver -k 2>/dev/null || true; kill ${XVFB_PID:-} 2>/dev/null || true; rm -rf "$work"' EXIT
+# photograph SECONDS PICTURE COMMAND...: runs the command in the
+# background, lets its window settle and photographs the display cropped to
+# it: the screen around a window without a window manager is one colour
+# (wine's desktop, Xvfb's black root), which -trim takes away. Fails when
+# the program ended before its window was taken.
+photograph() {
+  local seconds=$1 picture=$2
+  shift 2
+  "$@" >/dev/null 2>"$work/stderr" &
+  local pid=$!
+  sleep "$seconds"
+  if ! kill -0 "$pid" 2>/dev/null; then
+    echo "no window for $picture: $* ended early" >&2
+    cat "$work/stderr" >&2
+    return 1
+  fi
+  import -window root -trim +repage "$picture"
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  echo "$picture"
+}
 
-shots=(
-  "info info $samples\\pcx\\pal256.pcx"
-  "select info $samples\\dcx\\three-pages.dcx"
-  "open open"
-  "save save"
-  "setup setup"
-  "error error $samples\\missing.pcx"
-)
-for language in en ru; do
-  locale=en_US.UTF-8
-  [ "$language" = ru ] && locale=ru_RU.UTF-8
-  for shot in "${shots[@]}"; do
-    read -r name what file <<<"$shot"
-    LANG=$locale LC_ALL=$locale /usr/lib/wine/wine64 "$demo" "$what" ${file:+"$file"} >/dev/null 2>&1 &
-    pid=$!
-    sleep 4
-    # The wine desktop is one colour around the window; trimming leaves the window.
-    import -window root -trim +repage "$out/$name-$language.png"
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-    echo "$out/$name-$language.png"
+win32_shots() {
+  install_packages cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 xvfb xauth \
+    x11-utils imagemagick
+  cmake --preset win64 >/dev/null
+  cmake --build --preset win64 --target dialog_demo imexp_cli
+  local out=docs/screenshots/win32
+  mkdir -p "$out"
+  cp -r build/win64/bin "$work/win64"
+  local samples
+  samples="Z:$(pwd | tr / '\\')\\samples"
+  printf '[Settings]\r\nOpenDir=%s\\pcx\r\nOpenFormat=PCX\r\nSaveDir=%s\\bmp\r\n' "$samples" "$samples" \
+    >>"$work/win64/CONVERT.INI"
+  local demo="$work/win64/dialog_demo.exe"
+
+  export WINEPREFIX="$PWD/build/win64/screenshot-prefix" WINEDEBUG=-all
+  sh cmake/start_wine.sh "$WINEPREFIX"
+  local shots=(
+    "info info $samples\\pcx\\pal256.pcx"
+    "select info $samples\\dcx\\three-pages.dcx"
+    "open open"
+    "save save"
+    "setup setup"
+    "error error $samples\\missing.pcx"
+  )
+  local language shot name what file locale
+  for language in "${languages[@]}"; do
+    locale=$(locale_of "$language")
+    for shot in "${shots[@]}"; do
+      read -r name what file <<<"$shot"
+      photograph "$wine_seconds" "$out/$name-$language.png" \
+        env LANG="$locale" LC_ALL="$locale" /usr/lib/wine/wine64 "$demo" "$what" ${file:+"$file"}
+    done
   done
+  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  unset WINEPREFIX
+}
+
+# GTK words its own parts (the file chooser's) in the process's language,
+# which needs the locale generated.
+generate_locales() {
+  local missing=()
+  for locale in en_US.UTF-8 ru_RU.UTF-8; do
+    locale -a 2>/dev/null | grep -qix "${locale/UTF-8/utf8}" || missing+=("$locale")
+  done
+  [ ${#missing[@]} -eq 0 ] && return
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  for locale in "${missing[@]}"; do $sudo sed -i "s/^# *\($locale .*\)/\1/" /etc/locale.gen; done
+  $sudo locale-gen >/dev/null
+}
+
+linux_shots() {
+  install_packages cmake ninja-build g++ libgtk-3-dev xvfb xauth x11-utils xdotool imagemagick openbox locales
+  generate_locales
+  # A window manager draws the captions, as a desktop does.
+  openbox >/dev/null 2>&1 &
+  local manager=$!
+  cmake --preset linux >/dev/null
+  cmake --build --preset linux --target imexp_cli imexp_gtk
+  local out=docs/screenshots/linux
+  mkdir -p "$out"
+  cp -r build/linux/bin "$work/linux"
+  local samples="$PWD/samples"
+  printf '[Settings]\nOpenDir=%s/pcx\nOpenFormat=PCX\nSaveDir=%s/bmp\n' "$samples" "$samples" \
+    >>"$work/linux/CONVERT.INI"
+  local imexp="$work/linux/imexp"
+
+  local shots=(
+    "info info --dialog $samples/pcx/pal256.pcx"
+    "select info --dialog $samples/dcx/three-pages.dcx"
+    "open open"
+    "save save $samples/bmp/rgb24.bmp"
+    "setup setup"
+    "error info --dialog $samples/missing.pcx"
+  )
+  local language shot name command locale
+  for language in "${languages[@]}"; do
+    locale=$(locale_of "$language")
+    for shot in "${shots[@]}"; do
+      read -r name command <<<"$shot"
+      # shellcheck disable=SC2086 # the command's words
+      photograph "$native_seconds" "$out/$name-$language.png" env LANG="$locale" LC_ALL="$locale" "$imexp" $command
+    done
+  done
+  kill "$manager" 2>/dev/null || true
+}
+
+unset DISPLAY WAYLAND_DISPLAY
+start_display
+trap cleanup EXIT
+for part in "${parts[@]}"; do
+  case $part in
+    win32) win32_shots ;;
+    linux) linux_shots ;;
+    *) echo "usage: scripts/screenshots.sh [win32] [linux]" >&2; exit 2 ;;
+  esac
 done

@@ -5,9 +5,10 @@
 if(IMEXP_WINDOWS)
   set(cli_platform_sources cli/run_program_windows.cpp)
 else()
-  # Signals, ulimit, mount and netpbm exist on Linux only.
+  # Signals, ulimit, mount and netpbm exist on Linux only, and so do the
+  # display and the presenter library the dialog commands look for.
   set(cli_platform_sources cli/run_program_posix.cpp cli/cli_cancel_posix_test.cpp cli/cli_limits_posix_test.cpp
-                           cli/cli_netpbm_test.cpp)
+                           cli/cli_netpbm_test.cpp cli/cli_dialogs_posix_test.cpp)
 endif()
 imexp_add_test(cli_tests
   SOURCES cli/cli_support.cpp cli/cli_commands_test.cpp cli/cli_roundtrip_test.cpp cli/cli_failure_test.cpp
@@ -18,3 +19,13 @@ target_compile_definitions(cli_tests PRIVATE IMEXP_SAMPLES_DIR="${PROJECT_SOURCE
 add_dependencies(cli_tests imexp_cli imexp_bmp imexp_pnm imexp_pcx imexp_dcx)
 # install and remove are tried on the test converter and a variant it refuses.
 add_dependencies(cli_tests imexp_test_converter imexp_test_converter_no_ConvGetDllInfo)
+if(NOT IMEXP_WINDOWS)
+  # Stands in for the GTK presenter beside a copy of the program: a user who
+  # answers every dialog alike and reports what was shown.
+  add_library(imexp_cli_fake_presenter SHARED cli/fake_presenter_posix.cpp)
+  set_target_properties(imexp_cli_fake_presenter PROPERTIES PREFIX "")
+  target_include_directories(imexp_cli_fake_presenter PRIVATE ${PROJECT_SOURCE_DIR}/include)
+  target_link_libraries(imexp_cli_fake_presenter PRIVATE imexp)
+  imexp_warnings(imexp_cli_fake_presenter)
+  add_dependencies(cli_tests imexp_cli_fake_presenter)
+endif()

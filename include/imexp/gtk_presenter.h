@@ -30,6 +30,17 @@ extern "C" {
  * 0 with nothing installed when no X or Wayland display can be opened. */
 __attribute__((visibility("default"))) int ImExpGtk_Install(int* argc, char*** argv);
 
+/* The presenter itself, for a host that passes it on from a presenter of
+ * its own (counting the message boxes, say) or installs it into a manager
+ * it loaded itself. Opens the display as ImExpGtk_Install does; null when
+ * none opens. */
+#ifdef __cplusplus
+namespace imexp {
+class Presenter;
+}
+__attribute__((visibility("default"))) imexp::Presenter* ImExpGtk_Presenter(void);
+#endif
+
 /* Puts the manager's default presenter back (message boxes on stderr). */
 __attribute__((visibility("default"))) void ImExpGtk_Uninstall(void);
 

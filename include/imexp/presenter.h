@@ -38,6 +38,38 @@ enum class ControlKind {
   kOther
 };
 
+/* The Win32 class of a control of that kind ("Static", "Button", "Edit",
+ * "ListBox", "ComboBox"; "" for another). */
+inline const char* ClassNameOf(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::kLabel:
+    case ControlKind::kFrame:
+      return "Static";
+    case ControlKind::kPushButton:
+    case ControlKind::kDefaultButton:
+      return "Button";
+    case ControlKind::kEdit:
+      return "Edit";
+    case ControlKind::kListBox:
+      return "ListBox";
+    case ControlKind::kComboBox:
+      return "ComboBox";
+    default:
+      return "";
+  }
+}
+
+/* The IDs of the standard controls of an Open or Save dialog, as Win32's
+ * Explorer-style dialogs number them; OK and Cancel are kAnswerOk and
+ * kAnswerCancel. */
+inline constexpr int kFolderLabel = 1091;
+inline constexpr int kFolderBox = 1137;
+inline constexpr int kFileList = 1120;
+inline constexpr int kNameLabel = 1090;
+inline constexpr int kNameBox = 1152;
+inline constexpr int kTypeLabel = 1089;
+inline constexpr int kTypeList = 1136;
+
 /* One control of a dialog, as the user sees it now. */
 struct ControlState {
   int id = 0;  /* -1 for a control without an ID */

@@ -20,13 +20,7 @@ namespace imexp::posix {
 
 namespace {
 
-constexpr int kFolderLabel = 1091;
-constexpr int kFolderBox = 1137;
-constexpr int kFileList = 1120;
-constexpr int kNameLabel = 1090;
-constexpr int kNameBox = 1152;
-constexpr int kTypeLabel = 1089;
-constexpr int kTypeList = 1136;
+// The standard controls' IDs are the presenter's (imexp::kNameBox, ...).
 
 // The layout of the standard part, in pixels; the hook's child goes below.
 constexpr LONG kWidth = 480;

@@ -120,6 +120,15 @@ TEST(CliUsage, HelpAndMistakes) {
       {{"convert", "a.bmp", "b.pcx", "--accept"}, 2, "--accept needs a list"},
       {{"convert", "a.bmp", "b.pcx", "--fast"}, 2, "unknown option --fast"},
       {{"formats", "extra"}, 2, "unexpected argument extra"},
+      // The dialog commands check their arguments before they look for a display.
+      {{"setup", "--help"}, 0, "usage: imexp setup"},
+      {{"setup", "extra"}, 2, "unexpected argument extra"},
+      {{"info", "--dialog"}, 2, "no file given"},
+      {{"info", "--dialog", "a.pcx", "b.pcx"}, 2, "--dialog shows one file"},
+      {{"info", "--dialog", "a.pcx", "--image", "-1"}, 2, "--image needs an image number"},
+      {{"open", "a.pcx"}, 2, "unexpected argument a.pcx"},
+      {{"save"}, 2, "no file given"},
+      {{"save", "a.bmp", "b.bmp"}, 2, "one file at a time"},
   };
   for (const UsageCase& c : cases) {
     std::string joined;

@@ -10,44 +10,6 @@
 namespace imexp::test::cli {
 namespace {
 
-// The program, the manager, the bundled converters and their CONVERT.INI in
-// a folder of their own, so that the build's list stays as it is.
-class ToolCopy {
- public:
-  ToolCopy() {
-    fs::path built = ExecutableDir();
-    std::vector<std::string> files{fs::path(ImexpPath()).filename().string(), ManagerLibraryName(), "CONVERT.INI"};
-    for (const char* name : {"imexp_bmp", "imexp_pnm", "imexp_pcx", "imexp_dcx", "imexp_test_converter",
-                             "imexp_test_converter_no_ConvGetDllInfo"}) {
-      files.push_back(SharedLibraryName(name));
-    }
-    // The Windows build's C++ runtime lies beside the programs.
-    for (const char* runtime : {"libstdc++-6.dll", "libgcc_s_seh-1.dll", "libwinpthread-1.dll"}) {
-      if (fs::exists(built / runtime)) files.push_back(runtime);
-    }
-    for (const std::string& file : files) fs::copy_file(built / file, dir_.path() / file);
-  }
-  std::string Path(const std::string& file) const { return dir_.File(file); }
-  RunResult Run(const std::vector<std::string>& args) const {
-    return RunProgram(Path(fs::path(ImexpPath()).filename().string()), args);
-  }
-  // Section Converters, lines "key=value" with paths in folded case.
-  std::vector<std::string> Section() const { return IniSectionLines(dir_.path() / "CONVERT.INI", "Converters"); }
-  std::vector<std::string> Listed(const std::vector<std::string>& bases) const {
-    std::vector<std::string> lines;
-    for (std::size_t i = 0; i < bases.size(); ++i) {
-      lines.push_back(FoldCase(std::to_string(i) + "=" + Path(SharedLibraryName(bases[i]))));
-    }
-    return lines;
-  }
-  void AppendIni(const std::string& text) const {
-    WriteFileBytes(dir_.path() / "CONVERT.INI", ReadFileBytes(dir_.path() / "CONVERT.INI") + text);
-  }
-
- private:
-  TempDir dir_;
-};
-
 TEST(CliConverters, InstallAndRemoveRewriteTheList) {
   ToolCopy tool;
   // A second copy of the test converter that reports the bare old interface.

@@ -7,6 +7,37 @@ namespace imexp::test::cli {
 
 RunResult RunImexp(const std::vector<std::string>& args) { return RunProgram(ImexpPath(), args); }
 
+ToolCopy::ToolCopy() {
+  fs::path built = ExecutableDir();
+  std::vector<std::string> files{fs::path(ImexpPath()).filename().string(), ManagerLibraryName(),
+                                 "CONVERT.INI"};
+  for (const char* name : {"imexp_bmp", "imexp_pnm", "imexp_pcx", "imexp_dcx", "imexp_test_converter",
+                           "imexp_test_converter_no_ConvGetDllInfo"}) {
+    files.push_back(SharedLibraryName(name));
+  }
+  // The Windows build's C++ runtime lies beside the programs.
+  for (const char* runtime : {"libstdc++-6.dll", "libgcc_s_seh-1.dll", "libwinpthread-1.dll"}) {
+    if (fs::exists(built / runtime)) files.push_back(runtime);
+  }
+  for (const std::string& file : files) fs::copy_file(built / file, dir_.path() / file);
+}
+
+RunResult ToolCopy::Run(const std::vector<std::string>& args) const {
+  return RunProgram(Path(fs::path(ImexpPath()).filename().string()), args);
+}
+
+std::vector<std::string> ToolCopy::Listed(const std::vector<std::string>& bases) const {
+  std::vector<std::string> lines;
+  for (std::size_t i = 0; i < bases.size(); ++i) {
+    lines.push_back(FoldCase(std::to_string(i) + "=" + Path(SharedLibraryName(bases[i]))));
+  }
+  return lines;
+}
+
+void ToolCopy::AppendIni(const std::string& text) const {
+  WriteFileBytes(dir_.path() / "CONVERT.INI", ReadFileBytes(dir_.path() / "CONVERT.INI") + text);
+}
+
 std::string CleanExit(const RunResult& result) {
   bool sanitizer = result.err.find("Sanitizer") != std::string::npos ||
                    result.err.find("runtime error:") != std::string::npos;

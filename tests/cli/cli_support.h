@@ -1,6 +1,6 @@
-// Helpers of the command-line suites: running the built `imexp`, images in
-// a form that compares pixel for pixel, and small encoders that make source
-// files without the code under test.
+// Helpers of the command-line suites: running the built `imexp` or a copy
+// of it, images in a form that compares pixel for pixel, and small encoders
+// that make source files without the code under test.
 #pragma once
 
 #include <array>
@@ -28,6 +28,26 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
 // The built command-line host beside the test program.
 std::string ImexpPath();
 RunResult RunImexp(const std::vector<std::string>& args);
+
+// The program, the manager, the bundled converters and their CONVERT.INI in
+// a folder of their own, so that the build's list and settings stay as
+// they are.
+class ToolCopy {
+ public:
+  ToolCopy();
+  std::string Path(const std::string& file) const { return dir_.File(file); }
+  RunResult Run(const std::vector<std::string>& args) const;
+  // Section Converters, lines "key=value" with paths in folded case.
+  std::vector<std::string> Section() const {
+    return IniSectionLines(dir_.path() / "CONVERT.INI", "Converters");
+  }
+  // The lines Section() gives for converters copied from these targets.
+  std::vector<std::string> Listed(const std::vector<std::string>& bases) const;
+  void AppendIni(const std::string& text) const;
+
+ private:
+  TempDir dir_;
+};
 
 // What must hold for any run: it ended by itself, and no sanitizer spoke.
 // Returns "" when so, else what went wrong with the program's stderr.

@@ -1,6 +1,7 @@
 // The Image Info texts: grouped colour counts, the odd order of the colour
-// type strings, and formats filled by hand.
+// type strings, formats filled by hand, and an image held in memory.
 #include <gtest/gtest.h>
+#include <imexp/host.h>
 
 #include <cstring>
 
@@ -72,6 +73,42 @@ TEST(InfoText, RecordFieldsAreReadWithinTheirSize) {
   ASSERT_EQ(lines.size(), 7u);
   EXPECT_EQ(lines[5].value, "28 X 30 dot/cm");
   EXPECT_EQ(lines[6].value, "RLE8");
+}
+
+struct HeldCase {
+  int hostType;
+  unsigned bits;
+  int resolutionX, resolutionY;
+  const char* type;  // the string ID as the loader below gives it
+  const char* colors;
+  const char* resolution;
+};
+
+// A held image is named by its layout; a resolution is known only in both
+// directions.
+TEST(InfoText, HeldImagesAreNamedByTheirLayout) {
+  const HeldCase cases[] = {
+      {HIT_BILEVEL, 1, 300, 300, "#16", "2", "300 X 300 dot/inch"},
+      {HIT_PAL16, 4, 0, 0, "#18", "16", "#32"},
+      {HIT_PAL256, 8, 72, 0, "#18", "256", "#32"},
+      {HIT_GRAY256, 8, 0, 96, "#16", "256", "#32"},
+      {HIT_RGB24, 24, 96, 120, "#21", "16,777,216", "96 X 120 dot/inch"},
+      {0, 0, 0, 0, "", "1", "#32"},
+  };
+  auto strings = [](unsigned id) {
+    return id == IDS_RES_DPI ? "%u X %u dot/inch" : "#" + std::to_string(id);
+  };
+  for (const HeldCase& c : cases) {
+    SCOPED_TRACE(c.hostType);
+    std::vector<InfoLine> lines =
+        DescribeHeldImage({"/a/b.pcx", 61, 41, c.hostType, c.bits, c.resolutionX, c.resolutionY}, strings);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0].value, "/a/b.pcx");
+    EXPECT_EQ(lines[1].value, "61 X 41");
+    EXPECT_EQ(lines[2].value, c.type);
+    EXPECT_EQ(lines[3].value, c.colors);
+    EXPECT_EQ(lines[4].value, c.resolution);
+  }
 }
 
 }  // namespace

@@ -16,11 +16,20 @@ namespace {
 
 constexpr const char* kInfoHelp =
     "usage: imexp info FILE...\n"
+    "       imexp info --dialog FILE [--image N]\n"
     "\n"
     "Describes the first image of each file the way the Image Info dialog\n"
     "does: file name, format, colour type, dimensions, image position in a\n"
     "multi-image file, number of colours, resolution and compression.\n"
-    "Exits with 1 if any file cannot be described.\n";
+    "Exits with 1 if any file cannot be described.\n"
+    "\n"
+    "  --dialog   shows the manager's Image Info dialog for FILE instead; in\n"
+    "             a file of several images the user first picks the image\n"
+    "  --image N  the image to show (counted from 0), without asking\n"
+    "\n"
+    "With --dialog, exits with 1 if the file cannot be described or the\n"
+    "user cancelled the choice of image, and with 2 where no dialog can be\n"
+    "shown.\n";
 
 constexpr const char* kConvertHelp =
     "usage: imexp convert IN OUT [--accept TYPES]\n"
@@ -67,6 +76,39 @@ constexpr const char* kRemoveHelp =
     "a number, converter INDEX (counted from 0), and rewrites CONVERT.INI\n"
     "beside the manager. Exits with 1 if there is no such converter.\n";
 
+// What the dialog commands say about their exit statuses.
+#define IMEXP_DIALOG_EXITS                                                   \
+  "Exits with 1 if the operation failed or the user cancelled (stderr\n"     \
+  "says which), and with 2 where no dialog can be shown: on Linux without\n" \
+  "a graphical display (DISPLAY or WAYLAND_DISPLAY) or without the GTK\n"    \
+  "presenter libimexp_gtk.so beside the program.\n"
+
+constexpr const char* kSetupHelp =
+    "usage: imexp setup\n"
+    "\n"
+    "Shows the manager's Converter Setup dialog: install, remove and set up\n"
+    "converters. Every change rewrites CONVERT.INI beside the manager at once.\n"
+    "\n" IMEXP_DIALOG_EXITS;
+
+constexpr const char* kOpenHelp =
+    "usage: imexp open\n"
+    "\n"
+    "Shows the manager's Open dialog, reads the file chosen into memory as an\n"
+    "image editor would, and describes the image read: its size, layout,\n"
+    "colours and resolution. The dialog remembers the folder and the format\n"
+    "in CONVERT.INI.\n"
+    "\n" IMEXP_DIALOG_EXITS;
+
+constexpr const char* kSaveHelp =
+    "usage: imexp save IN\n"
+    "\n"
+    "Reads the first image of IN, then shows the manager's Save dialog for\n"
+    "it, proposing IN's name, and writes the image under the name chosen.\n"
+    "The formats offered are those that can write the image.\n"
+    "\n" IMEXP_DIALOG_EXITS;
+
+#undef IMEXP_DIALOG_EXITS
+
 struct TypeName {
   const char* name;
   int type;
@@ -88,6 +130,9 @@ const std::vector<Command>& Commands() {
       {"detect", "name the converter that reads each file", kDetectHelp, &RunDetect},
       {"install", "install a converter library", kInstallHelp, &RunInstall},
       {"remove", "remove an installed converter", kRemoveHelp, &RunRemove},
+      {"setup", "show the Converter Setup dialog", kSetupHelp, &RunSetup},
+      {"open", "choose a file in the Open dialog and read it", kOpenHelp, &RunOpen},
+      {"save", "read a file and save it through the Save dialog", kSaveHelp, &RunSave},
   };
   return commands;
 }
@@ -145,6 +190,17 @@ std::optional<int> ParseAcceptedTypes(const std::string& list, std::string* bad)
     start = end + 1;
   }
   return types;
+}
+
+std::optional<int> ParseIndex(const std::string& text) {
+  // Nine digits always fit an int.
+  if (text.empty() || text.size() > 9) return std::nullopt;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return value;
 }
 
 int AllHostTypes() { return HIT_BILEVEL | HIT_PAL16 | HIT_PAL256 | HIT_GRAY256 | HIT_RGB24; }

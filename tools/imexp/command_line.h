@@ -14,6 +14,9 @@ inline constexpr int kExitUsage = 2;
 // What a shell reports for a program ended by SIGINT; a cancelled
 // conversion says the same, on every platform.
 inline constexpr int kExitCancelled = 130;
+// A dialog command where no dialog can be shown (no display, no presenter):
+// like a usage error, nothing was tried.
+inline constexpr int kExitNoDisplay = 2;
 
 using Arguments = std::vector<std::string>;
 
@@ -30,6 +33,11 @@ int RunFormats(const Arguments& args);
 int RunDetect(const Arguments& args);
 int RunInstall(const Arguments& args);
 int RunRemove(const Arguments& args);
+// The commands that open the manager's dialogs.
+int RunSetup(const Arguments& args);
+int RunInfoDialog(const Arguments& args);
+int RunOpen(const Arguments& args);
+int RunSave(const Arguments& args);
 
 // Every subcommand, in the order the general help lists them.
 const std::vector<Command>& Commands();
@@ -50,6 +58,10 @@ int FileArguments(const Command& command, const Arguments& args, std::vector<std
 std::optional<int> ParseAcceptedTypes(const std::string& list, std::string* bad);
 // Every host image type the tool can hold.
 int AllHostTypes();
+
+// A number as typed for an index (counted from 0): decimal digits only,
+// small enough for an int.
+std::optional<int> ParseIndex(const std::string& text);
 
 // A path's last component, for short labels.
 std::string FileTitle(const std::string& path);

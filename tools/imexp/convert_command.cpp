@@ -3,13 +3,10 @@
 // when the write has succeeded, so every failure leaves OUT as it was.
 #include <imexp/host.h>
 
-#include <cstdio>
-
-#include "resource_ids.h"
 #include "tools/imexp/command_line.h"
 #include "tools/imexp/console_progress.h"
 #include "tools/imexp/host_platform.h"
-#include "tools/imexp/memory_image.h"
+#include "tools/imexp/image_transfer.h"
 
 namespace imexp::cli {
 
@@ -55,58 +52,21 @@ std::optional<int> ParseConvertArguments(const Arguments& args, ConvertOptions* 
   return std::nullopt;
 }
 
-// After an operation returned 0: a cancellation, a failure the manager has
-// shown, or one it kept quiet about, which must not look like success.
-int ExplainFailure(const ConsoleProgress& progress, int messagesBefore, const char* doing,
-                   const std::string& path) {
-  if (progress.cancelled() && CancelRequested()) {
-    ClearProgressLine();
-    std::fprintf(stderr, "imexp: cancelled\n");
-    return kExitCancelled;
-  }
-  if (MessagesPrinted() == messagesBefore) {
-    ClearProgressLine();
-    std::fprintf(stderr, "imexp: %s %s failed\n", doing, path.c_str());
-  }
-  return kExitFailed;
-}
-
 }  // namespace
 
 int RunConvert(const Arguments& args) {
   ConvertOptions options;
   if (std::optional<int> status = ParseConvertArguments(args, &options)) return *status;
   InstallCancelHandler();
-  bool showBar = IsStderrTerminal();
 
   MemoryImage image;
-  ImageReceiver receiver(image);
-  {
-    ConsoleProgress progress("Reading " + FileTitle(options.input), showBar, &receiver.failed());
-    std::vector<char> input = CString(NativePath(options.input));
-    int messagesBefore = MessagesPrinted();
-    int read = Manager().readFile(&receiver, nullptr, input.data(), options.accepted, &progress, nullptr, 0);
-    if (receiver.outOfMemory()) {
-      ReportInManagerWords(IDS_ERR_NO_MEMORY, options.input);
-      return kExitFailed;
-    }
-    if (!read) return ExplainFailure(progress, messagesBefore, "reading", options.input);
-    if (!receiver.Complete()) {
-      // A converter that ends its bands early still makes the read succeed:
-      // the manager does not count the rows. Writing the image out would
-      // fill the missing rows with whatever the buffer held.
-      ReportInManagerWords(IDS_ERR_INVALID_FILE, options.input);
-      std::fprintf(stderr, "imexp: the reader delivered %u of %u rows\n", receiver.rowsDelivered(),
-                   image.height);
-      return kExitFailed;
-    }
-  }
+  if (int status = ReadImageFile(options.input, options.accepted, image)) return status;
 
   ImageSource source(image);
-  ConsoleProgress progress("Writing " + FileTitle(options.output), showBar);
+  ConsoleProgress progress("Writing " + FileTitle(options.output), IsStderrTerminal());
   std::vector<char> output = CString(NativePath(options.output));
   int reserved = 0;
-  int messagesBefore = MessagesPrinted();
+  int messagesBefore = MessagesShown();
   if (!Manager().writeFile(&source, nullptr, output.data(), &reserved, &progress, nullptr, 0)) {
     return ExplainFailure(progress, messagesBefore, "writing", options.output);
   }

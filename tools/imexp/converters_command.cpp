@@ -14,17 +14,6 @@ namespace imexp::cli {
 
 namespace {
 
-// A converter index as typed: decimal digits only, small enough for an int.
-std::optional<int> ParseIndex(const std::string& text) {
-  if (text.empty() || text.size() > 9) return std::nullopt;
-  int value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-  }
-  return value;
-}
-
 // The library as the manager will report it once loaded: absolute, without
 // "." and "..", so that "already installed" compares like with like. A bare
 // file name would otherwise be searched for on the system's library path.
@@ -60,7 +49,7 @@ int RunInstall(const Arguments& args) {
   int index = Manager().installConverter(nullptr, library.data(), position);
   if (index < 0) {
     // The manager has said why.
-    if (MessagesPrinted() == 0) std::fprintf(stderr, "imexp install: %s was not installed\n", library.data());
+    if (MessagesShown() == 0) std::fprintf(stderr, "imexp install: %s was not installed\n", library.data());
     return kExitFailed;
   }
   std::printf("installed %s as converter %d\n", library.data(), index);

@@ -25,11 +25,14 @@ bool CancelRequested();
 void ReportFileSizeLimitAsError();
 
 // Routes the manager's message boxes to stderr ("caption: text") and
-// answers each with OK, so that the tool never waits for a click.
+// answers each with OK, so that the tool never waits for a click. A
+// DialogSession takes over from it.
 void InstallMessagePrinter();
-// How many of the manager's messages have been printed so far: a failed
-// operation that printed none has to be explained by the tool itself.
-int MessagesPrinted();
+// How many of the manager's messages have reached the user so far, printed
+// or shown by a dialog command: a failed operation that showed none has to
+// be explained by the tool itself, and a dialog that ended without one was
+// cancelled.
+int MessagesShown();
 
 // String `id` of the manager's own string table, in the language the
 // manager shows; empty when there is no such string.
@@ -46,9 +49,32 @@ struct ManagerFunctions {
   FillSaveFormatsInfoFn fillSaveFormatsInfo = nullptr;
   ImExp_InstallConverterFn installConverter = nullptr;
   ImExp_RemoveConverterFn removeConverter = nullptr;
+  ImExp_ShowFileInfoFn showFileInfo = nullptr;
+  ImExp_ConfigureConvertersFn configureConverters = nullptr;
+  ImExp_SelectFileAndReadFn selectFileAndRead = nullptr;
+  ImExp_SelectFileAndWriteFn selectFileAndWrite = nullptr;
 };
 // Never returns with a function missing: the program ends with a message.
 const ManagerFunctions& Manager();
+
+// The user's side of the manager's dialogs while a command that shows them
+// runs: their message boxes are shown to the user (and counted), not
+// printed; the printer is back when it ends. On Windows the dialogs are Win32's own. On POSIX they need an X
+// or Wayland display and the GTK presenter library beside the program,
+// loaded only now so that the other commands never pay for the toolkit.
+class DialogSession {
+ public:
+  // When the dialogs cannot be shown, says why on stderr, naming `command`,
+  // and ready() is false.
+  explicit DialogSession(const char* command);
+  ~DialogSession();
+  DialogSession(const DialogSession&) = delete;
+  DialogSession& operator=(const DialogSession&) = delete;
+  bool ready() const { return ready_; }
+
+ private:
+  bool ready_ = false;
+};
 
 // Full path of the manager library this program runs with; empty if unknown.
 std::string ManagerPath();

@@ -1,5 +1,6 @@
 // The command-line host on POSIX: signals, isatty, dlopen, and the hooks
-// the manager's POSIX layer exports for what Win32 would do itself.
+// the manager's POSIX layer exports for what Win32 would do itself: message
+// boxes, strings, and the GTK presenter for the dialog commands.
 #include <dlfcn.h>
 #include <signal.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "tools/imexp/console_progress.h"
 #include "tools/imexp/host_platform.h"
@@ -37,7 +39,84 @@ class MessagePrinter final : public imexp::Presenter {
   }
 };
 
+// The GTK presenter: its own library, so that the manager and this tool
+// link no toolkit. It lies beside the program, as the manager does.
+constexpr const char* kPresenterLibrary = "libimexp_gtk.so";
+using PresenterFn = imexp::Presenter* (*)();
+
+// Passes everything to the GTK presenter, counting the message boxes.
+class CountingPresenter final : public imexp::Presenter {
+ public:
+  explicit CountingPresenter(imexp::Presenter& shown) : shown_(shown) {}
+  int ShowMessageBox(void* owner, const char* text, const char* caption, unsigned type) override {
+    ++g_messages;
+    return shown_.ShowMessageBox(owner, text, caption, type);
+  }
+  void RunDialog(imexp::DialogView& dialog) override { shown_.RunDialog(dialog); }
+  void DialogChanged(imexp::DialogView& dialog) override { shown_.DialogChanged(dialog); }
+
+ private:
+  imexp::Presenter& shown_;
+};
+
+// GTK reads these two to find a display; without either it cannot open one.
+const char* DisplayName() {
+  for (const char* variable : {"WAYLAND_DISPLAY", "DISPLAY"}) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && value[0] != '\0') return value;
+  }
+  return nullptr;
+}
+
+std::string ProgramFolder() {
+  std::error_code error;
+  std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string(".") : program.parent_path().string();
+}
+
+// The presenter library loaded for the rest of the process, or null once
+// the reason has been printed. It is never unloaded: GTK does not support
+// being unloaded from a process that has used it.
+void* LoadPresenter(const char* command) {
+  std::string path = ProgramFolder() + "/" + kPresenterLibrary;
+  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) {
+    // The loader's reason names the file.
+    const char* reason = dlerror();
+    std::fprintf(stderr, "imexp: %s needs the GTK presenter: %s\n", command,
+                 reason != nullptr ? reason : path.c_str());
+  }
+  return library;
+}
+
 }  // namespace
+
+DialogSession::DialogSession(const char* command) {
+  const char* display = DisplayName();
+  if (display == nullptr) {
+    std::fprintf(stderr, "imexp: %s needs a graphical display (DISPLAY or WAYLAND_DISPLAY)\n", command);
+    return;
+  }
+  void* library = LoadPresenter(command);
+  if (library == nullptr) return;
+  auto presenter = reinterpret_cast<PresenterFn>(dlsym(library, "ImExpGtk_Presenter"));
+  if (presenter == nullptr) {
+    std::fprintf(stderr, "imexp: %s: %s is not the GTK presenter\n", command, kPresenterLibrary);
+    return;
+  }
+  imexp::Presenter* shown = presenter();
+  if (shown == nullptr) {
+    std::fprintf(stderr, "imexp: %s cannot open the display %s\n", command, display);
+    return;
+  }
+  static CountingPresenter counting(*shown);
+  ImExpPosix_SetPresenter(&counting);
+  ready_ = true;
+}
+
+DialogSession::~DialogSession() {
+  if (ready_) InstallMessagePrinter();
+}
 
 bool IsStderrTerminal() { return isatty(STDERR_FILENO) == 1; }
 
@@ -60,7 +139,7 @@ void InstallMessagePrinter() {
   ImExpPosix_SetPresenter(&printer);
 }
 
-int MessagesPrinted() { return g_messages; }
+int MessagesShown() { return g_messages; }
 
 std::string ManagerString(unsigned id) {
   char buffer[512];
@@ -69,8 +148,17 @@ std::string ManagerString(unsigned id) {
 }
 
 const ManagerFunctions& Manager() {
-  static const ManagerFunctions functions{&ImExp_ReadFile, &ImExp_WriteFile, &ImExp_GetFileInfo, &FindReader,
-                                          &FillSaveFormatsInfo, &ImExp_InstallConverter, &ImExp_RemoveConverter};
+  static const ManagerFunctions functions{&ImExp_ReadFile,
+                                          &ImExp_WriteFile,
+                                          &ImExp_GetFileInfo,
+                                          &FindReader,
+                                          &FillSaveFormatsInfo,
+                                          &ImExp_InstallConverter,
+                                          &ImExp_RemoveConverter,
+                                          &ImExp_ShowFileInfo,
+                                          &ImExp_ConfigureConverters,
+                                          &ImExp_SelectFileAndRead,
+                                          &ImExp_SelectFileAndWrite};
   return functions;
 }
 

@@ -1,6 +1,7 @@
 // The command-line host on Windows: the console, Ctrl-C through a console
-// control handler, the manager's real message boxes caught by a hook, and
-// the manager's strings through LoadStringA.
+// control handler, the manager's real message boxes caught by a hook (let
+// through to the user by the dialog commands), and the manager's strings
+// through LoadStringA.
 #include <io.h>
 #include <windows.h>
 
@@ -16,6 +17,9 @@ namespace {
 
 volatile LONG g_cancel = 0;
 int g_messages = 0;
+// The message printer's hook; while a DialogSession runs it only counts.
+HHOOK g_printerHook = nullptr;
+bool g_letThrough = false;
 
 BOOL WINAPI OnConsoleControl(DWORD event) {
   if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
@@ -27,25 +31,41 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
 
 HMODULE ManagerModule() { return GetModuleHandleA("imexp.dll"); }
 
-// A message box is a "#32770" dialog with a static text of ID 0xFFFF. The
-// hook sees it initialise on this thread, prints what it says and ends it
-// with OK before it is ever shown or waits for a click.
+// A message box is a "#32770" dialog with its text in a static of ID
+// 0xFFFF and a place for its icon (ID 20 on Windows, 1088 in wine), which
+// tells it from the manager's dialogs, whose labels have ID 0xFFFF too.
+constexpr int kBoxTextId = 0xFFFF;
+constexpr int kBoxIconIds[] = {20, 1088};
+
+bool IsMessageBox(HWND window) {
+  char className[32] = "";
+  GetClassNameA(window, className, sizeof className);
+  if (lstrcmpA(className, "#32770") != 0 || GetDlgItem(window, kBoxTextId) == nullptr) return false;
+  for (int icon : kBoxIconIds) {
+    if (GetDlgItem(window, icon) != nullptr) return true;
+  }
+  return false;
+}
+
+// The hook sees a message box initialise on this thread, prints what it says and ends it
+// with OK before it is ever shown or waits for a click; in a dialog
+// command it counts it and lets it wait for the user.
 LRESULT CALLBACK MessageBoxHook(int code, WPARAM wParam, LPARAM lParam) {
   const auto* message = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
   if (code == HC_ACTION && message->message == WM_INITDIALOG) {
     HWND box = message->hwnd;
-    char className[32] = "";
-    GetClassNameA(box, className, sizeof className);
-    if (lstrcmpA(className, "#32770") == 0 && GetDlgItem(box, 0xFFFF) != nullptr) {
-      char caption[256] = "";
-      char text[1024] = "";
-      GetWindowTextA(box, caption, sizeof caption);
-      GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-      ClearProgressLine();
-      std::fprintf(stderr, "%s: %s\n", caption, text);
-      std::fflush(stderr);
+    if (IsMessageBox(box)) {
       ++g_messages;
-      EndDialog(box, IDOK);
+      if (!g_letThrough) {
+        char caption[256] = "";
+        char text[1024] = "";
+        GetWindowTextA(box, caption, sizeof caption);
+        GetDlgItemTextA(box, kBoxTextId, text, sizeof text);
+        ClearProgressLine();
+        std::fprintf(stderr, "%s: %s\n", caption, text);
+        std::fflush(stderr);
+        EndDialog(box, IDOK);
+      }
     }
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -64,11 +84,21 @@ bool CancelRequested() { return InterlockedCompareExchange(&g_cancel, 0, 0) != 0
 
 void InstallMessagePrinter() {
   // Lives as long as the process; the system removes it at exit.
-  static HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROCRET, &MessageBoxHook, nullptr, GetCurrentThreadId());
-  static_cast<void>(hook);
+  if (g_printerHook == nullptr) {
+    g_printerHook = SetWindowsHookExA(WH_CALLWNDPROCRET, &MessageBoxHook, nullptr, GetCurrentThreadId());
+  }
 }
 
-int MessagesPrinted() { return g_messages; }
+// Win32 shows the dialogs itself; the session only lets the message boxes
+// wait for the user.
+DialogSession::DialogSession(const char*) {
+  g_letThrough = true;
+  ready_ = true;
+}
+
+DialogSession::~DialogSession() { g_letThrough = false; }
+
+int MessagesShown() { return g_messages; }
 
 std::string ManagerString(unsigned id) {
   char buffer[512];
@@ -92,7 +122,11 @@ const ManagerFunctions& Manager() {
       Lookup<ImExp_GetFileInfoFn>("ImExp_GetFileInfo"), Lookup<FindReaderFn>("FindReader"),
       Lookup<FillSaveFormatsInfoFn>("FillSaveFormatsInfo"),
       Lookup<ImExp_InstallConverterFn>("ImExp_InstallConverter"),
-      Lookup<ImExp_RemoveConverterFn>("ImExp_RemoveConverter")};
+      Lookup<ImExp_RemoveConverterFn>("ImExp_RemoveConverter"),
+      Lookup<ImExp_ShowFileInfoFn>("ImExp_ShowFileInfo"),
+      Lookup<ImExp_ConfigureConvertersFn>("ImExp_ConfigureConverters"),
+      Lookup<ImExp_SelectFileAndReadFn>("ImExp_SelectFileAndRead"),
+      Lookup<ImExp_SelectFileAndWriteFn>("ImExp_SelectFileAndWrite")};
   return functions;
 }
 

@@ -13,9 +13,6 @@ namespace imexp::cli {
 
 namespace {
 
-// The widest label of the dialog; labels are right-aligned as there.
-constexpr int kLabelWidth = 13;
-
 // ImExp_GetFileInfo says nothing about why it failed; the manager's own
 // words for the likely cause are the next best thing.
 void ReportInfoFailure(const std::string& path) {
@@ -36,6 +33,10 @@ void ReportInfoFailure(const std::string& path) {
 
 int RunInfo(const Arguments& args) {
   const Command& command = *FindCommand("info");
+  for (const std::string& arg : args) {
+    if (arg == "--") break;
+    if (arg == "--dialog") return RunInfoDialog(args);
+  }
   std::vector<std::string> files;
   if (int usage = FileArguments(command, args, &files)) return usage;
 
@@ -53,9 +54,7 @@ int RunInfo(const Arguments& args) {
     }
     if (!first) std::fputc('\n', stdout);
     first = false;
-    for (const InfoLine& line : DescribeImage(info, &ManagerString)) {
-      std::printf("%*s %s\n", kLabelWidth, line.label.c_str(), line.value.c_str());
-    }
+    PrintInfoLines(DescribeImage(info, &ManagerString));
   }
   std::fflush(stdout);
   return status;

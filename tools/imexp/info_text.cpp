@@ -1,10 +1,37 @@
 #include "tools/imexp/info_text.h"
 
+#include <imexp/host.h>
+
+#include <cstdio>
 #include <cstring>
 
 #include "resource_ids.h"
 
 namespace imexp::cli {
+
+namespace {
+
+// The widest label of the dialog; labels are right-aligned as there.
+constexpr int kLabelWidth = 13;
+
+// The colour type a host layout is named by: bilevel pixels are black or
+// white, so grey, as the dialog names a 1-bit PBM file.
+unsigned HostTypeStringId(int hostType) {
+  switch (hostType) {
+    case HIT_BILEVEL:
+    case HIT_GRAY256:
+      return IDS_COLOR_GRAY;
+    case HIT_PAL16:
+    case HIT_PAL256:
+      return IDS_COLOR_PALETTE;
+    case HIT_RGB24:
+      return IDS_COLOR_RGB;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
 
 uint32_t ColourCount(unsigned bits) { return uint32_t{1} << (bits > 24 ? 24 : bits); }
 
@@ -88,6 +115,24 @@ std::vector<InfoLine> DescribeImage(const ConvImageInfo& info, const StringLoade
   std::string compression = FieldText(info.compression, sizeof info.compression);
   lines.push_back({"Compression :", compression.empty() ? strings(IDS_UNCOMPRESSED) : compression});
   return lines;
+}
+
+std::vector<InfoLine> DescribeHeldImage(const HeldImage& image, const StringLoader& strings) {
+  unsigned typeId = HostTypeStringId(image.hostType);
+  // The host speaks of dots per inch only; 0 in either is unknown.
+  bool known = image.resolutionX > 0 && image.resolutionY > 0;
+  return {{"File Name :", image.path},
+          {"Dimensions :", FillNumbers("%u X %u", image.width, image.height)},
+          {"Type :", typeId != 0 ? strings(typeId) : std::string()},
+          {"Colors :", GroupDigits(ColourCount(image.bitsPerPixel))},
+          {"Resolution :", known ? FillNumbers(strings(IDS_RES_DPI), static_cast<unsigned>(image.resolutionX),
+                                               static_cast<unsigned>(image.resolutionY))
+                                 : strings(IDS_RES_UNKNOWN)}};
+}
+
+void PrintInfoLines(const std::vector<InfoLine>& lines) {
+  for (const InfoLine& line : lines)
+    std::printf("%*s %s\n", kLabelWidth, line.label.c_str(), line.value.c_str());
 }
 
 }  // namespace imexp::cli

@@ -22,6 +22,26 @@ struct InfoLine {
 // The dialog's fields in its order; "Image :" only for multi-image files.
 std::vector<InfoLine> DescribeImage(const ConvImageInfo& info, const StringLoader& strings);
 
+// An image held by the host as the manager handed it over: its layout
+// (one HIT_* value) rather than the file's colour type.
+struct HeldImage {
+  std::string path;
+  unsigned width = 0;
+  unsigned height = 0;
+  int hostType = 0;
+  unsigned bitsPerPixel = 0;  // of the host type
+  int resolutionX = 0;        // dots per inch, 0 when unknown
+  int resolutionY = 0;
+};
+
+// The fields of the dialog that fit an image in memory: file name (the
+// path it was read from), dimensions, type, colours and resolution.
+std::vector<InfoLine> DescribeHeldImage(const HeldImage& image, const StringLoader& strings);
+
+// Prints the lines to stdout with their labels right-aligned, as the
+// dialog aligns them.
+void PrintInfoLines(const std::vector<InfoLine>& lines);
+
 // 2 to the power of `bits`, the exponent capped at 24.
 uint32_t ColourCount(unsigned bits);
 // Decimal with a comma between groups of three digits: 1,024; 16,777,216.

@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
   }
   Arguments args(argv + 2, argv + argc);
   if (WantsHelp(args)) return PrintHelp(*command);
-  // The manager's message boxes must not wait for a click that never comes.
+  // The manager's message boxes must not wait for a click that never comes;
+  // the dialog commands hand them back to the user (DialogSession).
   InstallMessagePrinter();
   ReportFileSizeLimitAsError();
   return command->run(args);

@@ -50,6 +50,7 @@ class ImageReceiver : public CAbstractReadWA {
   // True when every row arrived.
   bool Complete() const;
   unsigned rowsDelivered() const { return deliveredCount_; }
+  unsigned height() const { return image_.height; }
 
  private:
   MemoryImage& image_;

@@ -14,29 +14,10 @@ namespace imexp::test {
 
 namespace {
 
-const char* ClassOf(ControlKind kind) {
-  switch (kind) {
-    case ControlKind::kLabel:
-    case ControlKind::kFrame:
-      return "Static";
-    case ControlKind::kPushButton:
-    case ControlKind::kDefaultButton:
-      return "Button";
-    case ControlKind::kEdit:
-      return "Edit";
-    case ControlKind::kListBox:
-      return "ListBox";
-    case ControlKind::kComboBox:
-      return "ComboBox";
-    default:
-      return "";
-  }
-}
-
 UiSnapshot Snapshot(const DialogView& view) {
   UiSnapshot snapshot;
   for (const ControlState& c : view.Controls()) {
-    snapshot.controls.push_back({c.id, ClassOf(c.kind), c.text, c.x, c.y, c.width, c.height, c.enabled,
+    snapshot.controls.push_back({c.id, ClassNameOf(c.kind), c.text, c.x, c.y, c.width, c.height, c.enabled,
                                  c.visible, c.focused, c.lines, c.selection});
   }
   return snapshot;
