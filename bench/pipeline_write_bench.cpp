@@ -322,7 +322,8 @@ void CheckBothSides(WriteSetup& s, const std::string& copy) {
 void WriteSetup::Prepare() {
   const std::string copy = setup.InstallConverter("imexp_test_converter", "pipeline_writer");
   const std::string rawCopy = setup.InstallConverter("imexp_test_converter", "pipeline_raw_writer");
-  loadedCopy = setup.dir().path() / setup.InstallConverter("imexp_test_converter", "pipeline_raw_writer_loaded");
+  loadedCopy =
+      setup.dir().path() / setup.InstallConverter("imexp_test_converter", "pipeline_raw_writer_loaded");
   setup.WriteIni(Ini(copy, false));
   iniPath = setup.IniPath();
   target = setup.dir().File("out.tst");

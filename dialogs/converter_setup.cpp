@@ -51,7 +51,8 @@ void PrepareInstall(SetupContext& c) {
     at += lstrlenA(at) + 1;
   }
   *at = '\0';
-  LoadLibraryText(IDS_LIBRARY_EXTENSION, platform::kLibraryExtension, c.defaultExtension, sizeof c.defaultExtension);
+  LoadLibraryText(IDS_LIBRARY_EXTENSION, platform::kLibraryExtension, c.defaultExtension,
+                  sizeof c.defaultExtension);
 }
 
 bool IsConverter(int index) { return index >= 0 && index < ConverterCount(); }
@@ -67,7 +68,9 @@ UINT TypeText(uint32_t flags) {
 }
 
 // The list box's current selection; -1 for none.
-int SelectedLine(HWND dialog) { return static_cast<int>(SendDlgItemMessageA(dialog, IDC_SETUP_LIST, LB_GETCURSEL, 0, 0)); }
+int SelectedLine(HWND dialog) {
+  return static_cast<int>(SendDlgItemMessageA(dialog, IDC_SETUP_LIST, LB_GETCURSEL, 0, 0));
+}
 
 // Path and type of the converter on line `index` (empty for the line after
 // the last), and the buttons that apply to it.
@@ -214,8 +217,8 @@ extern "C" IMEXP_API int IMEXP_CALL ImExp_ConfigureConverters(HWND owner) {
   }
   SetupContext context;
   ++openSetupDialogs;
-  INT_PTR result = DialogBoxParamA(ManagerModule(), MAKEINTRESOURCEA(IDD_CONVERTER_SETUP), owner, &ConverterSetupProc,
-                                   reinterpret_cast<LPARAM>(&context));
+  INT_PTR result = DialogBoxParamA(ManagerModule(), MAKEINTRESOURCEA(IDD_CONVERTER_SETUP), owner,
+                                   &ConverterSetupProc, reinterpret_cast<LPARAM>(&context));
   --openSetupDialogs;
   return result == -1 ? 0 : 1;
 }

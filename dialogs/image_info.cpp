@@ -24,11 +24,12 @@ struct ImageInfoContext {
 };
 
 // Colour type names by colorType (note the order of 3, 4 and 5).
-constexpr UINT kColorTypeNames[] = {IDS_COLOR_GRAY,      IDS_COLOR_GRAY_PALETTE, IDS_COLOR_PALETTE,
-                                    IDS_COLOR_RGB,       IDS_COLOR_GRAY_ALPHA,   IDS_COLOR_RGB_ALPHA,
-                                    IDS_COLOR_YCBCR,     IDS_COLOR_LAB,          IDS_COLOR_CMYK};
+constexpr UINT kColorTypeNames[] = {IDS_COLOR_GRAY,  IDS_COLOR_GRAY_PALETTE, IDS_COLOR_PALETTE,
+                                    IDS_COLOR_RGB,   IDS_COLOR_GRAY_ALPHA,   IDS_COLOR_RGB_ALPHA,
+                                    IDS_COLOR_YCBCR, IDS_COLOR_LAB,          IDS_COLOR_CMYK};
 // Resolution formats by resUnit, each taking resX and resY.
-constexpr UINT kResolutionFormats[] = {IDS_RES_UNKNOWN, IDS_RES_ASPECT, IDS_RES_DPI, IDS_RES_DPCM, IDS_RES_SCREEN};
+constexpr UINT kResolutionFormats[] = {IDS_RES_UNKNOWN, IDS_RES_ASPECT, IDS_RES_DPI, IDS_RES_DPCM,
+                                       IDS_RES_SCREEN};
 // The number of colours shown stops growing at 24 bits.
 constexpr int kMostColorBits = 24;
 constexpr int kTextSize = platform::TextBytes(128);
@@ -61,7 +62,8 @@ void FillFields(HWND dialog, const ConvImageInfo& info) {
   SetDlgItemTextA(dialog, IDC_INFO_TITLE, info.title);
   SetDlgItemTextA(dialog, IDC_INFO_FORMAT, info.formatName);
   if (info.imageCount > 1) {
-    wsprintfA(text, "%u / %u", static_cast<unsigned>(info.imageIndex) + 1, static_cast<unsigned>(info.imageCount));
+    wsprintfA(text, "%u / %u", static_cast<unsigned>(info.imageIndex) + 1,
+              static_cast<unsigned>(info.imageCount));
     SetDlgItemTextA(dialog, IDC_INFO_POSITION, text);
   } else {
     ShowWindow(GetDlgItem(dialog, IDC_INFO_IMAGE_LABEL), SW_HIDE);
@@ -106,7 +108,8 @@ INT_PTR CALLBACK ImageInfoProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
           EndDialog(dialog, -1);
           return TRUE;
         case IDC_INFO_DETAILS:
-          ShowDetails(dialog, *reinterpret_cast<const ImageInfoContext*>(GetWindowLongPtrA(dialog, DWLP_USER)));
+          ShowDetails(dialog,
+                      *reinterpret_cast<const ImageInfoContext*>(GetWindowLongPtrA(dialog, DWLP_USER)));
           return TRUE;
         default:
           return FALSE;

@@ -73,7 +73,8 @@ int ReaderOfFilter(DWORD number) {
 // that is no file (nothing, a folder, a pattern), the OK command instead.
 void ShowInfoOfSelection(HWND child) {
   char path[kPathSize] = "";
-  LRESULT length = SendMessageA(GetParent(child), CDM_GETFILEPATH, sizeof path, reinterpret_cast<LPARAM>(path));
+  LRESULT length =
+      SendMessageA(GetParent(child), CDM_GETFILEPATH, sizeof path, reinterpret_cast<LPARAM>(path));
   if (length > static_cast<LRESULT>(sizeof path)) {
     // The path did not fit; a cut one would name some other file.
     ReportPathTooLong(child, nullptr);

@@ -87,7 +87,8 @@ UINT_PTR CALLBACK SaveHook(HWND child, UINT message, WPARAM, LPARAM lParam) {
   HWND dialog = GetParent(child);
   if (message == WM_INITDIALOG) {
     CentreOnDesktop(dialog);
-  } else if (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lParam)->code == static_cast<UINT>(CDN_TYPECHANGE)) {
+  } else if (message == WM_NOTIFY &&
+             reinterpret_cast<const NMHDR*>(lParam)->code == static_cast<UINT>(CDN_TYPECHANGE)) {
     // The old type's extension goes, so that the new one can be added.
     if (NothingTyped(dialog)) return 0;
     char path[kHookPathSize] = "";

@@ -18,7 +18,8 @@ DialogWindow::DialogWindow(DialogView& view, GtkWindow* parent) : ShownDialog(vi
   LinkMnemonics();
   // The dialogs centre themselves on a desktop the layer only assumes; on
   // the real one they go over the window they belong to, else mid-screen.
-  gtk_window_set_position(GTK_WINDOW(window_), parent != nullptr ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
+  gtk_window_set_position(GTK_WINDOW(window_),
+                          parent != nullptr ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
 }
 
 void DialogWindow::Place(Control& control, const ControlState& state) {

@@ -15,7 +15,7 @@ constexpr int kCancel = kAnswerCancel;
 struct Cell {
   int id, column, row;
 };
-constexpr Cell kCells[] = {{kNameLabel, 0, 0}, {kNameBox, 1, 0}, {kOk, 2, 0},
+constexpr Cell kCells[] = {{kNameLabel, 0, 0}, {kNameBox, 1, 0},  {kOk, 2, 0},
                            {kTypeLabel, 0, 1}, {kTypeList, 1, 1}, {kCancel, 2, 1}};
 constexpr int kFirstHookRow = 2;
 
@@ -42,7 +42,8 @@ bool ByTheUser() {
   if (event == nullptr) return false;
   GdkEventType type = event->type;
   gdk_event_free(event);
-  return type == GDK_BUTTON_PRESS || type == GDK_BUTTON_RELEASE || type == GDK_2BUTTON_PRESS || type == GDK_KEY_PRESS;
+  return type == GDK_BUTTON_PRESS || type == GDK_BUTTON_RELEASE || type == GDK_2BUTTON_PRESS ||
+         type == GDK_KEY_PRESS;
 }
 
 std::string TakeString(char* text) {
@@ -72,7 +73,8 @@ FileWindow::FileWindow(DialogView& view, GtkWindow* parent) : ShownDialog(view, 
     GtkFileFilter* filter = gtk_file_filter_new();
     g_object_ref_sink(filter);
     gtk_file_filter_set_name(filter, type.description.c_str());
-    gtk_file_filter_add_custom(filter, GTK_FILE_FILTER_DISPLAY_NAME, &MatchesPatterns, &patterns_.back(), nullptr);
+    gtk_file_filter_add_custom(filter, GTK_FILE_FILTER_DISPLAY_NAME, &MatchesPatterns, &patterns_.back(),
+                               nullptr);
     filters_.push_back(filter);
   }
 

@@ -71,7 +71,8 @@ GtkMessageType MessageType(unsigned type) {
 }  // namespace
 
 int RunMessageBox(GtkWindow* parent, const char* text, const char* caption, unsigned type) {
-  GtkWidget* box = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, MessageType(type), GTK_BUTTONS_NONE, "%s", text);
+  GtkWidget* box =
+      gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, MessageType(type), GTK_BUTTONS_NONE, "%s", text);
   gtk_window_set_title(GTK_WINDOW(box), caption);
   if (const char* icon = IconName(type)) {
     // GTK 3 dropped the icon from its message dialogs; Win32's boxes have one.

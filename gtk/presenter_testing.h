@@ -25,5 +25,6 @@ inline constexpr char kControlTagKey[] = "imexp-control";
 extern "C" {
 using ImExpGtk_WindowObserver = void (*)(GtkWindow* window, void* data);
 // Called with each window the presenter shows, once it is up; null stops it.
-__attribute__((visibility("default"))) void ImExpGtk_SetWindowObserver(ImExpGtk_WindowObserver observer, void* data);
+__attribute__((visibility("default"))) void ImExpGtk_SetWindowObserver(ImExpGtk_WindowObserver observer,
+                                                                       void* data);
 }

@@ -39,9 +39,8 @@ GtkWidget* NewList(GtkWidget** inner) {
   g_object_unref(store);
   gtk_tree_view_set_headers_visible(GTK_TREE_VIEW(tree), FALSE);
   gtk_tree_view_set_enable_search(GTK_TREE_VIEW(tree), FALSE);
-  gtk_tree_view_append_column(GTK_TREE_VIEW(tree),
-                              gtk_tree_view_column_new_with_attributes("", gtk_cell_renderer_text_new(), "text", 0,
-                                                                       nullptr));
+  gtk_tree_view_append_column(GTK_TREE_VIEW(tree), gtk_tree_view_column_new_with_attributes(
+                                                       "", gtk_cell_renderer_text_new(), "text", 0, nullptr));
   GtkWidget* scrolled = gtk_scrolled_window_new(nullptr, nullptr);
   gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scrolled), GTK_SHADOW_IN);
   gtk_container_add(GTK_CONTAINER(scrolled), tree);
@@ -121,8 +120,9 @@ ShownDialog::Control* ShownDialog::AddControl(const ControlState& state, std::si
       break;
     case ControlKind::kListBox:
       widget = NewList(&inner);
-      gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(widget), GTK_POLICY_NEVER,
-                                     (state.style & kVerticalScroll) ? GTK_POLICY_AUTOMATIC : GTK_POLICY_NEVER);
+      gtk_scrolled_window_set_policy(
+          GTK_SCROLLED_WINDOW(widget), GTK_POLICY_NEVER,
+          (state.style & kVerticalScroll) ? GTK_POLICY_AUTOMATIC : GTK_POLICY_NEVER);
       g_signal_connect(gtk_tree_view_get_selection(GTK_TREE_VIEW(inner)), "changed",
                        G_CALLBACK(&ShownDialog::OnListSelection), control.get());
       break;
@@ -135,7 +135,8 @@ ShownDialog::Control* ShownDialog::AddControl(const ControlState& state, std::si
   }
   control->widget = widget;
   control->inner = inner != nullptr ? inner : widget;
-  g_object_set_data_full(G_OBJECT(control->inner), kControlTagKey, new ControlTag{state.id, ClassNameOf(state.kind)},
+  g_object_set_data_full(G_OBJECT(control->inner), kControlTagKey,
+                         new ControlTag{state.id, ClassNameOf(state.kind)},
                          [](gpointer tag) { delete static_cast<ControlTag*>(tag); });
   control->x = state.x;
   control->y = state.y;
@@ -190,15 +191,19 @@ void ShownDialog::Refresh() {
 void ShownDialog::RefreshControl(Control& control, const ControlState& state) {
   ShowText(control, state);
   ShowLines(control, state);
-  if (gtk_widget_get_sensitive(control.widget) != state.enabled) gtk_widget_set_sensitive(control.widget, state.enabled);
-  if (gtk_widget_get_visible(control.widget) != state.visible) gtk_widget_set_visible(control.widget, state.visible);
-  if (state.kind == ControlKind::kDefaultButton && gtk_window_get_default_widget(GTK_WINDOW(window_)) != control.inner) {
+  if (gtk_widget_get_sensitive(control.widget) != state.enabled)
+    gtk_widget_set_sensitive(control.widget, state.enabled);
+  if (gtk_widget_get_visible(control.widget) != state.visible)
+    gtk_widget_set_visible(control.widget, state.visible);
+  if (state.kind == ControlKind::kDefaultButton &&
+      gtk_window_get_default_widget(GTK_WINDOW(window_)) != control.inner) {
     gtk_window_set_default(GTK_WINDOW(window_), control.inner);
   }
   if (state.focused && !gtk_widget_has_focus(control.inner) && gtk_widget_get_can_focus(control.inner)) {
     gtk_widget_grab_focus(control.inner);
   }
-  if (state.x != control.x || state.y != control.y || state.width != control.width || state.height != control.height) {
+  if (state.x != control.x || state.y != control.y || state.width != control.width ||
+      state.height != control.height) {
     control.x = state.x;
     control.y = state.y;
     control.width = state.width;
@@ -243,7 +248,8 @@ void ShownDialog::ShowLines(Control& control, const ControlState& state) {
     if (control.lines != state.lines) {
       GtkListStore* store = GTK_LIST_STORE(gtk_tree_view_get_model(tree));
       gtk_list_store_clear(store);
-      for (const std::string& line : state.lines) gtk_list_store_insert_with_values(store, nullptr, -1, 0, line.c_str(), -1);
+      for (const std::string& line : state.lines)
+        gtk_list_store_insert_with_values(store, nullptr, -1, 0, line.c_str(), -1);
       control.lines = state.lines;
     }
     GtkTreeSelection* selection = gtk_tree_view_get_selection(tree);

@@ -12,10 +12,12 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
-#include <commdlg.h>
+
 #include <cderr.h>
+#include <commdlg.h>
 #else
 #include "platform/posix/win32_types.h"
+
 #include "platform/posix/win32_api.h"
 #endif
 

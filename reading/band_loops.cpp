@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <bitset>
 
-#include "registry/descriptor_rules.h"
 #include "reading/read_context.h"
+#include "registry/descriptor_rules.h"
 
 namespace imexp {
 
@@ -47,12 +47,12 @@ class BandLoop {
       c_.image->PutRow(0, 0, static_cast<int>(hostRow), rows.host);
     }
     uint32_t done = delivered_++;
-    if (c_.progress != nullptr && c_.progress->Update(static_cast<int>(done), static_cast<int>(d_.height)) == 0) {
+    if (c_.progress != nullptr &&
+        c_.progress->Update(static_cast<int>(done), static_cast<int>(d_.height)) == 0) {
       return CONV_ERR_CANCELLED;
     }
     return CONV_OK;
   }
-
 
   // Hands over `count` rows from the start of the band buffer.
   int HandOverBand(uint32_t first, uint32_t count) {
@@ -95,7 +95,6 @@ class BandLoop {
       if (int error = HandOverBand(d_.bandRow, d_.bandCount)) return error;
     }
   }
-
 
   int ManagerDrivenRows() {
     for (uint32_t done = 0; done < d_.height; ++done) {

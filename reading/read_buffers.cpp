@@ -45,7 +45,8 @@ bool AllocRowBuffers(ReadRowBuffers& buffers, ReadRowState& rows) {
   // Rows may go to the host straight from the band, so the band carries the
   // host buffer's slack behind its last row.
   if (!buffers.band.Allocate(uint64_t{buffers.bandBytes} + kHostRowSlack)) return false;
-  if (buffers.intermediateBytes != 0 && !buffers.intermediate.Allocate(buffers.intermediateBytes)) return false;
+  if (buffers.intermediateBytes != 0 && !buffers.intermediate.Allocate(buffers.intermediateBytes))
+    return false;
   if (!buffers.host.Allocate(uint64_t{buffers.hostRowBytes} + kHostRowSlack)) return false;
   rows.source = buffers.band.as<uint8_t>();
   rows.intermediate = buffers.intermediateBytes != 0 ? buffers.intermediate.as<uint8_t>() : nullptr;

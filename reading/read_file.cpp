@@ -61,7 +61,8 @@ int PrepareRead(ReadContext& c) {
   c.library = LoadConverter(converter);
   if (c.library == nullptr) return CONV_ERR_WRONG_DLL_VERSION;
   c.readHeader = GetEntryPointAs<RDReadHeaderFn>(c.library, IDS_RD_READ_HEADER);
-  c.setupReading = c.readHeader ? GetEntryPointAs<RDSetupReadingFn>(c.library, IDS_RD_SETUP_READING) : nullptr;
+  c.setupReading =
+      c.readHeader ? GetEntryPointAs<RDSetupReadingFn>(c.library, IDS_RD_SETUP_READING) : nullptr;
   c.readBand = c.setupReading ? GetEntryPointAs<RDReadBandFn>(c.library, IDS_RD_READ_BAND) : nullptr;
   c.cleanUp = c.readBand ? GetEntryPointAs<RDCleanUpFn>(c.library, IDS_RD_CLEAN_UP) : nullptr;
   if (c.cleanUp == nullptr) return CONV_ERR_WRONG_DLL_VERSION;

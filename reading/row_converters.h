@@ -74,8 +74,7 @@ void SwapRGB(ReadRowState& state);
 // no conversion (2- and 3-bit rows packed or planar, four-plane rows not
 // packed); the kinds are then not to be used.
 int SelectRowConverters(uint16_t bitsPerPixel, int planar, int packedPixels, int paletteFlag,
-                        int invertedFlag, int bgrOrder, int hostType, int* stage1Kind,
-                        int* stage2Kind);
+                        int invertedFlag, int bgrOrder, int hostType, int* stage1Kind, int* stage2Kind);
 
 // Bytes of each plane of a source row that the chosen pair reads for a row
 // of `width` pixels. A descriptor whose bytesPerLine is smaller would make

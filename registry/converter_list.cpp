@@ -182,7 +182,8 @@ HINSTANCE ManagerModule() { return TheRegistry().module; }
 ConvRecord* InsertConverterAt(int position) {
   Registry& registry = TheRegistry();
   SIZE_T bytes = static_cast<SIZE_T>(registry.count + 1) * sizeof(ConvRecord);
-  bool room = registry.list == nullptr ? registry.listBlock.Allocate(bytes) : registry.listBlock.Resize(bytes);
+  bool room =
+      registry.list == nullptr ? registry.listBlock.Allocate(bytes) : registry.listBlock.Resize(bytes);
   registry.list = registry.listBlock.as<ConvRecord>();
   if (!room) return nullptr;
   if (position < 0) position = 0;

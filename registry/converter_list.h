@@ -16,7 +16,7 @@ inline constexpr int kConverterPathSize = 128;  // ConvRecord::path
 struct Registry {
   HINSTANCE module = nullptr;
   char iniPath[kIniPathSize] = {};
-  GlobalBlock listBlock;      // the records, locked while the library is loaded
+  GlobalBlock listBlock;       // the records, locked while the library is loaded
   ConvRecord* list = nullptr;  // null: no list
   int count = 0;
 };

@@ -16,8 +16,8 @@ int CheckReadDescriptor(const ConvImageDesc& d) {
   if (d.width > kMaxDimension || d.height > kMaxDimension || d.bytesPerLine > kMaxBandBytes) {
     return CONV_ERR_INVALID_FILE;
   }
-  bool planesFit = d.planes == 1 || (d.planes == 3 && d.bitsPerPixel == 24) ||
-                   (d.planes == 4 && d.bitsPerPixel == 4);
+  bool planesFit =
+      d.planes == 1 || (d.planes == 3 && d.bitsPerPixel == 24) || (d.planes == 4 && d.bitsPerPixel == 4);
   if (!planesFit) return CONV_ERR_INVALID_FILE;
   if ((d.bitsPerPixel == 24) != (d.colorType == CONV_COLOR_RGB)) return CONV_ERR_INVALID_FILE;
   return CONV_OK;

@@ -14,8 +14,8 @@ void LoadName(UINT id, char (&name)[kNameSize]) {
 
 }  // namespace
 
-DWORD ReadProfileString(const char* section, const char* key, const char* defaultValue,
-                        char* buffer, DWORD size) {
+DWORD ReadProfileString(const char* section, const char* key, const char* defaultValue, char* buffer,
+                        DWORD size) {
   return GetPrivateProfileStringA(section, key, defaultValue ? defaultValue : "", buffer, size,
                                   TheRegistry().iniPath);
 }

@@ -8,8 +8,8 @@ namespace imexp {
 
 // The platform's private-profile read on CONVERT.INI; a null default reads
 // as "". A null key lists the section's keys (double-NUL ended).
-DWORD ReadProfileString(const char* section, const char* key, const char* defaultValue,
-                        char* buffer, DWORD size);
+DWORD ReadProfileString(const char* section, const char* key, const char* defaultValue, char* buffer,
+                        DWORD size);
 // The platform's private-profile write: a null key removes the section, a
 // null value the key.
 BOOL WriteProfileString(const char* section, const char* key, const char* value);

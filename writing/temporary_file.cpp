@@ -69,8 +69,7 @@ bool TemporaryFile::FlushAndClose() {
 
 bool TemporaryFile::Commit(const char* target) {
   Close();
-  if (!exists_ ||
-      !MoveFileExA(ofs_.szPathName, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!exists_ || !MoveFileExA(ofs_.szPathName, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return false;
   }
   exists_ = false;

@@ -65,10 +65,10 @@ int PrepareWrite(WriteContext& c, bool* silent) {
   ChooseOutputLayout(mask, c.sourceBits, &c.outputColorType, &c.outputBits);
 
   std::memcpy(c.greyLookup, c.palette, sizeof c.greyLookup);
-  bool rampPalette = c.outputColorType == CONV_COLOR_GRAY ||
-                     (c.outputColorType == CONV_COLOR_PALETTE && colorType == CONV_COLOR_GRAY) ||
-                     (c.outputColorType == CONV_COLOR_PALETTE && colorType == CONV_COLOR_GRAY_PALETTE &&
-                      c.outputBits == 8);
+  bool rampPalette =
+      c.outputColorType == CONV_COLOR_GRAY ||
+      (c.outputColorType == CONV_COLOR_PALETTE && colorType == CONV_COLOR_GRAY) ||
+      (c.outputColorType == CONV_COLOR_PALETTE && colorType == CONV_COLOR_GRAY_PALETTE && c.outputBits == 8);
   if (rampPalette) GreyRamp(c.outputBits, c.palette);
   // Grey indices written at their own depth keep their values; under a ramp
   // they must become the grey levels their palette gave them.

@@ -28,7 +28,8 @@ class RowTransfer {
         rowBytes_(d_.planes * d_.bytesPerLine),
         up_(d_.rowOrder == 2),
         direct_(context.step.step == WriteCopy && d_.planes < 2 &&
-                context.step.bytesPerPlane == (uint64_t{d_.width} * static_cast<uint32_t>(context.sourceBits) + 7) / 8) {}
+                context.step.bytesPerPlane ==
+                    (uint64_t{d_.width} * static_cast<uint32_t>(context.sourceBits) + 7) / 8) {}
 
   int Run() {
     if (d_.accessMode == CONV_ACCESS_CONVERTER) return ConverterDriven();
@@ -63,12 +64,12 @@ class RowTransfer {
       c_.step.step(c_.rows);
     }
     uint32_t done = transferred_++;
-    if (c_.progress != nullptr && c_.progress->Update(static_cast<int>(done), static_cast<int>(d_.height)) == 0) {
+    if (c_.progress != nullptr &&
+        c_.progress->Update(static_cast<int>(done), static_cast<int>(d_.height)) == 0) {
       return CONV_ERR_CANCELLED;
     }
     return CONV_OK;
   }
-
 
   // `count` rows from descriptor row `first`, in the row order.
   int TransferBand(uint32_t first, uint32_t count) {
@@ -95,7 +96,6 @@ class RowTransfer {
       if (result != 0) return result;
     }
   }
-
 
   int RowByRow() {
     for (uint32_t done = 0; done < d_.height; ++done) {

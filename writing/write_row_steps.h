@@ -35,8 +35,8 @@ void WriteRGBPlanar(WriteRowState& state);
 // The chosen step and how much of the band it writes for one row.
 struct WriteStepChoice {
   WriteRowStep step = nullptr;
-  uint32_t planesWritten = 1;    // 1, 3 or 4
-  uint64_t bytesPerPlane = 0;    // bytes written into each plane (or the one row)
+  uint32_t planesWritten = 1;  // 1, 3 or 4
+  uint64_t bytesPerPlane = 0;  // bytes written into each plane (or the one row)
 };
 
 // Chooses the step from the host image's bits (1, 4, 8 or 24), the effective
@@ -51,8 +51,7 @@ WriteStepChoice ChooseWriteStep(int sourceBits, int effectiveOutputBits, bool pl
 // when `effectiveOutputBits` is 8, and adjusts `palette` (red, green, blue
 // planes, 768) when `outputBits` is 24. `hostRed` is the red plane of the
 // host palette.
-void PrepareWriteLookup(int colorType, int sourceBits, int outputBits, int effectiveOutputBits,
-                        bool planar, int bgrOrder, const uint8_t* hostRed, uint8_t* greyLookup,
-                        uint8_t* palette);
+void PrepareWriteLookup(int colorType, int sourceBits, int outputBits, int effectiveOutputBits, bool planar,
+                        int bgrOrder, const uint8_t* hostRed, uint8_t* greyLookup, uint8_t* palette);
 
 }  // namespace imexp

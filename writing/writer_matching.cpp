@@ -18,9 +18,9 @@ struct WriteLayout {
 
 // Smallest output first and, at equal size, grey before a colour palette.
 constexpr WriteLayout kWriteLayoutTable[] = {
-    {WF_GRAY1, 0, 1},    {WF_GRAY_ANY, 0, 1}, {WF_PAL_ANY, 2, 1},   {WF_GRAY4, 0, 4},    {WF_GRAY_ANY, 0, 4},
-    {WF_PAL4, 2, 4},     {WF_PAL_ANY, 2, 4},  {WF_GRAY8, 0, 8},     {WF_GRAY_ANY, 0, 8}, {WF_PAL8, 2, 8},
-    {WF_PAL_ANY, 2, 8},  {WF_RGB24_3, 3, 24}, {WF_RGB24_2, 3, 24},  {WF_RGB24_1, 3, 24},
+    {WF_GRAY1, 0, 1},   {WF_GRAY_ANY, 0, 1}, {WF_PAL_ANY, 2, 1},  {WF_GRAY4, 0, 4},    {WF_GRAY_ANY, 0, 4},
+    {WF_PAL4, 2, 4},    {WF_PAL_ANY, 2, 4},  {WF_GRAY8, 0, 8},    {WF_GRAY_ANY, 0, 8}, {WF_PAL8, 2, 8},
+    {WF_PAL_ANY, 2, 8}, {WF_RGB24_3, 3, 24}, {WF_RGB24_2, 3, 24}, {WF_RGB24_1, 3, 24},
 };
 
 }  // namespace
@@ -53,7 +53,9 @@ int ClassifyWriteImage(CAbstractWriteWA* image, uint8_t* palette, int* colorType
       int paletted = 1;
       int inverted = 0;
       AnalysePalette(*bits, palette, &colour, &paletted, &inverted);
-      *colorType = colour ? CONV_COLOR_PALETTE : (paletted || inverted) ? CONV_COLOR_GRAY_PALETTE : CONV_COLOR_GRAY;
+      *colorType = colour                   ? CONV_COLOR_PALETTE
+                   : (paletted || inverted) ? CONV_COLOR_GRAY_PALETTE
+                                            : CONV_COLOR_GRAY;
       return 1;
     }
     case HIT_GRAY256:

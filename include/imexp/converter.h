@@ -108,26 +108,26 @@ typedef struct HWND__* HWND;
  * 20 that nobody words as CONV_ERR_GENERAL, and never shows CONV_ERR_CANCELLED. */
 enum ConvErrorCode {
   CONV_OK = 0,
-  CONV_ERR_END_OF_FILE = 1,            /* "Unexpected end of file %s" */
-  CONV_ERR_NO_MEMORY = 2,              /* "No enough memory" */
-  CONV_ERR_UNKNOWN_FORMAT = 3,         /* "Unknown image file format %s" */
-  CONV_ERR_INVALID_FILE = 4,           /* "Invalid Image File %s" */
-  CONV_ERR_UNSUPPORTED_SUBFORMAT = 5,  /* "Unsupporter Subformat %s" */
-  CONV_ERR_CANNOT_OPEN = 6,            /* "Cannot open file %s" */
-  CONV_ERR_NO_IMAGES = 7,              /* "No images found in file %s" */
-  CONV_ERR_WRONG_IMAGE_NUMBER = 8,     /* "Wrong Image Number %s" */
-  CONV_ERR_FILE_TOO_BIG = 9,           /* "File too big %s" */
-  CONV_ERR_CONVERTER_IN_USE = 10,      /* "Converter in use by other program" */
-  CONV_ERR_ILLEGAL_CONVERSION = 11,    /* "Illegal conversion requested" */
-  CONV_ERR_CANCELLED = 12,             /* "Operation cancelled by user", never shown */
-  CONV_ERR_DISK_FULL = 13,             /* "Disk full writing %s" */
-  CONV_ERR_DECOMPRESSOR = 14,          /* "Decompressor Error %s" */
-  CONV_ERR_GENERAL = 15,               /* "General Conversion Error" */
-  CONV_ERR_CUSTOM = 16,                /* "Custom Converter Error"; first own code */
-  CONV_ERR_NOT_CONFIGURED = 17,        /* "Converters configured inproperly" */
-  CONV_ERR_WRONG_DLL_VERSION = 18,     /* "Wrong custom DLL version %s" */
-  CONV_ERR_WA_FAILURE = 19,            /* "WA Failure" */
-  CONV_ERR_NO_SAVE_FORMAT = 20         /* "No Suitable Formats for Save" */
+  CONV_ERR_END_OF_FILE = 1,           /* "Unexpected end of file %s" */
+  CONV_ERR_NO_MEMORY = 2,             /* "No enough memory" */
+  CONV_ERR_UNKNOWN_FORMAT = 3,        /* "Unknown image file format %s" */
+  CONV_ERR_INVALID_FILE = 4,          /* "Invalid Image File %s" */
+  CONV_ERR_UNSUPPORTED_SUBFORMAT = 5, /* "Unsupporter Subformat %s" */
+  CONV_ERR_CANNOT_OPEN = 6,           /* "Cannot open file %s" */
+  CONV_ERR_NO_IMAGES = 7,             /* "No images found in file %s" */
+  CONV_ERR_WRONG_IMAGE_NUMBER = 8,    /* "Wrong Image Number %s" */
+  CONV_ERR_FILE_TOO_BIG = 9,          /* "File too big %s" */
+  CONV_ERR_CONVERTER_IN_USE = 10,     /* "Converter in use by other program" */
+  CONV_ERR_ILLEGAL_CONVERSION = 11,   /* "Illegal conversion requested" */
+  CONV_ERR_CANCELLED = 12,            /* "Operation cancelled by user", never shown */
+  CONV_ERR_DISK_FULL = 13,            /* "Disk full writing %s" */
+  CONV_ERR_DECOMPRESSOR = 14,         /* "Decompressor Error %s" */
+  CONV_ERR_GENERAL = 15,              /* "General Conversion Error" */
+  CONV_ERR_CUSTOM = 16,               /* "Custom Converter Error"; first own code */
+  CONV_ERR_NOT_CONFIGURED = 17,       /* "Converters configured inproperly" */
+  CONV_ERR_WRONG_DLL_VERSION = 18,    /* "Wrong custom DLL version %s" */
+  CONV_ERR_WA_FAILURE = 19,           /* "WA Failure" */
+  CONV_ERR_NO_SAVE_FORMAT = 20        /* "No Suitable Formats for Save" */
 };
 
 /* ------------------------------------------------------------------------ */
@@ -135,15 +135,17 @@ enum ConvErrorCode {
 /* ------------------------------------------------------------------------ */
 
 /* Capability bits of ConvRecord.flags (only the low byte is defined). */
-#define CONV_FLAG_READER 0x01u        /* RDReadHeader family present */
-#define CONV_FLAG_WRITER 0x02u        /* WRSetupWriting family present */
-#define CONV_FLAG_ABOUT 0x04u         /* ConvAbout present */
-#define CONV_FLAG_SETUP 0x08u         /* ConvSetup present */
-#define CONV_FLAG_CHECKS_CONTENT 0x10u /* RDCheckFile recognises its files; without
-                                         this bit the converter is taken to accept
-                                         any file whose extension it claims */
-#define CONV_FLAG_MULTI_IMAGE 0x20u   /* files may hold several images;
-                                         RDGetImageCount present */
+#define CONV_FLAG_READER 0x01u /* RDReadHeader family present */
+#define CONV_FLAG_WRITER 0x02u /* WRSetupWriting family present */
+#define CONV_FLAG_ABOUT 0x04u  /* ConvAbout present */
+#define CONV_FLAG_SETUP 0x08u  /* ConvSetup present */
+#define CONV_FLAG_CHECKS_CONTENT                     \
+  0x10u /* RDCheckFile recognises its files; without \
+          this bit the converter is taken to accept  \
+          any file whose extension it claims */
+#define CONV_FLAG_MULTI_IMAGE             \
+  0x20u /* files may hold several images; \
+           RDGetImageCount present */
 
 /* Output layouts of ConvRecord.writeFormats: (colour type, bits per pixel).
  * The *_ANY layouts take the least of 1, 4 and 8 bits that is not below the
@@ -200,10 +202,10 @@ typedef struct ConvRecord {
 
 /* Colour types (ConvImageDesc.colorType and ConvImageInfo.colorType). Only 0
  * to 3 can be read or written; 4 to 8 exist for information display. */
-#define CONV_COLOR_GRAY 0           /* grey levels, no palette */
-#define CONV_COLOR_GRAY_PALETTE 1   /* grey through a palette */
-#define CONV_COLOR_PALETTE 2        /* colour through a palette */
-#define CONV_COLOR_RGB 3            /* red, green, blue, 24 bits */
+#define CONV_COLOR_GRAY 0         /* grey levels, no palette */
+#define CONV_COLOR_GRAY_PALETTE 1 /* grey through a palette */
+#define CONV_COLOR_PALETTE 2      /* colour through a palette */
+#define CONV_COLOR_RGB 3          /* red, green, blue, 24 bits */
 #define CONV_COLOR_GRAY_ALPHA 4
 #define CONV_COLOR_RGB_ALPHA 5
 #define CONV_COLOR_YCBCR 6
@@ -408,19 +410,15 @@ typedef struct ConvImageInfo {
  */
 typedef uint32_t(CONV_API* ConvGetVersionFn)(void);
 typedef void(CONV_API* ConvGetDllInfoFn)(ConvRecord* record, char* iniPath);
-typedef void(CONV_API* ConvGetErrorStringFn)(int code, char* fileTitle, char* iniPath,
-                                             char* text);
+typedef void(CONV_API* ConvGetErrorStringFn)(int code, char* fileTitle, char* iniPath, char* text);
 typedef void(CONV_API* ConvSetupFn)(HWND owner, char* iniPath);
 typedef void(CONV_API* ConvAboutFn)(HWND owner);
 /* non-zero: the converter reads this file */
 typedef int(CONV_API* RDCheckFileFn)(HFILE file, char* iniPath);
 /* count: images in the file; singleView != 0: do not offer a choice, use 0 */
-typedef int(CONV_API* RDGetImageCountFn)(HFILE file, char* iniPath, int* count,
-                                         int* singleView);
-typedef int(CONV_API* RDGetImageInfoFn)(HFILE file, int image, char* iniPath,
-                                        ConvImageInfo* info);
-typedef int(CONV_API* RDShowDetailsFn)(HWND owner, HFILE file, char* iniPath,
-                                       ConvImageInfo* info);
+typedef int(CONV_API* RDGetImageCountFn)(HFILE file, char* iniPath, int* count, int* singleView);
+typedef int(CONV_API* RDGetImageInfoFn)(HFILE file, int image, char* iniPath, ConvImageInfo* info);
+typedef int(CONV_API* RDShowDetailsFn)(HWND owner, HFILE file, char* iniPath, ConvImageInfo* info);
 typedef int(CONV_API* RDReadHeaderFn)(ConvImageDesc* desc, char** hostParam, int hostValue);
 typedef int(CONV_API* RDSetupReadingFn)(ConvImageDesc* desc);
 /* 0: a band was delivered; 1: no more bands (converter-driven only) */
@@ -542,7 +540,7 @@ static inline long ConvFileSize(HFILE file) {
 #else
 #define CONV_STATIC_ASSERT _Static_assert
 #endif
-#define CONV_ASSERT_OFFSET(type, field, off32, off64)                                  \
+#define CONV_ASSERT_OFFSET(type, field, off32, off64)                                   \
   CONV_STATIC_ASSERT(offsetof(type, field) == (sizeof(void*) == 4 ? (off32) : (off64)), \
                      #type "." #field " is at the documented offset")
 

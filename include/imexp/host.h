@@ -53,11 +53,11 @@
  * image: host row 0 is the bottom row.
  */
 enum {
-  HIT_BILEVEL = 1,  /* 1 bit: 8 pixels a byte, first pixel in the MSB; set = white */
-  HIT_PAL16 = 2,    /* 4 bits: 2 pixels a byte, first in the high nibble; indices */
-  HIT_PAL256 = 4,   /* 8 bits: palette index */
-  HIT_GRAY256 = 8,  /* 8 bits: grey level, 0 black, 255 white */
-  HIT_RGB24 = 16    /* 24 bits: blue, green, red */
+  HIT_BILEVEL = 1, /* 1 bit: 8 pixels a byte, first pixel in the MSB; set = white */
+  HIT_PAL16 = 2,   /* 4 bits: 2 pixels a byte, first in the high nibble; indices */
+  HIT_PAL256 = 4,  /* 8 bits: palette index */
+  HIT_GRAY256 = 8, /* 8 bits: grey level, 0 black, 255 white */
+  HIT_RGB24 = 16   /* 24 bits: blue, green, red */
 };
 
 /* One entry of the host palette: red, green, blue and an undefined fourth
@@ -179,9 +179,8 @@ extern "C" {
  * `hostParam` and `hostValue` reach the converter's RDReadHeader unchanged.
  * `file` must stay valid during the call.
  */
-IMEXP_API int IMEXP_CALL ImExp_ReadFile(CAbstractReadWA* image, HWND owner, char* file,
-                                        int acceptedTypes, CProgress* progress,
-                                        char** hostParam, int hostValue);
+IMEXP_API int IMEXP_CALL ImExp_ReadFile(CAbstractReadWA* image, HWND owner, char* file, int acceptedTypes,
+                                        CProgress* progress, char** hostParam, int hostValue);
 /*
  * The one-call open: ImExp_SelectFileToRead with `owner` and `file`, then,
  * when a file was chosen, ImExp_ReadFile with all seven arguments and the
@@ -190,9 +189,8 @@ IMEXP_API int IMEXP_CALL ImExp_ReadFile(CAbstractReadWA* image, HWND owner, char
  * cancelled or a failure was reported (the image and progress objects then
  * receive no call); otherwise ImExp_ReadFile's result.
  */
-IMEXP_API int IMEXP_CALL ImExp_SelectFileAndRead(CAbstractReadWA* image, HWND owner,
-                                                 char* file, int acceptedTypes,
-                                                 CProgress* progress, char** hostParam,
+IMEXP_API int IMEXP_CALL ImExp_SelectFileAndRead(CAbstractReadWA* image, HWND owner, char* file,
+                                                 int acceptedTypes, CProgress* progress, char** hostParam,
                                                  int hostValue);
 /*
  * Writes `image` to `file` through the first converter that can write it
@@ -210,9 +208,8 @@ IMEXP_API int IMEXP_CALL ImExp_SelectFileAndRead(CAbstractReadWA* image, HWND ow
  * target is then still the old file); ignored, the write fails and is
  * reported.
  */
-IMEXP_API int IMEXP_CALL ImExp_WriteFile(const CAbstractWriteWA* image, HWND owner,
-                                         char* file, int* reserved, CProgress* progress,
-                                         char** hostParam, int hostValue);
+IMEXP_API int IMEXP_CALL ImExp_WriteFile(const CAbstractWriteWA* image, HWND owner, char* file, int* reserved,
+                                         CProgress* progress, char** hostParam, int hostValue);
 /*
  * The one-call save: the image's type from GetImageType, then
  * ImExp_SelectFileToWrite for that type with `owner` and `file`, then, when
@@ -224,9 +221,8 @@ IMEXP_API int IMEXP_CALL ImExp_WriteFile(const CAbstractWriteWA* image, HWND own
  * touched and `*reserved` keeps its value); otherwise ImExp_WriteFile's
  * result.
  */
-IMEXP_API int IMEXP_CALL ImExp_SelectFileAndWrite(const CAbstractWriteWA* image, HWND owner,
-                                                  char* file, int* reserved,
-                                                  CProgress* progress, char** hostParam,
+IMEXP_API int IMEXP_CALL ImExp_SelectFileAndWrite(const CAbstractWriteWA* image, HWND owner, char* file,
+                                                  int* reserved, CProgress* progress, char** hostParam,
                                                   int hostValue);
 /*
  * The platform's Open dialog, modal over `owner`, listing every installed
@@ -331,13 +327,11 @@ IMEXP_API int IMEXP_CALL FillSaveFormatsInfo(char* buffer, unsigned int size);
 /* Pointer types for hosts that look the functions up at run time. */
 typedef int(IMEXP_CALL* ImExp_ReadFileFn)(IMEXP_CLASS(CAbstractReadWA) *, HWND, char*, int,
                                           IMEXP_CLASS(CProgress) *, char**, int);
-typedef int(IMEXP_CALL* ImExp_SelectFileAndReadFn)(IMEXP_CLASS(CAbstractReadWA) *, HWND,
-                                                   char*, int, IMEXP_CLASS(CProgress) *,
-                                                   char**, int);
-typedef int(IMEXP_CALL* ImExp_WriteFileFn)(const IMEXP_CLASS(CAbstractWriteWA) *, HWND, char*,
-                                           int*, IMEXP_CLASS(CProgress) *, char**, int);
-typedef int(IMEXP_CALL* ImExp_SelectFileAndWriteFn)(const IMEXP_CLASS(CAbstractWriteWA) *,
-                                                    HWND, char*, int*,
+typedef int(IMEXP_CALL* ImExp_SelectFileAndReadFn)(IMEXP_CLASS(CAbstractReadWA) *, HWND, char*, int,
+                                                   IMEXP_CLASS(CProgress) *, char**, int);
+typedef int(IMEXP_CALL* ImExp_WriteFileFn)(const IMEXP_CLASS(CAbstractWriteWA) *, HWND, char*, int*,
+                                           IMEXP_CLASS(CProgress) *, char**, int);
+typedef int(IMEXP_CALL* ImExp_SelectFileAndWriteFn)(const IMEXP_CLASS(CAbstractWriteWA) *, HWND, char*, int*,
                                                     IMEXP_CLASS(CProgress) *, char**, int);
 typedef int(IMEXP_CALL* ImExp_SelectFileToReadFn)(HWND, char*);
 typedef int(IMEXP_CALL* ImExp_SelectFileToWriteFn)(HWND, int, char*);

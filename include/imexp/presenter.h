@@ -28,13 +28,13 @@ inline constexpr int kAnswerYes = 6;
 inline constexpr int kAnswerNo = 7;
 
 enum class ControlKind {
-  kLabel,          /* static text, left, centred or right aligned */
-  kFrame,          /* static frame or rectangle, no text */
+  kLabel, /* static text, left, centred or right aligned */
+  kFrame, /* static frame or rectangle, no text */
   kPushButton,
-  kDefaultButton,  /* the push button that Enter presses */
+  kDefaultButton, /* the push button that Enter presses */
   kEdit,
   kListBox,
-  kComboBox,       /* a drop-down list, such as a file dialog's file types */
+  kComboBox, /* a drop-down list, such as a file dialog's file types */
   kOther
 };
 
@@ -72,17 +72,17 @@ inline constexpr int kTypeList = 1136;
 
 /* One control of a dialog, as the user sees it now. */
 struct ControlState {
-  int id = 0;  /* -1 for a control without an ID */
+  int id = 0; /* -1 for a control without an ID */
   ControlKind kind = ControlKind::kOther;
-  unsigned style = 0;  /* the Win32 window style */
-  std::string text;    /* UTF-8; a label's '&' marks its mnemonic */
-  int x = 0, y = 0, width = 0, height = 0;  /* pixels in the dialog's client area */
+  unsigned style = 0;                      /* the Win32 window style */
+  std::string text;                        /* UTF-8; a label's '&' marks its mnemonic */
+  int x = 0, y = 0, width = 0, height = 0; /* pixels in the dialog's client area */
   bool enabled = true;
   bool visible = true;
   bool focused = false;
-  std::vector<std::string> lines; /* list boxes */
-  int selection = -1;             /* list boxes: the selected line, -1 for none */
-  int textLimit = 0;              /* edits: characters the user may type */
+  std::vector<std::string> lines;           /* list boxes */
+  int selection = -1;                       /* list boxes: the selected line, -1 for none */
+  int textLimit = 0;                        /* edits: characters the user may type */
   int selectionStart = 0, selectionEnd = 0; /* edits, in characters */
 };
 

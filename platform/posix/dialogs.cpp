@@ -75,10 +75,8 @@ struct ClassName {
   WindowKind kind;
 };
 constexpr ClassName kClasses[] = {
-    {0x80, "Button", WindowKind::kButton},
-    {0x81, "Edit", WindowKind::kEdit},
-    {0x82, "Static", WindowKind::kStatic},
-    {0x83, "ListBox", WindowKind::kListBox},
+    {0x80, "Button", WindowKind::kButton},     {0x81, "Edit", WindowKind::kEdit},
+    {0x82, "Static", WindowKind::kStatic},     {0x83, "ListBox", WindowKind::kListBox},
     {0x85, "ComboBox", WindowKind::kComboBox},
 };
 
@@ -137,7 +135,8 @@ Window* CreateFromTemplate(const BYTE* bytes, HWND owner, DLGPROC proc) {
     r.Dword();
     int cxu, cyu;
     x = r.Short(), y = r.Short(), cxu = r.Short(), cyu = r.Short();
-    control->rect = {ToPixelsX(x), ToPixelsY(y), ToPixelsX(x) + ToPixelsX(cxu), ToPixelsY(y) + ToPixelsY(cyu)};
+    control->rect = {ToPixelsX(x), ToPixelsY(y), ToPixelsX(x) + ToPixelsX(cxu),
+                     ToPixelsY(y) + ToPixelsY(cyu)};
     control->id = r.Short();
     std::string name = r.NameOrOrdinal(&ordinal);
     for (const ClassName& c : kClasses) {
@@ -151,7 +150,8 @@ Window* CreateFromTemplate(const BYTE* bytes, HWND owner, DLGPROC proc) {
     WORD extra = r.Word();
     for (WORD k = 0; k < extra; k += 2) r.Word();
     control->parent = d.handle;
-    if (control->kind == WindowKind::kButton && (control->style & 0x0F) == BS_DEFPUSHBUTTON && d.defaultId == 0) {
+    if (control->kind == WindowKind::kButton && (control->style & 0x0F) == BS_DEFPUSHBUTTON &&
+        d.defaultId == 0) {
       d.defaultId = control->id;
     }
     d.children.push_back(AddWindow(std::move(control)).handle);
@@ -177,7 +177,9 @@ void FocusControl(Window& control) {
 // ---------------------------------------------------------------- messages
 
 // Messages whose result is the dialog procedure's own, not DWLP_MSGRESULT.
-bool ReturnsDirectly(UINT message) { return message == WM_INITDIALOG || (message >= 0x0132 && message <= 0x0138); }
+bool ReturnsDirectly(UINT message) {
+  return message == WM_INITDIALOG || (message >= 0x0132 && message <= 0x0138);
+}
 
 LRESULT DialogMessage(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
   Window* dialog = FindWindowObject(handle);
@@ -271,7 +273,9 @@ class View final : public DialogView {
 
   bool IsFileDialog() const override { return File() != nullptr; }
   bool IsSaveDialog() const override { return File() != nullptr && File()->save; }
-  std::vector<FileType> FileTypes() const override { return File() != nullptr ? File()->types : std::vector<FileType>{}; }
+  std::vector<FileType> FileTypes() const override {
+    return File() != nullptr ? File()->types : std::vector<FileType>{};
+  }
   std::string Folder() const override { return File() != nullptr ? File()->folder : ""; }
 
   // The controls of `window` and of the child dialogs in it, placed in the
@@ -404,7 +408,8 @@ class View final : public DialogView {
       LRESULT defaultId = SendMessageA(dialog_, DM_GETDEFID, 0, 0);
       if (HIWORD(defaultId) == DC_HASDEFID) {
         HWND button = GetDlgItem(dialog_, LOWORD(defaultId));
-        if (button == nullptr || IsWindowEnabled(button)) Command(dialog_, LOWORD(defaultId), BN_CLICKED, button);
+        if (button == nullptr || IsWindowEnabled(button))
+          Command(dialog_, LOWORD(defaultId), BN_CLICKED, button);
       } else {
         Command(dialog_, IDOK, BN_CLICKED, GetDlgItem(dialog_, IDOK));
       }
@@ -461,7 +466,9 @@ void InitChildDialog(Window& child, LPARAM param) {
   SendMessageA(child.handle, WM_INITDIALOG, reinterpret_cast<WPARAM>(first), param);
 }
 
-Window* CreateDialogWindow(const BYTE* bytes, HWND owner, DLGPROC proc) { return CreateFromTemplate(bytes, owner, proc); }
+Window* CreateDialogWindow(const BYTE* bytes, HWND owner, DLGPROC proc) {
+  return CreateFromTemplate(bytes, owner, proc);
+}
 
 INT_PTR RunModalDialog(Window& created, LPARAM param) {
   HWND handle = created.handle;
@@ -486,8 +493,8 @@ INT_PTR RunModalDialog(Window& created, LPARAM param) {
   }
   INT_PTR result = dialog != nullptr ? dialog->result : -1;
   // Destroying the dialog takes the focus from its control first.
-  if (Window* focused = FindWindowObject(GetFocus()); focused != nullptr && TopDialogOf(*focused) != nullptr &&
-                                                       TopDialogOf(*focused)->handle == handle) {
+  if (Window* focused = FindWindowObject(GetFocus());
+      focused != nullptr && TopDialogOf(*focused) != nullptr && TopDialogOf(*focused)->handle == handle) {
     SetFocus(nullptr);
   }
   DestroyWindowObject(handle);
@@ -507,12 +514,14 @@ void NotifyChanged(Window& window) {
 using imexp::posix::FindWindowObject;
 using imexp::posix::Window;
 
-INT_PTR DialogBoxIndirectParamA(HINSTANCE, LPCDLGTEMPLATEA dialogTemplate, HWND owner, DLGPROC proc, LPARAM param) {
+INT_PTR DialogBoxIndirectParamA(HINSTANCE, LPCDLGTEMPLATEA dialogTemplate, HWND owner, DLGPROC proc,
+                                LPARAM param) {
   if (dialogTemplate == nullptr || (owner != nullptr && !IsWindow(owner))) {
     SetLastError(dialogTemplate == nullptr ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
     return -1;
   }
-  Window* dialog = imexp::posix::CreateDialogWindow(reinterpret_cast<const BYTE*>(dialogTemplate), owner, proc);
+  Window* dialog =
+      imexp::posix::CreateDialogWindow(reinterpret_cast<const BYTE*>(dialogTemplate), owner, proc);
   if (dialog == nullptr) return -1;
   return imexp::posix::RunModalDialog(*dialog, param);
 }
@@ -535,7 +544,8 @@ BOOL EndDialog(HWND dialog, INT_PTR result) {
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   Window* w = FindWindowObject(window);
   if (w == nullptr) return 0;
-  if (w->kind == imexp::posix::WindowKind::kDialog) return imexp::posix::DialogMessage(window, message, wParam, lParam);
+  if (w->kind == imexp::posix::WindowKind::kDialog)
+    return imexp::posix::DialogMessage(window, message, wParam, lParam);
   return imexp::posix::ControlMessage(*w, message, wParam, lParam);
 }
 

@@ -114,7 +114,8 @@ void ShowFolder(FileDialog& f) {
     closedir(dir);
   }
   std::sort(names.begin(), names.end());
-  for (const std::string& name : names) SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+  for (const std::string& name : names)
+    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
 }
 
 void AnswerRequest(HWND dialog, LRESULT result) { SetWindowLongPtrA(dialog, DWLP_MSGRESULT, result); }
@@ -122,7 +123,8 @@ void AnswerRequest(HWND dialog, LRESULT result) { SetWindowLongPtrA(dialog, DWLP
 // Copies a request's answer into the caller's buffer; the size it needs,
 // with its terminator, is the answer whether or not it fitted.
 LRESULT CopyAnswer(const std::string& text, WPARAM size, LPARAM buffer) {
-  if (buffer != 0 && size > text.size()) std::memcpy(reinterpret_cast<char*>(buffer), text.c_str(), text.size() + 1);
+  if (buffer != 0 && size > text.size())
+    std::memcpy(reinterpret_cast<char*>(buffer), text.c_str(), text.size() + 1);
   return static_cast<LRESULT>(text.size() + 1);
 }
 
@@ -166,8 +168,8 @@ void Confirm(FileDialog& f) {
     return;
   }
   if (f.save && (f.ofn->Flags & OFN_OVERWRITEPROMPT) && exists) {
-    const char* question = russian ? "Файл уже существует.\nЗаменить его?"
-                                   : "File already exists.\nDo you want to replace it?";
+    const char* question =
+        russian ? "Файл уже существует.\nЗаменить его?" : "File already exists.\nDo you want to replace it?";
     if (MessageBoxA(f.self, question, nullptr, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return;
   }
   Notify(f, CDN_FILEOK);
@@ -224,7 +226,8 @@ INT_PTR FileDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) 
       } else if (id == kFileList && code == LBN_SELCHANGE) {
         char line[4096] = "";
         LRESULT index = SendDlgItemMessageA(dialog, kFileList, LB_GETCURSEL, 0, 0);
-        SendDlgItemMessageA(dialog, kFileList, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(line));
+        SendDlgItemMessageA(dialog, kFileList, LB_GETTEXT, static_cast<WPARAM>(index),
+                            reinterpret_cast<LPARAM>(line));
         SetDlgItemTextA(dialog, kNameBox, line);
         Notify(*f, CDN_SELCHANGE);
       }
@@ -237,7 +240,8 @@ INT_PTR FileDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) 
       // With nothing typed, Win32 answers the folder itself, without a
       // separator after it.
       std::string name = NameBoxText(*f);
-      AnswerRequest(dialog, CopyAnswer(name.empty() ? f->state.folder : Join(f->state.folder, name), wParam, lParam));
+      AnswerRequest(dialog,
+                    CopyAnswer(name.empty() ? f->state.folder : Join(f->state.folder, name), wParam, lParam));
       return TRUE;
     }
     case CDM_GETFOLDERPATH:
@@ -252,8 +256,8 @@ INT_PTR FileDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) 
   }
 }
 
-Window& AddControl(Window& dialog, WindowKind kind, const char* className, int id, const char* text, RECT rect,
-                   DWORD style) {
+Window& AddControl(Window& dialog, WindowKind kind, const char* className, int id, const char* text,
+                   RECT rect, DWORD style) {
   auto control = std::make_unique<Window>();
   control->kind = kind;
   control->className = className;
@@ -274,7 +278,8 @@ const BYTE* ChildTemplate(const OPENFILENAMEA& ofn) {
   if (ofn.Flags & OFN_ENABLETEMPLATEHANDLE) return reinterpret_cast<const BYTE*>(ofn.hInstance);
   if (ofn.Flags & OFN_ENABLETEMPLATE) {
     HRSRC resource = FindResourceA(ofn.hInstance, ofn.lpTemplateName, RT_DIALOG);
-    return resource != nullptr ? static_cast<const BYTE*>(LockResource(LoadResource(ofn.hInstance, resource))) : nullptr;
+    return resource != nullptr ? static_cast<const BYTE*>(LockResource(LoadResource(ofn.hInstance, resource)))
+                               : nullptr;
   }
   return reinterpret_cast<const BYTE*>(kEmpty);
 }
@@ -315,23 +320,27 @@ BOOL RunFileDialog(OPENFILENAMEA* ofn, bool save) {
   window->rect = {100, 100, 100 + kWidth, 100 + kStandardHeight};
   Window& d = AddWindow(std::move(window));
   f.self = d.handle;
-  AddControl(d, WindowKind::kStatic, "Static", kFolderLabel, russian ? "&Папка:" : "Look &in:", {8, 10, 88, 26}, 0);
+  AddControl(d, WindowKind::kStatic, "Static", kFolderLabel,
+             russian ? "&Папка:" : "Look &in:", {8, 10, 88, 26}, 0);
   AddControl(d, WindowKind::kComboBox, "ComboBox", kFolderBox, "", {96, 6, 472, 30}, WS_TABSTOP);
-  AddControl(d, WindowKind::kListBox, "ListBox", kFileList, "", {8, 38, 472, 186}, LBS_NOTIFY | WS_BORDER | WS_TABSTOP);
-  AddControl(d, WindowKind::kStatic, "Static", kNameLabel, russian ? "&Имя файла:" : "File &name:", {8, 198, 96, 214}, 0);
+  AddControl(d, WindowKind::kListBox, "ListBox", kFileList, "", {8, 38, 472, 186},
+             LBS_NOTIFY | WS_BORDER | WS_TABSTOP);
+  AddControl(d, WindowKind::kStatic, "Static", kNameLabel,
+             russian ? "&Имя файла:" : "File &name:", {8, 198, 96, 214}, 0);
   AddControl(d, WindowKind::kEdit, "Edit", kNameBox, ofn->lpstrFile != nullptr ? ofn->lpstrFile : "",
              {104, 194, 370, 216}, WS_BORDER | WS_TABSTOP);
-  AddControl(d, WindowKind::kStatic, "Static", kTypeLabel, russian ? "&Тип файлов:" : "Files of &type:",
-             {8, 228, 96, 244}, 0);
+  AddControl(d, WindowKind::kStatic, "Static", kTypeLabel,
+             russian ? "&Тип файлов:" : "Files of &type:", {8, 228, 96, 244}, 0);
   AddControl(d, WindowKind::kComboBox, "ComboBox", kTypeList, "", {104, 224, 370, 246}, WS_TABSTOP);
   AddControl(d, WindowKind::kButton, "Button", IDOK,
-             save ? (russian ? "&Сохранить" : "&Save") : (russian ? "&Открыть" : "&Open"), {378, 193, 472, 217},
-             BS_DEFPUSHBUTTON | WS_TABSTOP);
+             save ? (russian ? "&Сохранить" : "&Save") : (russian ? "&Открыть" : "&Open"),
+             {378, 193, 472, 217}, BS_DEFPUSHBUTTON | WS_TABSTOP);
   AddControl(d, WindowKind::kButton, "Button", IDCANCEL, russian ? "Отмена" : "Cancel", {378, 223, 472, 247},
              BS_PUSHBUTTON | WS_TABSTOP);
   d.defaultId = IDOK;
   for (const DialogView::FileType& type : f.state.types) {
-    SendDlgItemMessageA(d.handle, kTypeList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(type.description.c_str()));
+    SendDlgItemMessageA(d.handle, kTypeList, CB_ADDSTRING, 0,
+                        reinterpret_cast<LPARAM>(type.description.c_str()));
   }
   SendDlgItemMessageA(d.handle, kTypeList, CB_SETCURSEL, ofn->nFilterIndex - 1, 0);
   ShowFolder(f);
@@ -340,9 +349,9 @@ BOOL RunFileDialog(OPENFILENAMEA* ofn, bool save) {
   current = &f;
   if ((ofn->Flags & OFN_ENABLEHOOK) && ofn->lpfnHook != nullptr) {
     const BYTE* childTemplate = ChildTemplate(*ofn);
-    Window* child = childTemplate != nullptr
-                        ? CreateDialogWindow(childTemplate, d.handle, reinterpret_cast<DLGPROC>(ofn->lpfnHook))
-                        : nullptr;
+    Window* child = childTemplate != nullptr ? CreateDialogWindow(childTemplate, d.handle,
+                                                                  reinterpret_cast<DLGPROC>(ofn->lpfnHook))
+                                             : nullptr;
     if (child == nullptr) {
       current = outer;
       DestroyWindowObject(f.self);

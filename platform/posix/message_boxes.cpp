@@ -48,7 +48,8 @@ extern "C" void ImExpPosix_SetPresenter(imexp::Presenter* presenter) { replaceme
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   // Win32 shows "Error" when no caption is given.
-  return imexp::posix::CurrentPresenter().ShowMessageBox(owner, text ? text : "", caption ? caption : "Error", type);
+  return imexp::posix::CurrentPresenter().ShowMessageBox(owner, text ? text : "", caption ? caption : "Error",
+                                                         type);
 }
 
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {

@@ -123,8 +123,8 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
   if (symbol != nullptr) {
     Dl_info info{};
     link_map* map = nullptr;
-    if (dladdr(symbol, &info) == 0 || dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 ||
-        map == nullptr || reinterpret_cast<void*>(map->l_addr) != info.dli_fbase) {
+    if (dladdr(symbol, &info) == 0 || dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr ||
+        reinterpret_cast<void*>(map->l_addr) != info.dli_fbase) {
       symbol = nullptr;
     }
   }
@@ -152,9 +152,9 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
     SetLastError(ERROR_INVALID_HANDLE);
     return 0;
   }
-  return CopyModulePath(map->l_name[0] == '/' ? imexp::posix::NormalizePath(map->l_name)
-                                              : imexp::posix::FullPath(map->l_name),
-                        fileName, size);
+  return CopyModulePath(
+      map->l_name[0] == '/' ? imexp::posix::NormalizePath(map->l_name) : imexp::posix::FullPath(map->l_name),
+      fileName, size);
 }
 
 UINT SetErrorMode(UINT mode) {

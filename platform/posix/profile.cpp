@@ -191,8 +191,7 @@ DWORD CopyList(const std::vector<std::string_view>& names, LPSTR buffer, DWORD s
 }
 
 std::string_view StripQuotes(std::string_view value) {
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-      value.back() == value.front()) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
     return value.substr(1, value.size() - 2);
   }
   return value;
@@ -206,8 +205,8 @@ std::string_view DefaultValue(LPCSTR defaultValue) {
 
 }  // namespace
 
-DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer,
-                               DWORD size, LPCSTR fileName) {
+DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer, DWORD size,
+                               LPCSTR fileName) {
   if (buffer == nullptr || fileName == nullptr) return 0;
   Profile profile = Load(fileName);
   if (section == nullptr) {

@@ -76,7 +76,9 @@ extern "C" int ImExpPosix_LoadString(unsigned id, char* buffer, int size) {
   return LoadStringA(nullptr, id, buffer, size);
 }
 
-extern "C" unsigned ImExpPosix_Language() { return imexp::posix::RussianTexts() ? kLangRussian : kLangEnglish; }
+extern "C" unsigned ImExpPosix_Language() {
+  return imexp::posix::RussianTexts() ? kLangRussian : kLangEnglish;
+}
 
 namespace {
 

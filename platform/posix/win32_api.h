@@ -31,8 +31,8 @@ HGLOBAL GlobalFree(HGLOBAL mem);
 SIZE_T GlobalSize(HGLOBAL mem);
 
 // profile.cpp: private profile (INI) files.
-DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue,
-                               LPSTR buffer, DWORD size, LPCSTR fileName);
+DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer, DWORD size,
+                               LPCSTR fileName);
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName);
 
 // files.cpp: the 16-bit-era file API over POSIX descriptors (an HFILE is a

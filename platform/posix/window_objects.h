@@ -47,7 +47,7 @@ struct Window {
   // Controls: pixels in the parent's client area. Dialogs: the client area
   // on the screen.
   RECT rect{};
-  LONG_PTR userData = 0;  // GWLP_USERDATA, DWLP_USER
+  LONG_PTR userData = 0;       // GWLP_USERDATA, DWLP_USER
   LONG_PTR messageResult = 0;  // DWLP_MSGRESULT
 
   // Dialogs.
@@ -58,7 +58,7 @@ struct Window {
   INT_PTR result = 0;
   int defaultId = 0;  // DM_GETDEFID: the first default push button's ID, or none
   HWND focus = nullptr;
-  DialogView* view = nullptr;  // what the presenter sees while the dialog runs
+  DialogView* view = nullptr;             // what the presenter sees while the dialog runs
   FileDialogState* fileDialog = nullptr;  // set for a common file dialog
 
   // List boxes.

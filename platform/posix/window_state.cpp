@@ -25,13 +25,15 @@ void NotifyFocus(HWND handle, bool gained) {
 }
 
 bool HasFrame(const Window& window) {
-  return window.kind == WindowKind::kDialog && (window.style & WS_CHILD) == 0 && (window.style & WS_CAPTION) != 0;
+  return window.kind == WindowKind::kDialog && (window.style & WS_CHILD) == 0 &&
+         (window.style & WS_CAPTION) != 0;
 }
 
 // The screen position of the client-area origin of `window`.
 POINT ClientOrigin(const Window& window) {
   if (window.kind == WindowKind::kDesktop) return {0, 0};
-  if (window.kind == WindowKind::kDialog && (window.style & WS_CHILD) == 0) return {window.rect.left, window.rect.top};
+  if (window.kind == WindowKind::kDialog && (window.style & WS_CHILD) == 0)
+    return {window.rect.left, window.rect.top};
   const Window* parent = FindWindowObject(window.parent);
   POINT origin = parent != nullptr ? ClientOrigin(*parent) : POINT{0, 0};
   return {origin.x + window.rect.left, origin.y + window.rect.top};

@@ -54,24 +54,60 @@ struct StringEntry {
 };
 
 const std::map<std::string, unsigned long> kBuiltins = {
-    {"WS_OVERLAPPED", 0x00000000}, {"WS_POPUP", 0x80000000},    {"WS_CHILD", 0x40000000},
-    {"WS_MINIMIZE", 0x20000000},   {"WS_VISIBLE", 0x10000000},  {"WS_DISABLED", 0x08000000},
-    {"WS_CLIPSIBLINGS", 0x04000000}, {"WS_CLIPCHILDREN", 0x02000000}, {"WS_MAXIMIZE", 0x01000000},
-    {"WS_CAPTION", 0x00C00000},    {"WS_BORDER", 0x00800000},   {"WS_DLGFRAME", 0x00400000},
-    {"WS_VSCROLL", 0x00200000},    {"WS_HSCROLL", 0x00100000},  {"WS_SYSMENU", 0x00080000},
-    {"WS_THICKFRAME", 0x00040000}, {"WS_GROUP", 0x00020000},    {"WS_TABSTOP", 0x00010000},
-    {"DS_ABSALIGN", 0x01},         {"DS_SYSMODAL", 0x02},       {"DS_3DLOOK", 0x04},
-    {"DS_FIXEDSYS", 0x08},         {"DS_NOFAILCREATE", 0x10},   {"DS_LOCALEDIT", 0x20},
-    {"DS_SETFONT", 0x40},          {"DS_MODALFRAME", 0x80},     {"DS_NOIDLEMSG", 0x100},
-    {"DS_SETFOREGROUND", 0x200},   {"DS_CONTROL", 0x400},       {"DS_CENTER", 0x800},
-    {"DS_CENTERMOUSE", 0x1000},    {"DS_CONTEXTHELP", 0x2000},  {"SS_LEFT", 0x0},
-    {"SS_CENTER", 0x1},            {"SS_RIGHT", 0x2},           {"SS_ICON", 0x3},
-    {"SS_BLACKRECT", 0x4},         {"SS_GRAYRECT", 0x5},        {"SS_WHITERECT", 0x6},
-    {"SS_BLACKFRAME", 0x7},        {"SS_GRAYFRAME", 0x8},       {"SS_WHITEFRAME", 0x9},
-    {"SS_NOPREFIX", 0x80},         {"BS_PUSHBUTTON", 0x0},      {"BS_DEFPUSHBUTTON", 0x1},
-    {"ES_LEFT", 0x0},              {"ES_CENTER", 0x1},          {"ES_RIGHT", 0x2},
-    {"ES_AUTOHSCROLL", 0x80},      {"ES_NUMBER", 0x2000},       {"LBS_NOTIFY", 0x1},
-    {"LBS_SORT", 0x2},             {"LBS_STANDARD", 0xA00003},  {"IDOK", 1},
+    {"WS_OVERLAPPED", 0x00000000},
+    {"WS_POPUP", 0x80000000},
+    {"WS_CHILD", 0x40000000},
+    {"WS_MINIMIZE", 0x20000000},
+    {"WS_VISIBLE", 0x10000000},
+    {"WS_DISABLED", 0x08000000},
+    {"WS_CLIPSIBLINGS", 0x04000000},
+    {"WS_CLIPCHILDREN", 0x02000000},
+    {"WS_MAXIMIZE", 0x01000000},
+    {"WS_CAPTION", 0x00C00000},
+    {"WS_BORDER", 0x00800000},
+    {"WS_DLGFRAME", 0x00400000},
+    {"WS_VSCROLL", 0x00200000},
+    {"WS_HSCROLL", 0x00100000},
+    {"WS_SYSMENU", 0x00080000},
+    {"WS_THICKFRAME", 0x00040000},
+    {"WS_GROUP", 0x00020000},
+    {"WS_TABSTOP", 0x00010000},
+    {"DS_ABSALIGN", 0x01},
+    {"DS_SYSMODAL", 0x02},
+    {"DS_3DLOOK", 0x04},
+    {"DS_FIXEDSYS", 0x08},
+    {"DS_NOFAILCREATE", 0x10},
+    {"DS_LOCALEDIT", 0x20},
+    {"DS_SETFONT", 0x40},
+    {"DS_MODALFRAME", 0x80},
+    {"DS_NOIDLEMSG", 0x100},
+    {"DS_SETFOREGROUND", 0x200},
+    {"DS_CONTROL", 0x400},
+    {"DS_CENTER", 0x800},
+    {"DS_CENTERMOUSE", 0x1000},
+    {"DS_CONTEXTHELP", 0x2000},
+    {"SS_LEFT", 0x0},
+    {"SS_CENTER", 0x1},
+    {"SS_RIGHT", 0x2},
+    {"SS_ICON", 0x3},
+    {"SS_BLACKRECT", 0x4},
+    {"SS_GRAYRECT", 0x5},
+    {"SS_WHITERECT", 0x6},
+    {"SS_BLACKFRAME", 0x7},
+    {"SS_GRAYFRAME", 0x8},
+    {"SS_WHITEFRAME", 0x9},
+    {"SS_NOPREFIX", 0x80},
+    {"BS_PUSHBUTTON", 0x0},
+    {"BS_DEFPUSHBUTTON", 0x1},
+    {"ES_LEFT", 0x0},
+    {"ES_CENTER", 0x1},
+    {"ES_RIGHT", 0x2},
+    {"ES_AUTOHSCROLL", 0x80},
+    {"ES_NUMBER", 0x2000},
+    {"LBS_NOTIFY", 0x1},
+    {"LBS_SORT", 0x2},
+    {"LBS_STANDARD", 0xA00003},
+    {"IDOK", 1},
     {"IDCANCEL", 2},
 };
 
@@ -190,8 +226,8 @@ std::vector<Token> Tokenize(const std::string& text) {
         value += d;
       }
       tokens.push_back({Token::kString, value, 0, line});
-    } else if ((c >= '0' && c <= '9') || (c == '-' && i + 1 < text.size() && text[i + 1] >= '0' &&
-                                          text[i + 1] <= '9')) {
+    } else if ((c >= '0' && c <= '9') ||
+               (c == '-' && i + 1 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '9')) {
       std::size_t start = i;
       ++i;
       while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])))) ++i;
@@ -257,7 +293,10 @@ class Parser {
   }
   bool IsWord(const char* word) const { return Peek().kind == Token::kWord && Peek().text == word; }
   void Begin() {
-    if (IsWord("BEGIN")) Next(); else Expect("{");
+    if (IsWord("BEGIN"))
+      Next();
+    else
+      Expect("{");
   }
   bool AtEnd() {
     if (IsWord("END")) {
@@ -426,7 +465,8 @@ std::string Literal(const std::string& text) {
 
 // The predefined window classes a template names by atom.
 const std::map<std::string, uint16_t> kClassAtoms = {
-    {"BUTTON", 0x80}, {"EDIT", 0x81}, {"STATIC", 0x82}, {"LISTBOX", 0x83}, {"SCROLLBAR", 0x84}, {"COMBOBOX", 0x85},
+    {"BUTTON", 0x80},  {"EDIT", 0x81},      {"STATIC", 0x82},
+    {"LISTBOX", 0x83}, {"SCROLLBAR", 0x84}, {"COMBOBOX", 0x85},
 };
 
 std::u16string Utf16(const std::string& utf8) {

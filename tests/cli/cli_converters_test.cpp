@@ -17,7 +17,8 @@ TEST(CliConverters, InstallAndRemoveRewriteTheList) {
   tool.AppendIni("[bare]\nVersion=0x300\n");
   std::string test = tool.Path(SharedLibraryName("imexp_test_converter"));
   // Spelled with a detour: stored as the full path the manager loaded.
-  std::string detour = NativePath(fs::path(tool.Path("sub")) / ".." / SharedLibraryName("imexp_test_converter"));
+  std::string detour =
+      NativePath(fs::path(tool.Path("sub")) / ".." / SharedLibraryName("imexp_test_converter"));
   fs::create_directory(tool.Path("sub"));
   std::string noInfo = tool.Path(SharedLibraryName("imexp_test_converter_no_ConvGetDllInfo"));
   std::string bare = tool.Path(SharedLibraryName("bare"));
@@ -28,7 +29,10 @@ TEST(CliConverters, InstallAndRemoveRewriteTheList) {
     std::string out, err;  // fragments
     std::vector<std::string> listed;
   } steps[] = {
-      {{"install", detour, "--before", "1"}, 0, "as converter 1", "",
+      {{"install", detour, "--before", "1"},
+       0,
+       "as converter 1",
+       "",
        {"imexp_bmp", "imexp_test_converter", "imexp_pnm", "imexp_pcx", "imexp_dcx"}},
       {{"install", test}, 1, "", "Converter already installed", {}},
       {{"install", noInfo}, 1, "", "Unable to install " + noInfo, {}},
@@ -40,7 +44,10 @@ TEST(CliConverters, InstallAndRemoveRewriteTheList) {
       {{"remove", "PNM"}, 1, "", "no converter named PNM", {}},
       {{"install", bare, "--before", "x"}, 2, "", "--before needs a converter index", {}},
       {{"remove"}, 2, "", "no converter given", {}},
-      {{"install", tool.Path(SharedLibraryName("imexp_bmp")), "--before", "99"}, 0, "as converter 3", "",
+      {{"install", tool.Path(SharedLibraryName("imexp_bmp")), "--before", "99"},
+       0,
+       "as converter 3",
+       "",
        {"imexp_test_converter", "imexp_pcx", "imexp_dcx", "imexp_bmp"}},
   };
   std::vector<std::string> expected = base;

@@ -27,7 +27,10 @@ TEST(CliLimitsTest, SavesRefusedByTheSystemSaySoAndKeepTheOldTarget) {
     std::string prelude;
     std::string message;
   } cases[] = {
-      {"file-size limit", {}, "ulimit -f 64 || exit 77", "Converter Error: File size limit reached writing out.bmp"},
+      {"file-size limit",
+       {},
+       "ulimit -f 64 || exit 77",
+       "Converter Error: File size limit reached writing out.bmp"},
       {"full file system",
        {"/usr/bin/unshare", "--mount", "--propagation", "private"},
        "mount -t tmpfs -o size=64k imexp-full \"$1\" 2>/dev/null || exit 77",

@@ -50,14 +50,16 @@ class ConverterSetupTest : public ::testing::Test {
   std::vector<std::string> Section() const { return IniSectionLines(setup_->IniPath(), "Converters"); }
   std::vector<std::string> Expected(const std::vector<std::string>& names) const {
     std::vector<std::string> lines;
-    for (std::size_t i = 0; i < names.size(); ++i) lines.push_back(FoldCase(std::to_string(i) + "=" + Full(names[i])));
+    for (std::size_t i = 0; i < names.size(); ++i)
+      lines.push_back(FoldCase(std::to_string(i) + "=" + Full(names[i])));
     return lines;
   }
 
   // Every library the manager loaded has been freed again.
   void TearDown() override {
     setup_->Unload();
-    for (const std::string& copy : copies_) EXPECT_FALSE(IsLibraryLoaded(setup_->dir().path() / copy)) << copy;
+    for (const std::string& copy : copies_)
+      EXPECT_FALSE(IsLibraryLoaded(setup_->dir().path() / copy)) << copy;
   }
   // A manager of its own for the next case of a table.
   void Reset() {
@@ -70,7 +72,9 @@ class ConverterSetupTest : public ::testing::Test {
   std::vector<std::string> copies_;
 };
 
-std::vector<std::string> Lines(std::initializer_list<const char*> lines) { return {lines.begin(), lines.end()}; }
+std::vector<std::string> Lines(std::initializer_list<const char*> lines) {
+  return {lines.begin(), lines.end()};
+}
 
 TEST_F(ConverterSetupTest, SelectionShowsPathTypeAndButtons) {
   Start({"r", "w", "rw", "none", "sa"},
@@ -214,7 +218,8 @@ TEST_F(ConverterSetupTest, RemoveSelectsTheNextLine) {
     EXPECT_EQ(removed.Find(IDC_SETUP_LIST)->lines, lines);
     EXPECT_EQ(removed.Find(IDC_SETUP_LIST)->selection, c.line);
     bool onConverter = c.line < static_cast<int>(c.after.size());
-    EXPECT_EQ(FoldCase(removed.Find(IDC_SETUP_PATH)->text), onConverter ? FoldCase(Full(c.after[c.line])) : "");
+    EXPECT_EQ(FoldCase(removed.Find(IDC_SETUP_PATH)->text),
+              onConverter ? FoldCase(Full(c.after[c.line])) : "");
     EXPECT_EQ(removed.Find(IDC_SETUP_REMOVE)->enabled, onConverter);
     EXPECT_EQ(Section(), Expected(c.after));
     if (c.after.empty()) EXPECT_EQ(ReadFileBytes(setup_->IniPath()).find("[Converters]"), std::string::npos);
@@ -264,7 +269,7 @@ TEST_F(ConverterSetupTest, ExportsInstallAndRemoveWithoutTheDialog) {
   EXPECT_EQ(Section(), Expected({"x", "a", "b", "y", "z"}));
   std::string upper = "A";
   EXPECT_EQ(remove(nullptr, upper.data(), 0), 1);  // by name, any case
-  EXPECT_EQ(remove(nullptr, nullptr, 3), 1);        // by index
+  EXPECT_EQ(remove(nullptr, nullptr, 3), 1);       // by index
   EXPECT_EQ(Section(), Expected({"x", "b", "y"}));
   std::string absent = "absent";
   EXPECT_EQ(remove(nullptr, absent.data(), 0), 0);
@@ -303,7 +308,8 @@ TEST_F(ConverterSetupTest, NoMemoryForTheLargerList) {
   MessageBoxCapture capture(&setup_->manager());
   if (!FailNthAllocation(&setup_->manager(), 1)) GTEST_SKIP() << "the Windows heap cannot be told to fail";
   std::string path = Full("x");
-  EXPECT_EQ(setup_->manager().Get<ImExp_InstallConverterFn>("ImExp_InstallConverter")(nullptr, path.data(), 0), -1);
+  EXPECT_EQ(
+      setup_->manager().Get<ImExp_InstallConverterFn>("ImExp_InstallConverter")(nullptr, path.data(), 0), -1);
   FailNthAllocation(&setup_->manager(), 0);
   ASSERT_EQ(capture.boxes().size(), 1u);
   EXPECT_EQ(capture.boxes()[0].text, "No enough memory");
@@ -323,7 +329,9 @@ TEST_F(ConverterSetupTest, RussianTexts) {
   EXPECT_EQ(windows[2].text, PlatformText("Модуль уже установлен"));
   std::string missing = Full("missing");
   MessageBoxCapture capture(&setup_->manager());
-  EXPECT_EQ(setup_->manager().Get<ImExp_InstallConverterFn>("ImExp_InstallConverter")(nullptr, missing.data(), 0), -1);
+  EXPECT_EQ(
+      setup_->manager().Get<ImExp_InstallConverterFn>("ImExp_InstallConverter")(nullptr, missing.data(), 0),
+      -1);
   ASSERT_EQ(capture.boxes().size(), 1u);
   EXPECT_EQ(capture.boxes()[0].text, PlatformText("Невозможно установить ") + missing);
 }

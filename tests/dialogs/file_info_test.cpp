@@ -46,8 +46,14 @@ class FileInfoTest : public ::testing::Test {
 
 TEST_F(FileInfoTest, DescribesTheFirstImage) {
   SetUpManager("");
-  std::string path = Image({{"width", 640}, {"height", 480}, {"colorType", 2}, {"bitsPerPixel", 8},
-                            {"resUnit", 2}, {"resX", 300}, {"resY", 150}, {"hasDetails", 1}});
+  std::string path = Image({{"width", 640},
+                            {"height", 480},
+                            {"colorType", 2},
+                            {"bitsPerPixel", 8},
+                            {"resUnit", 2},
+                            {"resX", 300},
+                            {"resY", 150},
+                            {"hasDetails", 1}});
   ConvImageInfo info;
   ASSERT_EQ(Get(path, &info, 7), 1);
   EXPECT_STREQ(info.title, "photo.ti");
@@ -120,7 +126,8 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"no images", "Flags=0x31", "imexp_test_converter", "imageCount", 0, false},
         FailureCase{"count error", "Flags=0x31", "imexp_test_converter", "Error.RDGetImageCount", 16, false},
         FailureCase{"info error", "", "imexp_test_converter", "Error.RDGetImageInfo", 30, true},
-        FailureCase{"no RDGetImageCount", "Flags=0x31", "imexp_test_converter_no_RDGetImageCount", "width", 1, false},
+        FailureCase{"no RDGetImageCount", "Flags=0x31", "imexp_test_converter_no_RDGetImageCount", "width", 1,
+                    false},
         FailureCase{"no RDGetImageInfo", "", "imexp_test_converter_no_RDGetImageInfo", "width", 1, true}));
 
 TEST_F(FileInfoTest, UnknownOrMissingFiles) {

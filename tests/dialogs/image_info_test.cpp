@@ -34,7 +34,8 @@ class ImageInfoTest : public ManagerDialogTest {
     for (const UiWindowRecord& w : s.windows) {
       if (!w.messageBox && w.states.front().Find(IDC_INFO_DETAILS) != nullptr) s.info = &w;
     }
-    for (const char* copy : {"ti", "nc", "ni"}) EXPECT_FALSE(IsLibraryLoaded(setup_.dir().path() / SharedLibraryName(copy)));
+    for (const char* copy : {"ti", "nc", "ni"})
+      EXPECT_FALSE(IsLibraryLoaded(setup_.dir().path() / SharedLibraryName(copy)));
     return s;
   }
   static std::string Field(const UiWindowRecord& w, int id) { return w.states.front().Find(id)->text; }
@@ -46,15 +47,32 @@ TEST_F(ImageInfoTest, FieldsAsTheRecordGivesThem) {
     std::string type, colors, resolution;
     bool details;
   } cases[] = {
-      {{{"colorType", 3}, {"bitsPerPixel", 24}, {"resUnit", 2}, {"resX", 300}, {"resY", 300}, {"hasDetails", 1}},
-       "RGB", "16,777,216", "300 X 300 dot/inch", true},
+      {{{"colorType", 3},
+        {"bitsPerPixel", 24},
+        {"resUnit", 2},
+        {"resX", 300},
+        {"resY", 300},
+        {"hasDetails", 1}},
+       "RGB",
+       "16,777,216",
+       "300 X 300 dot/inch",
+       true},
       {{{"colorType", 0}, {"bitsPerPixel", 1}}, "GrayScale", "2", "<Unknown>", false},
-      {{{"colorType", 2}, {"bitsPerPixel", 8}, {"resUnit", 1}, {"resX", 4}, {"resY", 3}}, "Color Paletted", "256",
-       "4 X 3", false},
+      {{{"colorType", 2}, {"bitsPerPixel", 8}, {"resUnit", 1}, {"resX", 4}, {"resY", 3}},
+       "Color Paletted",
+       "256",
+       "4 X 3",
+       false},
       {{{"colorType", 4}, {"bitsPerPixel", 10}, {"resUnit", 3}, {"resX", 118}, {"resY", 59}},
-       "Gray with Alpha Channel", "1,024", "118 X 59 dot/cm", false},
+       "Gray with Alpha Channel",
+       "1,024",
+       "118 X 59 dot/cm",
+       false},
       {{{"colorType", 5}, {"bitsPerPixel", 20}, {"resUnit", 4}, {"resX", 640}, {"resY", 480}},
-       "RGB with Alpha Channel", "1,048,576", "Screen 640 X 480 pixels", false},
+       "RGB with Alpha Channel",
+       "1,048,576",
+       "Screen 640 X 480 pixels",
+       false},
       {{{"colorType", 8}, {"bitsPerPixel", 32}}, "CMYK color separated", "16,777,216", "<Unknown>", false},
       // Beyond the tables: empty texts.
       {{{"colorType", 9}, {"bitsPerPixel", 8}, {"resUnit", 5}}, "", "256", "", false},

@@ -54,8 +54,8 @@ TEST_F(OpenDialogTest, ReadersAreListedAndOnePreselected) {
     std::string name, openFormat;
     int line;
   } cases[] = {
-      {"PHOTO.TIF", "", 0},   {"x.bmp", "", 1},  {"", "", 0},         {"", "bm", 1},
-      {"", "wt", 0},          {"", "zz", 0},     {"PHOTO.TIF", "bm", 0},
+      {"PHOTO.TIF", "", 0}, {"x.bmp", "", 1},       {"", "", 0}, {"", "bm", 1}, {"", "wt", 0},
+      {"", "zz", 0},        {"PHOTO.TIF", "bm", 0},
   };
   InstallThree();
   for (const Case& c : cases) {
@@ -84,8 +84,8 @@ TEST_F(OpenDialogTest, TheChosenFileMustBeReadable) {
     std::string reader;   // OpenFormat written; "-" for none
     std::string message;  // "" for none
   } cases[] = {
-      {2, magic, "tf", ""},                                  // recognised by content
-      {1, plain, "bm", ""},                                  // the chosen type's reader takes any file
+      {2, magic, "tf", ""},                                    // recognised by content
+      {1, plain, "bm", ""},                                    // the chosen type's reader takes any file
       {0, plain, "-", "Unknown image file format plain.tif"},  // refused, and no other reader may try
       {2, NativePath(setup_.dir().path() / "missing.tif"), "-", "Cannot open file missing.tif"},
   };
@@ -94,8 +94,8 @@ TEST_F(OpenDialogTest, TheChosenFileMustBeReadable) {
     Settings("");
     Opened o = Open("", {Choose(c.typeLine, c.file), {Answer(IDOK)}});
     EXPECT_EQ(o.result, c.message.empty() ? 1 : 0);
-    EXPECT_EQ(MessageTexts(o.windows), c.message.empty() ? std::vector<std::string>{}
-                                                         : std::vector<std::string>{c.message});
+    EXPECT_EQ(MessageTexts(o.windows),
+              c.message.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.message});
     EXPECT_EQ(IniValue("OpenFormat"), c.reader);
     if (c.message.empty()) {
       EXPECT_EQ(FoldCase(o.path), FoldCase(c.file));

@@ -52,12 +52,9 @@ TEST_F(SaveDialogTest, FormatsForEachImageType) {
     int type;
     std::vector<std::string> lines;
   } cases[] = {
-      {HIT_GRAY256, {"Tagged", "Bitmaps"}},
-      {HIT_PAL256, {"Tagged", "Bitmaps"}},
-      {HIT_RGB24, {"Tagged", "Bitmaps"}},
-      {HIT_BILEVEL, {"Grey", "Tagged", "Bitmaps"}},
-      {HIT_PAL16, {"Tagged", "Bitmaps"}},
-      {3, {}},
+      {HIT_GRAY256, {"Tagged", "Bitmaps"}}, {HIT_PAL256, {"Tagged", "Bitmaps"}},
+      {HIT_RGB24, {"Tagged", "Bitmaps"}},   {HIT_BILEVEL, {"Grey", "Tagged", "Bitmaps"}},
+      {HIT_PAL16, {"Tagged", "Bitmaps"}},   {3, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.type);
@@ -73,7 +70,8 @@ TEST_F(SaveDialogTest, PreselectionByNameThenBySaveFormat) {
   struct Case {
     std::string name, saveFormat;
     int line;
-  } cases[] = {{"SCAN.BMP", "tf", 1}, {"SCAN", "bm", 1}, {"SCAN", "", 0}, {"x.tif", "bm", 0}, {"SCAN", "ga", 0}};
+  } cases[] = {
+      {"SCAN.BMP", "tf", 1}, {"SCAN", "bm", 1}, {"SCAN", "", 0}, {"x.tif", "bm", 0}, {"SCAN", "ga", 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name + " " + c.saveFormat);
     Settings("SaveFormat=" + c.saveFormat);
@@ -96,7 +94,10 @@ TEST_F(SaveDialogTest, TheNameGetsTheChosenFormatsExtension) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
     Settings("SaveFormat=rd");
-    Saved s = Save(HIT_RGB24, "", {{PickLine(kTypeList, c.line), TypeText(kFileNameBox, Folder() + std::string(1, platform::kPathSeparator) + c.typed), Press(IDOK)}});
+    Saved s = Save(HIT_RGB24, "",
+                   {{PickLine(kTypeList, c.line),
+                     TypeText(kFileNameBox, Folder() + std::string(1, platform::kPathSeparator) + c.typed),
+                     Press(IDOK)}});
     EXPECT_NE(s.result, 0);
     EXPECT_EQ(FoldCase(s.path), In(c.saved));
     EXPECT_EQ(FoldCase(IniValue("SaveDir")), FoldCase(Folder()));
@@ -112,7 +113,6 @@ TEST_F(SaveDialogTest, ChangingTheTypeDropsTheNamesFolderAndExtension) {
   EXPECT_EQ(s.windows[0].states.at(2).Find(kFileNameBox)->text, "A");
   EXPECT_EQ(IniValue("SaveDir"), "-");
 }
-
 
 class SaveWithoutFormatsTest : public ManagerDialogTest {};
 

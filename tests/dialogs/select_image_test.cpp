@@ -58,8 +58,8 @@ TEST(SelectImageTest, NumbersTypedAndTheirResults) {
       {5, {Escape()}, -1, false, ""},
   };
   for (const Case& c : cases) {
-    std::string what = std::to_string(c.count) + " images, " + std::to_string(c.script.size()) + " actions, field " +
-                       c.field;
+    std::string what = std::to_string(c.count) + " images, " + std::to_string(c.script.size()) +
+                       " actions, field " + c.field;
     SCOPED_TRACE(what);
     Selection s = Select(c.count, c.script, {{Answer(IDOK)}});
     EXPECT_EQ(s.result, c.result);

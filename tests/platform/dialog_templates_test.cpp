@@ -126,7 +126,8 @@ std::string CanonicalClass(const std::string& name) {
 
 bool LoadTemplate(int id, WORD language, Template* t) {
   HMODULE module = static_cast<HMODULE>(ResourceInstance());
-  HRSRC resource = FindResourceExA(module, RT_DIALOG, MAKEINTRESOURCEA(id), MAKELANGID(language, SUBLANG_DEFAULT));
+  HRSRC resource =
+      FindResourceExA(module, RT_DIALOG, MAKEINTRESOURCEA(id), MAKELANGID(language, SUBLANG_DEFAULT));
   if (resource == nullptr) return false;
   auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(module, resource)));
   Reader r(bytes, SizeofResource(module, resource));
@@ -218,19 +219,43 @@ constexpr DWORD kModal = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU | DS
 constexpr DWORD kChild = DS_CONTROL | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | DS_SETFONT;
 
 const DialogRow kDialogs[] = {
-    {IDD_OPEN_CHILD, kChild, {0, 0, 300, 32}, kSame, "", "", "Helv", "Helv",
+    {IDD_OPEN_CHILD,
+     kChild,
+     {0, 0, 300, 32},
+     kSame,
+     "",
+     "",
+     "Helv",
+     "Helv",
      {{IDC_OPEN_INFO, Kind::kButton, {202, 7, 50, 14}, kSame, "&Info", "&О файле..."}}},
-    {IDD_SELECT_IMAGE, kModal, {74, 32, 142, 69}, {74, 32, 142, 85}, "Select Image", "Выбрать изображение", "Helv",
+    {IDD_SELECT_IMAGE,
+     kModal,
+     {74, 32, 142, 69},
+     {74, 32, 142, 85},
+     "Select Image",
+     "Выбрать изображение",
+     "Helv",
      "Helv",
      {{-1, Kind::kRightLabel, {8, 4, 60, 12}, kSame, "File Name :", "&Файл:"},
-      {-1, Kind::kRightLabel, {8, 16, 60, 12}, {8, 16, 60, 17}, "Images per File :", "&Изображений в Файле :"},
+      {-1,
+       Kind::kRightLabel,
+       {8, 16, 60, 12},
+       {8, 16, 60, 17},
+       "Images per File :",
+       "&Изображений в Файле :"},
       {-1, Kind::kRightLabel, {8, 28, 60, 12}, {8, 41, 60, 17}, "Current &Image :", "&Текущее Изображение :"},
       {IDC_SELECT_NUMBER, Kind::kEdit, {72, 28, 30, 12}, {72, 47, 30, 12}, "", ""},
       {IDOK, Kind::kDefaultButton, {21, 48, 46, 14}, {21, 66, 46, 14}, "&OK", "OK"},
       {IDCANCEL, Kind::kButton, {75, 48, 46, 14}, {75, 66, 46, 14}, "&Cancel", "&Отменить"},
       {IDC_SELECT_TITLE, Kind::kLeftText, {72, 4, 61, 12}, kSame, "", ""},
       {IDC_SELECT_COUNT, Kind::kLeftText, {72, 16, 63, 12}, {72, 22, 63, 12}, "", ""}}},
-    {IDD_IMAGE_INFO, kModal, {88, 32, 308, 100}, kSame, "Image Info", "Информация об изображении", "Helv",
+    {IDD_IMAGE_INFO,
+     kModal,
+     {88, 32, 308, 100},
+     kSame,
+     "Image Info",
+     "Информация об изображении",
+     "Helv",
      "MS Sans Serif",
      {{-1, Kind::kBlackFrame, {4, 3, 298, 70}, kSame, "", ""},
       {-1, Kind::kRightLabel, {10, 8, 56, 12}, kSame, "File Name :", "Файл :"},
@@ -251,16 +276,32 @@ const DialogRow kDialogs[] = {
       {IDC_INFO_COMPRESSION, Kind::kLeftText, {213, 44, 80, 12}, kSame, "", ""},
       {IDOK, Kind::kDefaultButton, {253, 76, 49, 18}, kSame, "&OK", "OK"},
       {IDC_INFO_DETAILS, Kind::kButton, {198, 76, 49, 18}, kSame, "&Details...", "&Детали..."}}},
-    {IDD_CONVERTER_SETUP, kModal, {18, 18, 245, 141}, {18, 18, 245, 148}, "Converter Setup", "Настройка конвертеров",
-     "Helv", "MS Sans Serif",
-     {{-1, Kind::kLeftText, {4, 4, 68, 12}, {4, 4, 172, 12}, "Installed &Converters:", "Установленные &конвертеры:"},
+    {IDD_CONVERTER_SETUP,
+     kModal,
+     {18, 18, 245, 141},
+     {18, 18, 245, 148},
+     "Converter Setup",
+     "Настройка конвертеров",
+     "Helv",
+     "MS Sans Serif",
+     {{-1,
+       Kind::kLeftText,
+       {4, 4, 68, 12},
+       {4, 4, 172, 12},
+       "Installed &Converters:",
+       "Установленные &конвертеры:"},
       {IDC_SETUP_LIST, Kind::kListBox, {4, 16, 176, 88}, kSame, "", ""},
       {-1, Kind::kLeftText, {8, 112, 24, 12}, kSame, "Path :", "&Путь :"},
       {-1, Kind::kLeftText, {8, 124, 24, 12}, {8, 130, 24, 12}, "Type :", "&Тип :"},
       {IDC_SETUP_PATH, Kind::kLeftText, {32, 112, 205, 12}, {32, 112, 205, 18}, "", ""},
       {IDC_SETUP_TYPE, Kind::kLeftText, {32, 124, 205, 12}, kSame, "", ""},
       {IDOK, Kind::kDefaultButton, {188, 12, 49, 14}, {188, 12, 52, 14}, "&Close", "&Закрыть"},
-      {IDC_SETUP_INSTALL, Kind::kButton, {188, 32, 49, 14}, {188, 32, 52, 14}, "&Install...", "&Установить..."},
+      {IDC_SETUP_INSTALL,
+       Kind::kButton,
+       {188, 32, 49, 14},
+       {188, 32, 52, 14},
+       "&Install...",
+       "&Установить..."},
       {IDC_SETUP_REMOVE, Kind::kButton, {188, 52, 49, 14}, {188, 52, 52, 14}, "&Remove", "У&далить"},
       {IDC_SETUP_SETUP, Kind::kButton, {188, 72, 49, 14}, {188, 72, 52, 14}, "&Setup...", "&Параметры..."},
       {IDC_SETUP_ABOUT, Kind::kButton, {188, 92, 49, 14}, {188, 92, 52, 14}, "&About...", "&О модуле..."}}},
@@ -305,8 +346,9 @@ TEST(DialogTemplatesTest, EveryControlOfEveryTemplateInBothLanguages) {
 TEST(DialogTemplatesTest, MissingTemplatesAndLanguagesAreNotFound) {
   HMODULE module = static_cast<HMODULE>(ResourceInstance());
   EXPECT_EQ(FindResourceA(module, MAKEINTRESOURCEA(4242), RT_DIALOG), nullptr);
-  EXPECT_EQ(FindResourceExA(module, RT_DIALOG, MAKEINTRESOURCEA(IDD_IMAGE_INFO), MAKELANGID(0x07, SUBLANG_DEFAULT)),
-            nullptr);
+  EXPECT_EQ(
+      FindResourceExA(module, RT_DIALOG, MAKEINTRESOURCEA(IDD_IMAGE_INFO), MAKELANGID(0x07, SUBLANG_DEFAULT)),
+      nullptr);
   EXPECT_NE(FindResourceA(module, MAKEINTRESOURCEA(IDD_IMAGE_INFO), RT_DIALOG), nullptr);
 }
 

@@ -42,7 +42,8 @@ class TemplateBuilder {
     Word(8);
     Text("Helv");
   }
-  TemplateBuilder& Add(WORD atom, int id, const char* text, short x, short y, short cx, short cy, DWORD style) {
+  TemplateBuilder& Add(WORD atom, int id, const char* text, short x, short y, short cx, short cy,
+                       DWORD style) {
     if (words_.size() % 2) Word(0);
     Dword(WS_CHILD | WS_VISIBLE | style);
     Dword(0);
@@ -110,7 +111,8 @@ INT_PTR CALLBACK TestProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
       if (code == EN_CHANGE) return TRUE;
       bool focusNote = (id == kEdit && (code == EN_SETFOCUS || code == EN_KILLFOCUS)) ||
                        (id == kList && (code == LBN_SETFOCUS || code == LBN_KILLFOCUS));
-      scenario->log.push_back((focusNote ? "focus " : "command ") + std::to_string(id) + " " + std::to_string(code));
+      scenario->log.push_back((focusNote ? "focus " : "command ") + std::to_string(id) + " " +
+                              std::to_string(code));
       if (focusNote) return TRUE;
       if (scenario->command) scenario->command(dialog, id, code);
       if (id == IDOK || id == IDCANCEL) EndDialog(dialog, id);
@@ -160,8 +162,13 @@ TEST(DialogsTest, ModalLoopResults) {
   EXPECT_EQ(ended.result, 42);
   EXPECT_TRUE(ended.windows.empty()) << "a dialog ended in WM_INITDIALOG is never shown";
 
-  DialogRun pressed = RunTestDialog({{}, [](HWND d, int id, int) { if (id == kOther) EndDialog(d, 7); }, {}, {}},
-                              {{Press(kOther)}});
+  DialogRun pressed = RunTestDialog({{},
+                                     [](HWND d, int id, int) {
+                                       if (id == kOther) EndDialog(d, 7);
+                                     },
+                                     {},
+                                     {}},
+                                    {{Press(kOther)}});
   EXPECT_EQ(pressed.result, 7);
   ASSERT_EQ(pressed.windows.size(), 1u);
   EXPECT_EQ(pressed.windows[0].caption, "Test");
@@ -170,8 +177,8 @@ TEST(DialogsTest, ModalLoopResults) {
   EXPECT_EQ(left.result, IDCANCEL);
   EXPECT_EQ(Commands(left), (std::vector<std::string>{"command 2 0"}));
 
-  EXPECT_EQ(DialogBoxParamA(static_cast<HINSTANCE>(ResourceInstance()), MAKEINTRESOURCEA(4242), nullptr, &TestProc,
-                            0),
+  EXPECT_EQ(DialogBoxParamA(static_cast<HINSTANCE>(ResourceInstance()), MAKEINTRESOURCEA(4242), nullptr,
+                            &TestProc, 0),
             -1);
 }
 
@@ -192,7 +199,8 @@ TEST(DialogsTest, PostedMessagesComeAfterTheHandlerInOrder) {
   for (const std::string& line : run.log) {
     if (line.rfind("focus", 0) != 0) log.push_back(line);
   }
-  EXPECT_EQ(log, (std::vector<std::string>{"init", "posted 1", "sent 9", "posted 2", "posted 3", "command 2 0"}));
+  EXPECT_EQ(log,
+            (std::vector<std::string>{"init", "posted 1", "sent 9", "posted 2", "posted 3", "command 2 0"}));
 }
 
 TEST(DialogsTest, ButtonsEnterEscapeAndFocus) {
@@ -204,16 +212,28 @@ TEST(DialogsTest, ButtonsEnterEscapeAndFocus) {
     std::vector<bool> accepted;
   } cases[] = {
       {"a button", {}, {Press(kOther), Press(IDOK)}, {"command 102 0", "command 1 0"}, {true, true}},
-      {"a disabled button", [](HWND d) { EnableWindow(GetDlgItem(d, kOther), FALSE); },
-       {Press(kOther), Press(IDOK)}, {"command 1 0"}, {false, true}},
-      {"a hidden button", [](HWND d) { ShowWindow(GetDlgItem(d, kOther), SW_HIDE); },
-       {Press(kOther), Press(IDOK)}, {"command 1 0"}, {false, true}},
+      {"a disabled button",
+       [](HWND d) { EnableWindow(GetDlgItem(d, kOther), FALSE); },
+       {Press(kOther), Press(IDOK)},
+       {"command 1 0"},
+       {false, true}},
+      {"a hidden button",
+       [](HWND d) { ShowWindow(GetDlgItem(d, kOther), SW_HIDE); },
+       {Press(kOther), Press(IDOK)},
+       {"command 1 0"},
+       {false, true}},
       {"Enter in an edit", {}, {Focus(kEdit), Enter()}, {"command 1 0"}, {true, true}},
-      {"Enter on a push button", {}, {Focus(kOther), Enter(), Escape()}, {"command 102 0", "command 2 0"},
+      {"Enter on a push button",
+       {},
+       {Focus(kOther), Enter(), Escape()},
+       {"command 102 0", "command 2 0"},
        {true, true, true}},
       {"Escape", {}, {Escape()}, {"command 2 0"}, {true}},
-      {"Enter with the default button disabled", [](HWND d) { EnableWindow(GetDlgItem(d, IDOK), FALSE); },
-       {Focus(kEdit), Enter(), Escape()}, {"command 2 0"}, {true, true, true}},
+      {"Enter with the default button disabled",
+       [](HWND d) { EnableWindow(GetDlgItem(d, IDOK), FALSE); },
+       {Focus(kEdit), Enter(), Escape()},
+       {"command 2 0"},
+       {true, true, true}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -232,7 +252,8 @@ TEST(DialogsTest, FocusStartsOnTheFirstTabStopAndIsAnnounced) {
   }
   // Under load wine may activate the dialog after the first action and give
   // the edit its focus back once more: the same gain and loss, repeated.
-  if (notes.size() >= 4 && notes[2] == notes[0] && notes[3] == notes[1]) notes.erase(notes.begin() + 2, notes.begin() + 4);
+  if (notes.size() >= 4 && notes[2] == notes[0] && notes[3] == notes[1])
+    notes.erase(notes.begin() + 2, notes.begin() + 4);
   // The list box still has the focus when the dialog goes.
   EXPECT_EQ(notes, (std::vector<std::string>{"focus 100 256", "focus 100 512", "focus 101 4", "command 2 0",
                                              "focus 101 5"}));
@@ -253,21 +274,29 @@ TEST(DialogsTest, EditsTakeWhatTheirLimitAllows) {
     bool focusSet = false;
   } cases[] = {
       {"no limit", {}, {TypeText(kEdit, "1234567")}, "1234567", true},
-      {"limit 5", [](HWND d) { SendDlgItemMessageA(d, kEdit, EM_LIMITTEXT, 5, 0); }, {TypeText(kEdit, "1234567")},
-       "12345", false},
+      {"limit 5",
+       [](HWND d) { SendDlgItemMessageA(d, kEdit, EM_LIMITTEXT, 5, 0); },
+       {TypeText(kEdit, "1234567")},
+       "12345",
+       false},
       {"focus selects the text, typing replaces it",
        [](HWND d) {
          SetDlgItemTextA(d, kEdit, "abc");
          SendDlgItemMessageA(d, kEdit, EM_LIMITTEXT, 3, 0);
        },
-       {Focus(kOther), Focus(kEdit), TypeText(kEdit, "de")}, "de", true},
+       {Focus(kOther), Focus(kEdit), TypeText(kEdit, "de")},
+       "de",
+       true},
       {"a selection set by the program",
        [](HWND d) {
          SetDlgItemTextA(d, kEdit, "hello");
          SetFocus(GetDlgItem(d, kEdit));
          SendDlgItemMessageA(d, kEdit, EM_SETSEL, 1, 3);
        },
-       {TypeText(kEdit, "X")}, "hXlo", true, true},
+       {TypeText(kEdit, "X")},
+       "hXlo",
+       true,
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -291,14 +320,14 @@ TEST(DialogsTest, ListBoxResults) {
     int selectionAfter;
   };
   const std::vector<Step> steps = {
-      {LB_ADDSTRING, 0, "zeta", 0, -1},      {LB_ADDSTRING, 0, "alpha", 1, -1},
-      {LB_INSERTSTRING, 1, "mid", 1, -1},    {LB_INSERTSTRING, -1, "end", 3, -1},
-      {LB_INSERTSTRING, 9, "far", LB_ERR, -1}, {LB_GETCOUNT, 0, nullptr, 4, -1},
-      {LB_SETCURSEL, 2, nullptr, 2, 2},      {LB_GETCURSEL, 0, nullptr, 2, 2},
-      {LB_DELETESTRING, 0, nullptr, 3, 1},   {LB_GETTEXTLEN, 1, nullptr, 5, 1},
-      {LB_GETTEXTLEN, 7, nullptr, LB_ERR, 1}, {LB_DELETESTRING, 1, nullptr, 2, -1},
+      {LB_ADDSTRING, 0, "zeta", 0, -1},          {LB_ADDSTRING, 0, "alpha", 1, -1},
+      {LB_INSERTSTRING, 1, "mid", 1, -1},        {LB_INSERTSTRING, -1, "end", 3, -1},
+      {LB_INSERTSTRING, 9, "far", LB_ERR, -1},   {LB_GETCOUNT, 0, nullptr, 4, -1},
+      {LB_SETCURSEL, 2, nullptr, 2, 2},          {LB_GETCURSEL, 0, nullptr, 2, 2},
+      {LB_DELETESTRING, 0, nullptr, 3, 1},       {LB_GETTEXTLEN, 1, nullptr, 5, 1},
+      {LB_GETTEXTLEN, 7, nullptr, LB_ERR, 1},    {LB_DELETESTRING, 1, nullptr, 2, -1},
       {LB_DELETESTRING, 5, nullptr, LB_ERR, -1}, {LB_SETCURSEL, 7, nullptr, LB_ERR, -1},
-      {LB_SETCURSEL, 1, nullptr, 1, 1},      {LB_SETCURSEL, static_cast<int>(-1), nullptr, LB_ERR, -1},
+      {LB_SETCURSEL, 1, nullptr, 1, 1},          {LB_SETCURSEL, static_cast<int>(-1), nullptr, LB_ERR, -1},
       {LB_GETCURSEL, 0, nullptr, LB_ERR, -1},
   };
   std::vector<std::string> failures;
@@ -310,8 +339,8 @@ TEST(DialogsTest, ListBoxResults) {
                                            reinterpret_cast<LPARAM>(step.text));
       auto selection = static_cast<int>(SendDlgItemMessageA(d, kList, LB_GETCURSEL, 0, 0));
       if (result != step.result || selection != step.selectionAfter) {
-        failures.push_back("step " + std::to_string(i) + ": result " + std::to_string(result) + ", selection " +
-                           std::to_string(selection));
+        failures.push_back("step " + std::to_string(i) + ": result " + std::to_string(result) +
+                           ", selection " + std::to_string(selection));
       }
     }
     char line[32] = "";
@@ -369,7 +398,8 @@ TEST(DialogsTest, GetDlgItemIntParsesAsWin32) {
     if (std::string(text) != "-3") failures.push_back(std::string("SetDlgItemInt signed gave ") + text);
     SetDlgItemInt(d, kLabel, static_cast<UINT>(-3), FALSE);
     GetDlgItemTextA(d, kLabel, text, sizeof text);
-    if (std::string(text) != "4294967293") failures.push_back(std::string("SetDlgItemInt unsigned gave ") + text);
+    if (std::string(text) != "4294967293")
+      failures.push_back(std::string("SetDlgItemInt unsigned gave ") + text);
   };
   RunTestDialog(s, {{}});
   EXPECT_EQ(failures, std::vector<std::string>{});
@@ -387,7 +417,8 @@ TEST(DialogsTest, GeometryInPixels) {
     if (client.right != 350 || client.bottom != 163) failures.push_back("client rectangle");
     RECT window{};
     GetWindowRect(d, &window);
-    if (window.right - window.left != 356 || window.bottom - window.top != 188) failures.push_back("window size");
+    if (window.right - window.left != 356 || window.bottom - window.top != 188)
+      failures.push_back("window size");
     if (GetParent(GetDlgItem(d, kOther)) != d) failures.push_back("parent");
   };
   DialogRun run = RunTestDialog(s, {{}});
@@ -430,7 +461,8 @@ TEST(DialogsTest, MovingCentringWindowLongsAndShortBuffers) {
     check(window.left == (1024 - width) / 2 && window.top == (768 - height) / 2, "centred");
     check(window.right - window.left == width && window.bottom - window.top == height, "size kept");
     check(GetWindowLongA(other, GWL_ID) == kOther, "GWL_ID");
-    check((GetWindowLongA(other, GWL_STYLE) & (WS_CHILD | WS_VISIBLE | WS_TABSTOP)) == (WS_CHILD | WS_VISIBLE | WS_TABSTOP),
+    check((GetWindowLongA(other, GWL_STYLE) & (WS_CHILD | WS_VISIBLE | WS_TABSTOP)) ==
+              (WS_CHILD | WS_VISIBLE | WS_TABSTOP),
           "GWL_STYLE");
     SetWindowLongPtrA(d, DWLP_USER, 1234);
     check(GetWindowLongPtrA(d, DWLP_USER) == 1234, "DWLP_USER");
@@ -440,7 +472,8 @@ TEST(DialogsTest, MovingCentringWindowLongsAndShortBuffers) {
     check(EnableWindow(other, TRUE) != FALSE, "EnableWindow of a disabled window");
     SetDlgItemTextA(d, kLabel, "abcdef");
     char text[4] = "";
-    check(GetDlgItemTextA(d, kLabel, text, sizeof text) == 3 && std::string(text) == "abc", "GetDlgItemTextA cut");
+    check(GetDlgItemTextA(d, kLabel, text, sizeof text) == 3 && std::string(text) == "abc",
+          "GetDlgItemTextA cut");
     check(GetWindowTextA(GetDlgItem(d, kLabel), text, 1) == 0 && text[0] == '\0', "GetWindowTextA of 1 byte");
     check(SendMessageA(GetDlgItem(d, kLabel), WM_GETTEXTLENGTH, 0, 0) == 6, "WM_GETTEXTLENGTH");
   };
@@ -448,7 +481,8 @@ TEST(DialogsTest, MovingCentringWindowLongsAndShortBuffers) {
   EXPECT_EQ(failures, std::vector<std::string>{});
   ASSERT_EQ(run.windows.size(), 1u);
   const UiControl* other = run.windows[0].states[0].Find(kOther);
-  EXPECT_EQ((std::vector<int>{other->x, other->y, other->width, other->height}), (std::vector<int>{10, 20, 30, 40}));
+  EXPECT_EQ((std::vector<int>{other->x, other->y, other->width, other->height}),
+            (std::vector<int>{10, 20, 30, 40}));
 }
 
 TEST(DialogsTest, MessageBoxesAndNestedDialogsFromAButton) {
@@ -464,7 +498,8 @@ TEST(DialogsTest, MessageBoxesAndNestedDialogsFromAButton) {
     scenario = outer;
     outer->log.push_back("nested " + std::to_string(nested));
   };
-  DialogRun run = RunTestDialog(s, {{Press(kOther), Press(IDOK)}, {Answer(IDNO)}, {TypeText(kEdit, "in"), Press(IDOK)}});
+  DialogRun run =
+      RunTestDialog(s, {{Press(kOther), Press(IDOK)}, {Answer(IDNO)}, {TypeText(kEdit, "in"), Press(IDOK)}});
   EXPECT_EQ(run.result, IDOK);
   EXPECT_EQ(Commands(run), (std::vector<std::string>{"command 102 0", "command 1 0"}));
   EXPECT_NE(std::find(run.log.begin(), run.log.end(), "nested 1"), run.log.end());
@@ -490,7 +525,8 @@ TEST(DialogsTest, BadHandlesAndUnknownControlsFailQuietly) {
     BOOL translated = TRUE;
     if (GetDlgItemInt(d, 999, &translated, FALSE) != 0 || translated) failures.push_back("GetDlgItemInt");
     char text[8] = "xx";
-    if (GetDlgItemTextA(d, 999, text, sizeof text) != 0 || text[0] != '\0') failures.push_back("GetDlgItemTextA");
+    if (GetDlgItemTextA(d, 999, text, sizeof text) != 0 || text[0] != '\0')
+      failures.push_back("GetDlgItemTextA");
   };
   RunTestDialog(s, {{}});
   EXPECT_EQ(failures, std::vector<std::string>{});

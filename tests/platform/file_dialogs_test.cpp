@@ -39,17 +39,19 @@ UINT_PTR CALLBACK Hook(HWND child, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     hookLog->initParam = reinterpret_cast<const OPENFILENAMEA*>(lParam);
     hookLog->parentHasTheBoxes = GetDlgItem(dialog, IDCANCEL) != nullptr &&
-                                 GetDlgItem(dialog, kFileNameBox) != nullptr && GetDlgItem(dialog, kTypeList) != nullptr;
+                                 GetDlgItem(dialog, kFileNameBox) != nullptr &&
+                                 GetDlgItem(dialog, kTypeList) != nullptr;
   } else if (message == WM_NOTIFY) {
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
     if (header->code == static_cast<UINT>(CDN_TYPECHANGE)) {
       const OPENFILENAMEA* ofn = reinterpret_cast<const OFNOTIFYA*>(lParam)->lpOFN;
       char path[260] = "";
       LRESULT length = SendMessageA(dialog, CDM_GETFILEPATH, sizeof path, reinterpret_cast<LPARAM>(path));
-      hookLog->lines.push_back("type " + std::to_string(ofn->nFilterIndex) + " " + std::to_string(length > 0) + " " +
-                               fs::path(path).filename().string());
+      hookLog->lines.push_back("type " + std::to_string(ofn->nFilterIndex) + " " +
+                               std::to_string(length > 0) + " " + fs::path(path).filename().string());
       if (!hookLog->renameTo.empty()) {
-        SendMessageA(dialog, CDM_SETCONTROLTEXT, kFileNameBox, reinterpret_cast<LPARAM>(hookLog->renameTo.c_str()));
+        SendMessageA(dialog, CDM_SETCONTROLTEXT, kFileNameBox,
+                     reinterpret_cast<LPARAM>(hookLog->renameTo.c_str()));
       }
     }
   } else if (message == WM_COMMAND && LOWORD(wParam) == kInfo) {
@@ -72,12 +74,14 @@ const DLGTEMPLATE* ChildTemplate() {
     };
     dword(DS_CONTROL | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | DS_SETFONT);
     dword(0);
-    for (WORD v : {WORD{1}, WORD{0}, WORD{0}, WORD{300}, WORD{32}, WORD{0}, WORD{0}, WORD{0}, WORD{8}}) w.push_back(v);
+    for (WORD v : {WORD{1}, WORD{0}, WORD{0}, WORD{300}, WORD{32}, WORD{0}, WORD{0}, WORD{0}, WORD{8}})
+      w.push_back(v);
     text("Helv");
     if (w.size() % 2) w.push_back(0);
     dword(WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON);
     dword(0);
-    for (WORD v : {WORD{202}, WORD{7}, WORD{50}, WORD{14}, WORD{kInfo}, WORD{0xFFFF}, WORD{0x80}}) w.push_back(v);
+    for (WORD v : {WORD{202}, WORD{7}, WORD{50}, WORD{14}, WORD{kInfo}, WORD{0xFFFF}, WORD{0x80}})
+      w.push_back(v);
     text("&Info");
     w.push_back(0);
     return w;
@@ -207,8 +211,8 @@ TEST_F(FileDialogsTest, DefaultExtensionFollowsTheChosenType) {
     FileCall call;
     call.save = true;
     call.defaultExtension = "TIF";
-    FileRun run = RunFileDialog(call, folder_,
-                                {{PickLine(kTypeList, c.typeLine), TypeText(kFileNameBox, c.typed), Press(IDOK)}});
+    FileRun run = RunFileDialog(
+        call, folder_, {{PickLine(kTypeList, c.typeLine), TypeText(kFileNameBox, c.typed), Press(IDOK)}});
     ASSERT_TRUE(run.result);
     EXPECT_EQ(FoldCase(run.file), In(c.expected));
     EXPECT_EQ((run.flags & OFN_EXTENSIONDIFFERENT) != 0, c.extensionDifferent);
@@ -220,8 +224,8 @@ TEST_F(FileDialogsTest, OverwriteIsAskedAndNoKeepsTheDialog) {
   FileCall call;
   call.save = true;
   call.flags = OFN_OVERWRITEPROMPT;
-  FileRun no = RunFileDialog(call, folder_,
-                             {{TypeText(kFileNameBox, "old.bmp"), Press(IDOK), Press(IDCANCEL)}, {Answer(IDNO)}});
+  FileRun no = RunFileDialog(
+      call, folder_, {{TypeText(kFileNameBox, "old.bmp"), Press(IDOK), Press(IDCANCEL)}, {Answer(IDNO)}});
   EXPECT_FALSE(no.result);
   ASSERT_EQ(no.windows.size(), 2u);
   EXPECT_TRUE(no.windows[1].messageBox);
@@ -231,7 +235,8 @@ TEST_F(FileDialogsTest, OverwriteIsAskedAndNoKeepsTheDialog) {
   EXPECT_TRUE(no.windows[1].warningIcon);
   EXPECT_EQ(no.windows[0].accepted, (std::vector<bool>{true, true, true}));
 
-  FileRun yes = RunFileDialog(call, folder_, {{TypeText(kFileNameBox, "old.bmp"), Press(IDOK)}, {Answer(IDYES)}});
+  FileRun yes =
+      RunFileDialog(call, folder_, {{TypeText(kFileNameBox, "old.bmp"), Press(IDOK)}, {Answer(IDYES)}});
   EXPECT_TRUE(yes.result);
   EXPECT_EQ(FoldCase(yes.file), In("old.bmp"));
 }
@@ -239,7 +244,8 @@ TEST_F(FileDialogsTest, OverwriteIsAskedAndNoKeepsTheDialog) {
 TEST_F(FileDialogsTest, AFileThatMustExistIsChecked) {
   FileCall call;
   call.flags = OFN_FILEMUSTEXIST;
-  FileRun run = RunFileDialog(call, folder_, {{TypeText(kFileNameBox, "missing.bmp"), Press(IDOK), Press(IDCANCEL)}, {}});
+  FileRun run = RunFileDialog(call, folder_,
+                              {{TypeText(kFileNameBox, "missing.bmp"), Press(IDOK), Press(IDCANCEL)}, {}});
   EXPECT_FALSE(run.result);
   ASSERT_EQ(run.windows.size(), 2u);
   EXPECT_TRUE(run.windows[1].messageBox);
@@ -253,7 +259,8 @@ TEST_F(FileDialogsTest, TypeChangesReachTheHookWhichCanRenameTheFile) {
   call.save = true;
   call.renameTo = "renamed";
   FileRun run = RunFileDialog(
-      call, folder_, {{TypeText(kFileNameBox, "pic.bmp"), PickLine(kTypeList, 1), Press(kInfo), Press(IDCANCEL)}});
+      call, folder_,
+      {{TypeText(kFileNameBox, "pic.bmp"), PickLine(kTypeList, 1), Press(kInfo), Press(IDCANCEL)}});
   EXPECT_FALSE(run.result);
   EXPECT_EQ(run.hook.lines, (std::vector<std::string>{"type 2 1 pic.bmp", "info"}));
   ASSERT_EQ(run.windows.size(), 1u);

@@ -70,12 +70,9 @@ TEST_F(ProfileTest, ReadsHandWrittenFiles) {
       {"Sec", "noequals", "dflt"},   // a line without '=' is no key
       {"Sec", ";c2", "dflt"},        // nor is a comment
       {"Sec", "quoted", "q v"},      // matching quotes are removed
-      {"Sec", "sq", "x"},
-      {"Sec", "half", "\"abc"},
-      {"Sec", "empty", ""},
-      {"Sec", "k2", "dflt"},  // only the first section of a name counts
-      {"Sec2", "k", "v"},
-      {"", "top", "1"},  // lines before the first section
+      {"Sec", "sq", "x"},           {"Sec", "half", "\"abc"},
+      {"Sec", "empty", ""},         {"Sec", "k2", "dflt"},  // only the first section of a name counts
+      {"Sec2", "k", "v"},           {"", "top", "1"},       // lines before the first section
       {"Nope", "k", "dflt"},
   };
   for (const Case& c : cases) {

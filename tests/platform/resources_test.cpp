@@ -61,7 +61,8 @@ TEST(ResourcesTest, EnglishStringsAreCutToTheBuffer) {
 TEST(ResourcesTest, RussianStringsAreCutOnCharacters) {
   std::string full = PlatformText("Недостаточно памяти");
   for (int size : {2, 3, 10, 11, 20}) {
-    EXPECT_EQ(Load(IDS_ERR_NO_MEMORY, size), CutToCharacters(full, static_cast<std::size_t>(size - 1))) << size;
+    EXPECT_EQ(Load(IDS_ERR_NO_MEMORY, size), CutToCharacters(full, static_cast<std::size_t>(size - 1)))
+        << size;
   }
 }
 

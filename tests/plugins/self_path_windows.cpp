@@ -6,8 +6,9 @@ namespace tconv {
 
 std::string SelfPath() {
   HMODULE self = nullptr;
-  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          reinterpret_cast<LPCSTR>(&SelfPath), &self)) {
+  if (!GetModuleHandleExA(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          reinterpret_cast<LPCSTR>(&SelfPath), &self)) {
     return "";
   }
   char path[MAX_PATH];
@@ -23,8 +24,8 @@ void* ManagerFunction(const char* name) {
 std::string PathOfFile(HFILE file) {
   // An HFILE from OpenFile is the file's HANDLE.
   char path[MAX_PATH];
-  DWORD n = GetFinalPathNameByHandleA(reinterpret_cast<HANDLE>(static_cast<intptr_t>(file)), path, sizeof path,
-                                      FILE_NAME_NORMALIZED);
+  DWORD n = GetFinalPathNameByHandleA(reinterpret_cast<HANDLE>(static_cast<intptr_t>(file)), path,
+                                      sizeof path, FILE_NAME_NORMALIZED);
   if (n == 0 || n >= sizeof path) return "";
   std::string text(path, n);
   if (text.rfind("\\\\?\\", 0) == 0) text.erase(0, 4);

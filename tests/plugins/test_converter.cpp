@@ -33,7 +33,9 @@ using tconv::Script;
 
 constexpr uint32_t kDefaultVersion = 0x00030300;
 
-[[maybe_unused]] std::string Quoted(const char* text) { return text == nullptr ? "(null)" : "'" + std::string(text) + "'"; }
+[[maybe_unused]] std::string Quoted(const char* text) {
+  return text == nullptr ? "(null)" : "'" + std::string(text) + "'";
+}
 
 [[maybe_unused]] std::string HostParam(char** hostParam) {
   if (hostParam == nullptr) return "(null)";
@@ -54,7 +56,8 @@ constexpr uint32_t kDefaultVersion = 0x00030300;
 
 // One line per band call, or only the first under quiet=1: a line per band
 // would cost the benchmarks more than the band.
-[[maybe_unused]] void LogBandCall(const char* entry, int call, const ConvImageDesc& desc, const Script& script) {
+[[maybe_unused]] void LogBandCall(const char* entry, int call, const ConvImageDesc& desc,
+                                  const Script& script) {
   if (script.Number("quiet", 0) != 0 && call != 1) return;
   Log(std::string(entry) + " call=" + std::to_string(call) + " bandRow=" + std::to_string(desc.bandRow) +
       " bandCount=" + std::to_string(desc.bandCount) + " bandRows=" + std::to_string(desc.bandRows) +
@@ -96,14 +99,16 @@ std::unique_ptr<ReadState> reading;
     return;
   }
   std::size_t offset = static_cast<std::size_t>(state.dataOffset) + row * state.rowBytes;
-  std::size_t available = offset < state.file.size() ? std::min(state.rowBytes, state.file.size() - offset) : 0;
+  std::size_t available =
+      offset < state.file.size() ? std::min(state.rowBytes, state.file.size() - offset) : 0;
   if (available > 0) std::memcpy(out, state.file.data() + offset, available);
   std::memset(out + available, 0xEE, state.rowBytes - available);
 }
 
 // Fills the band with the rows it names, never more than the manager's band
 // buffer holds; rows outside the image are filled with 0xEE.
-[[maybe_unused]] void FillBand(const ReadState& state, const ConvImageDesc& desc, uint8_t* band, long long first, long long count) {
+[[maybe_unused]] void FillBand(const ReadState& state, const ConvImageDesc& desc, uint8_t* band,
+                               long long first, long long count) {
   long long rows = std::min<long long>(count, desc.bandRows);
   for (long long k = 0; k < rows; ++k) {
     long long row = desc.rowOrder == 2 ? first - k : first + k;
@@ -167,7 +172,8 @@ CONV_ENTRY(void) ConvGetDllInfo(ConvRecord* record, char* iniPath) {
   record->writeFormats = static_cast<uint32_t>(script.Number("WriteFormats", 0x3FF));
   record->writeResUnits = static_cast<uint16_t>(script.Number("WriteResUnits", 0x04));
   CopyField(record->name, sizeof record->name, script.Text("Name", tconv::CopyName()), terminate);
-  CopyField(record->description, sizeof record->description, script.Text("Description", "Test images"), terminate);
+  CopyField(record->description, sizeof record->description, script.Text("Description", "Test images"),
+            terminate);
   CopyField(record->extensions, sizeof record->extensions, script.Text("Extensions", "*.TST"), terminate);
 }
 #endif
@@ -195,7 +201,8 @@ CONV_ENTRY(void) ConvAbout(HWND owner) {
   // "AboutOpensSetup=1": asks the manager for its setup dialog, as a
   // converter's window could while the manager's own setup dialog is up.
   if (tconv::LoadScript(nullptr).Number("AboutOpensSetup", 0) == 0) return;
-  auto configure = reinterpret_cast<int(CONV_API*)(HWND)>(tconv::ManagerFunction("ImExp_ConfigureConverters"));
+  auto configure =
+      reinterpret_cast<int(CONV_API*)(HWND)>(tconv::ManagerFunction("ImExp_ConfigureConverters"));
   Log("ConvAbout setup=" + std::to_string(configure != nullptr ? configure(owner) : -1));
 }
 #endif
@@ -239,7 +246,8 @@ CONV_ENTRY(int) RDGetImageInfo(HFILE file, int image, char* iniPath, ConvImageIn
   line << "RDGetImageInfo image=" << image << " title=" << Quoted(info->title)
        << " formatName0=" << static_cast<int>(info->formatName[0])
        << " compression0=" << static_cast<int>(info->compression[0]) << " imageCount=" << info->imageCount
-       << " imageIndex=" << info->imageIndex << " resUnit=" << info->resUnit << " hasDetails=" << info->hasDetails;
+       << " imageIndex=" << info->imageIndex << " resUnit=" << info->resUnit
+       << " hasDetails=" << info->hasDetails;
   Log(line.str());
   if (int error = tconv::ScriptedError(script, "RDGetImageInfo", 1)) return error;
   if (script.Number("infoLeaves", 0) != 0) return 0;
@@ -393,7 +401,8 @@ CONV_ENTRY(int) WRSetupWriting(ConvImageDesc* desc, char** hostParam, int hostVa
   apply16("Write.bitsPerPixel", desc->bitsPerPixel);
   state->bands = s.Pairs("Write.bands");
   state->fixedCounts = s.Numbers("Write.fixedCounts");
-  if (!state->fixedCounts.empty()) desc->bandCount = static_cast<uint32_t>(state->fixedCounts[state->nextFixed++]);
+  if (!state->fixedCounts.empty())
+    desc->bandCount = static_cast<uint32_t>(state->fixedCounts[state->nextFixed++]);
   if (desc->accessMode == 0 && s.Has("Write.bands") && s.Text("Write.firstBandIn") != "header") {
     NextWriteBand(*state, *desc);
   }

@@ -59,7 +59,8 @@ long long Script::Number(const std::string& key, long long fallback) const {
 
 std::vector<long long> Script::Numbers(const std::string& key) const {
   std::vector<long long> numbers;
-  for (const std::string& part : Split(Text(key), ',')) numbers.push_back(std::strtoll(part.c_str(), nullptr, 0));
+  for (const std::string& part : Split(Text(key), ','))
+    numbers.push_back(std::strtoll(part.c_str(), nullptr, 0));
   return numbers;
 }
 
@@ -68,7 +69,8 @@ std::vector<std::pair<long long, long long>> Script::Pairs(const std::string& ke
   for (const std::string& part : Split(Text(key), ',')) {
     std::size_t colon = part.find(':');
     long long first = std::strtoll(part.substr(0, colon).c_str(), nullptr, 0);
-    long long second = colon == std::string::npos ? 1 : std::strtoll(part.substr(colon + 1).c_str(), nullptr, 0);
+    long long second =
+        colon == std::string::npos ? 1 : std::strtoll(part.substr(colon + 1).c_str(), nullptr, 0);
     pairs.emplace_back(first, second);
   }
   return pairs;
@@ -100,7 +102,8 @@ Script LoadScript(const char* iniPath) {
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[') {
       std::size_t close = line.find(']');
-      inSection = Lower(Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1))) == wanted;
+      inSection =
+          Lower(Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1))) == wanted;
       continue;
     }
     std::size_t equals = line.find('=');
@@ -160,12 +163,13 @@ std::string DescriptorFields(const ConvImageDesc& d) {
   std::ostringstream out;
   out << "width=" << d.width << " height=" << d.height << " colorType=" << d.colorType
       << " bitsPerPixel=" << d.bitsPerPixel << " planes=" << d.planes << " bytesPerLine=" << d.bytesPerLine
-      << " packedPixels=" << d.packedPixels << " invertedGray=" << d.invertedGray << " bgrOrder=" << d.bgrOrder
-      << " outputBits=" << d.outputBits << " resUnit=" << d.resUnit << " resX=" << d.resX << " resY=" << d.resY
-      << " accessMode=" << d.accessMode << " rowOrder=" << d.rowOrder << " fixedBand=" << d.fixedBand
-      << " maxBandRows=" << d.maxBandRows << " chosenAccess=" << d.chosenAccess << " bandRows=" << d.bandRows
-      << " bandRow=" << d.bandRow << " bandCount=" << d.bandCount << " reserved=" << d.reserved
-      << " imageIndex=" << d.imageIndex << " imageCount=" << d.imageCount;
+      << " packedPixels=" << d.packedPixels << " invertedGray=" << d.invertedGray
+      << " bgrOrder=" << d.bgrOrder << " outputBits=" << d.outputBits << " resUnit=" << d.resUnit
+      << " resX=" << d.resX << " resY=" << d.resY << " accessMode=" << d.accessMode
+      << " rowOrder=" << d.rowOrder << " fixedBand=" << d.fixedBand << " maxBandRows=" << d.maxBandRows
+      << " chosenAccess=" << d.chosenAccess << " bandRows=" << d.bandRows << " bandRow=" << d.bandRow
+      << " bandCount=" << d.bandCount << " reserved=" << d.reserved << " imageIndex=" << d.imageIndex
+      << " imageCount=" << d.imageCount;
   return out.str();
 }
 

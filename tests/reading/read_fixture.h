@@ -42,8 +42,8 @@ class ReadTest : public ::testing::Test {
 
   // Reads `path` as the host accepting `accepted`, with a progress object
   // that cancels at its `cancelAt`-th update (0: never; -1: no progress).
-  std::unique_ptr<ReadOutcome> Read(const std::string& path, int accepted, int cancelAt = 0, int refuseSize = 0,
-                                    char** hostParam = nullptr, int hostValue = 0) {
+  std::unique_ptr<ReadOutcome> Read(const std::string& path, int accepted, int cancelAt = 0,
+                                    int refuseSize = 0, char** hostParam = nullptr, int hostValue = 0) {
     auto outcome = std::make_unique<ReadOutcome>();
     outcome->image.log = &outcome->calls;
     outcome->image.refuseSize = refuseSize;
@@ -52,8 +52,8 @@ class ReadTest : public ::testing::Test {
     setup_.ClearCallLog();
     capture_->Clear();
     std::string file = path;
-    outcome->result = read_(&outcome->image, nullptr, file.data(), accepted, cancelAt < 0 ? nullptr : &progress,
-                            hostParam, hostValue);
+    outcome->result = read_(&outcome->image, nullptr, file.data(), accepted,
+                            cancelAt < 0 ? nullptr : &progress, hostParam, hostValue);
     outcome->log = setup_.CallLog();
     outcome->boxes = capture_->boxes();
     return outcome;

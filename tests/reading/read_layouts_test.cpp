@@ -18,10 +18,10 @@ struct Layout {
 };
 
 const Layout kLayouts[] = {
-    {"A 1 bit packed", 1, 1, 1, 0},  {"B 1 bit bytes", 1, 1, 0, 0},   {"C 2 bits bytes", 2, 1, 0, 0},
-    {"C 3 bits bytes", 3, 1, 0, 0},  {"D 4 bits packed", 4, 1, 1, 0}, {"E 4 bits bytes", 4, 1, 0, 0},
-    {"F 4 planes", 4, 4, 1, 0},      {"G 6 bits bytes", 6, 1, 0, 0},  {"G 8 bits", 8, 1, 1, 0},
-    {"H 24 bits RGB", 24, 1, 1, 0},  {"H 24 bits BGR", 24, 1, 1, 1},  {"I 24 bits planes", 24, 3, 1, 0},
+    {"A 1 bit packed", 1, 1, 1, 0}, {"B 1 bit bytes", 1, 1, 0, 0},   {"C 2 bits bytes", 2, 1, 0, 0},
+    {"C 3 bits bytes", 3, 1, 0, 0}, {"D 4 bits packed", 4, 1, 1, 0}, {"E 4 bits bytes", 4, 1, 0, 0},
+    {"F 4 planes", 4, 4, 1, 0},     {"G 6 bits bytes", 6, 1, 0, 0},  {"G 8 bits", 8, 1, 1, 0},
+    {"H 24 bits RGB", 24, 1, 1, 0}, {"H 24 bits BGR", 24, 1, 1, 1},  {"I 24 bits planes", 24, 3, 1, 0},
 };
 
 // How the converter describes its colours.
@@ -35,7 +35,9 @@ struct Pixel {
 std::vector<uint8_t> EncodeSource(const Layout& l, const std::vector<Pixel>& pixels, uint32_t* bytesPerLine) {
   uint32_t w = static_cast<uint32_t>(pixels.size());
   std::vector<uint8_t> row;
-  auto setBit = [&](std::size_t offset, uint32_t x) { row[offset + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8)); };
+  auto setBit = [&](std::size_t offset, uint32_t x) {
+    row[offset + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+  };
   if (l.planes == 4) {
     *bytesPerLine = (w + 7) / 8;
     row.assign(4 * *bytesPerLine, 0);
@@ -68,7 +70,8 @@ std::vector<uint8_t> EncodeSource(const Layout& l, const std::vector<Pixel>& pix
   } else if (l.bits == 4 && l.packed) {
     *bytesPerLine = (w + 1) / 2;
     row.assign(*bytesPerLine, 0);
-    for (uint32_t x = 0; x < w; ++x) row[x / 2] |= static_cast<uint8_t>(x % 2 ? pixels[x].index : pixels[x].index << 4);
+    for (uint32_t x = 0; x < w; ++x)
+      row[x / 2] |= static_cast<uint8_t>(x % 2 ? pixels[x].index : pixels[x].index << 4);
   } else {
     *bytesPerLine = w;
     for (const Pixel& p : pixels) row.push_back(p.index);
@@ -77,7 +80,7 @@ std::vector<uint8_t> EncodeSource(const Layout& l, const std::vector<Pixel>& pix
 }
 
 struct Expectation {
-  int hostType = 0;  // 0: the read fails with CONV_ERR_ILLEGAL_CONVERSION
+  int hostType = 0;             // 0: the read fails with CONV_ERR_ILLEGAL_CONVERSION
   std::vector<uint8_t> planes;  // palette planes the host sees (8 or fewer bits)
   bool invert = false;          // bilevel rows complemented
   bool lookUp = false;          // grey rows looked up in the palette
@@ -173,8 +176,8 @@ TEST_F(ReadLayoutsTest, EveryLayoutAsEveryHostType) {
       if (l.bits == 1 && colours == Colours::kGreyPalette) continue;
       for (int accepted : kTypes) {
         for (uint32_t width : {1u, 2u, 7u, 8u, 9u, 17u}) {
-          SCOPED_TRACE(std::string(l.name) + " colours " + std::to_string(static_cast<int>(colours)) + " type " +
-                       std::to_string(accepted) + " width " + std::to_string(width));
+          SCOPED_TRACE(std::string(l.name) + " colours " + std::to_string(static_cast<int>(colours)) +
+                       " type " + std::to_string(accepted) + " width " + std::to_string(width));
           std::vector<uint8_t> palette(768);
           for (uint8_t& b : palette) b = static_cast<uint8_t>(random());
           if (colours == Colours::kGreyPalette) palette[0] = palette[1] = 200;  // certainly not a ramp
@@ -191,10 +194,10 @@ TEST_F(ReadLayoutsTest, EveryLayoutAsEveryHostType) {
             }
             image.rows.push_back(EncodeSource(l, row, &bytesPerLine));
           }
-          int colorType = l.bits == 24                           ? 3
-                          : colours == Colours::kColourPalette    ? 2
-                          : colours == Colours::kGreyPalette      ? 1
-                                                                  : 0;
+          int colorType = l.bits == 24                         ? 3
+                          : colours == Colours::kColourPalette ? 2
+                          : colours == Colours::kGreyPalette   ? 1
+                                                               : 0;
           image.Set("width", width).Set("height", height).Set("bitsPerPixel", l.bits).Set("planes", l.planes);
           image.Set("bytesPerLine", bytesPerLine).Set("packedPixels", l.packed).Set("bgrOrder", l.bgr);
           image.Set("colorType", colorType).Set("invertedGray", colours == Colours::kGreyInverted);
@@ -226,7 +229,8 @@ TEST_F(ReadLayoutsTest, EveryLayoutAsEveryHostType) {
           ASSERT_EQ(outcome->image.rows.size(), height);
           for (uint32_t r = 0; r < height; ++r) {
             // Descriptor row r is host row height - 1 - r.
-            EXPECT_EQ(outcome->image.rows[static_cast<int>(height - 1 - r)], ExpectedHostRow(e, pixels[r], l.bits))
+            EXPECT_EQ(outcome->image.rows[static_cast<int>(height - 1 - r)],
+                      ExpectedHostRow(e, pixels[r], l.bits))
                 << "row " << r;
           }
         }
@@ -246,34 +250,84 @@ TEST_F(ReadLayoutsTest, DocumentedRows) {
     int accepted;
     std::vector<uint8_t> expected;
   } cases[] = {
-      {"B as bilevel, width 9", {{"width", 9}, {"bitsPerPixel", 1}, {"packedPixels", 0}, {"bytesPerLine", 9}},
-       {}, {1, 0, 1, 1, 0, 0, 0, 1, 1}, HIT_BILEVEL, {0xB1, 0x80}},
-      {"D as 256 colours, width 3", {{"width", 3}, {"bitsPerPixel", 4}, {"colorType", 2}},
-       {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, {9, 9, 9}}, {0x12, 0x30}, HIT_PAL256, {1, 2, 3}},
+      {"B as bilevel, width 9",
+       {{"width", 9}, {"bitsPerPixel", 1}, {"packedPixels", 0}, {"bytesPerLine", 9}},
+       {},
+       {1, 0, 1, 1, 0, 0, 0, 1, 1},
+       HIT_BILEVEL,
+       {0xB1, 0x80}},
+      {"D as 256 colours, width 3",
+       {{"width", 3}, {"bitsPerPixel", 4}, {"colorType", 2}},
+       {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, {9, 9, 9}},
+       {0x12, 0x30},
+       HIT_PAL256,
+       {1, 2, 3}},
       {"E as 16 colours, width 3",
        {{"width", 3}, {"bitsPerPixel", 4}, {"packedPixels", 0}, {"bytesPerLine", 3}, {"colorType", 2}},
-       {{1, 2, 3}, {4, 5, 6}}, {1, 2, 3}, HIT_PAL16, {0x12, 0x30}},
-      {"F planes 0 and 2 give 5", {{"width", 8}, {"bitsPerPixel", 4}, {"planes", 4}, {"bytesPerLine", 1}, {"colorType", 2}},
-       {{1, 2, 3}, {4, 5, 6}}, {0x80, 0, 0x80, 0}, HIT_PAL256, {5, 0, 0, 0, 0, 0, 0, 0}},
-      {"I as RGB", {{"width", 1}, {"bitsPerPixel", 24}, {"planes", 3}, {"bytesPerLine", 1}, {"colorType", 3}},
-       {}, {10, 20, 30}, HIT_RGB24, {30, 20, 10}},
-      {"H RGB swapped", {{"width", 1}, {"bitsPerPixel", 24}, {"colorType", 3}}, {}, {10, 20, 30}, HIT_RGB24,
+       {{1, 2, 3}, {4, 5, 6}},
+       {1, 2, 3},
+       HIT_PAL16,
+       {0x12, 0x30}},
+      {"F planes 0 and 2 give 5",
+       {{"width", 8}, {"bitsPerPixel", 4}, {"planes", 4}, {"bytesPerLine", 1}, {"colorType", 2}},
+       {{1, 2, 3}, {4, 5, 6}},
+       {0x80, 0, 0x80, 0},
+       HIT_PAL256,
+       {5, 0, 0, 0, 0, 0, 0, 0}},
+      {"I as RGB",
+       {{"width", 1}, {"bitsPerPixel", 24}, {"planes", 3}, {"bytesPerLine", 1}, {"colorType", 3}},
+       {},
+       {10, 20, 30},
+       HIT_RGB24,
        {30, 20, 10}},
-      {"H BGR unchanged", {{"width", 1}, {"bitsPerPixel", 24}, {"colorType", 3}, {"bgrOrder", 1}}, {},
-       {30, 20, 10}, HIT_RGB24, {30, 20, 10}},
-      {"8-bit colour palette as RGB", {{"width", 2}, {"bitsPerPixel", 8}, {"colorType", 2}},
-       {{0, 0, 0}, {200, 100, 50}}, {1, 0}, HIT_RGB24, {50, 100, 200, 0, 0, 0}},
+      {"H RGB swapped",
+       {{"width", 1}, {"bitsPerPixel", 24}, {"colorType", 3}},
+       {},
+       {10, 20, 30},
+       HIT_RGB24,
+       {30, 20, 10}},
+      {"H BGR unchanged",
+       {{"width", 1}, {"bitsPerPixel", 24}, {"colorType", 3}, {"bgrOrder", 1}},
+       {},
+       {30, 20, 10},
+       HIT_RGB24,
+       {30, 20, 10}},
+      {"8-bit colour palette as RGB",
+       {{"width", 2}, {"bitsPerPixel", 8}, {"colorType", 2}},
+       {{0, 0, 0}, {200, 100, 50}},
+       {1, 0},
+       HIT_RGB24,
+       {50, 100, 200, 0, 0, 0}},
       {"1 bit, red[0] > red[1], every bit complemented",
-       {{"width", 3}, {"bitsPerPixel", 1}, {"colorType", 2}}, {{255, 255, 255}, {0, 0, 0}}, {0xA0}, HIT_BILEVEL,
+       {{"width", 3}, {"bitsPerPixel", 1}, {"colorType", 2}},
+       {{255, 255, 255}, {0, 0, 0}},
+       {0xA0},
+       HIT_BILEVEL,
        {0x5F}},
-      {"1 bit colour palette is black and white", {{"width", 2}, {"bitsPerPixel", 1}, {"colorType", 2}},
-       {{0, 0, 255}, {255, 255, 0}}, {0x40}, HIT_RGB24, {0, 0, 0, 255, 255, 255}},
-      {"4-bit grey, no ramp, as grey", {{"width", 2}, {"bitsPerPixel", 4}, {"colorType", 1}},
-       {{7, 0, 0}, {99, 0, 0}, {3, 0, 0}}, {0x12}, HIT_GRAY256, {99, 3}},
-      {"1 bit as RGB only", {{"width", 2}, {"bitsPerPixel", 1}}, {}, {0x80}, HIT_RGB24,
+      {"1 bit colour palette is black and white",
+       {{"width", 2}, {"bitsPerPixel", 1}, {"colorType", 2}},
+       {{0, 0, 255}, {255, 255, 0}},
+       {0x40},
+       HIT_RGB24,
+       {0, 0, 0, 255, 255, 255}},
+      {"4-bit grey, no ramp, as grey",
+       {{"width", 2}, {"bitsPerPixel", 4}, {"colorType", 1}},
+       {{7, 0, 0}, {99, 0, 0}, {3, 0, 0}},
+       {0x12},
+       HIT_GRAY256,
+       {99, 3}},
+      {"1 bit as RGB only",
+       {{"width", 2}, {"bitsPerPixel", 1}},
+       {},
+       {0x80},
+       HIT_RGB24,
        {255, 255, 255, 0, 0, 0}},
-      {"8-bit inverted grey keeps its values", {{"width", 2}, {"bitsPerPixel", 8}, {"invertedGray", 1}}, {},
-       {0, 200}, HIT_GRAY256, {0, 200}},
+      {"8-bit inverted grey keeps its values",
+       {{"width", 2}, {"bitsPerPixel", 8}, {"invertedGray", 1}},
+       {},
+       {0, 200},
+       HIT_GRAY256,
+       {0, 200}},
   };
   for (const Case& c : cases) {
     TestImage image;

@@ -12,7 +12,8 @@ namespace {
 TestImage GreyRows(uint32_t width, uint32_t height) {
   TestImage image;
   image.Set("width", width).Set("height", height).Set("bitsPerPixel", 8);
-  for (uint32_t r = 0; r < height; ++r) image.rows.push_back(std::vector<uint8_t>(width, static_cast<uint8_t>(r)));
+  for (uint32_t r = 0; r < height; ++r)
+    image.rows.push_back(std::vector<uint8_t>(width, static_cast<uint8_t>(r)));
   return image;
 }
 
@@ -44,15 +45,16 @@ TEST_F(ReadPipelineTest, HostCallsComeInOrderAndEveryRowOnce) {
   image.Set("resUnit", 2).Set("resX", 300).Set("resY", 150);
   auto o = Read(WriteImage(image), HIT_GRAY256);
   ASSERT_EQ(o->result, 1);
-  std::vector<std::string> expected = {"SetImageSize 3 4", "SetImageType 8", "SetPalette 256", "SetResolution 300 150",
-                                       "Begin"};
+  std::vector<std::string> expected = {"SetImageSize 3 4", "SetImageType 8", "SetPalette 256",
+                                       "SetResolution 300 150", "Begin"};
   for (int k = 0; k < 4; ++k) {
     expected.push_back("PutRow " + std::to_string(3 - k));
     expected.push_back("Update " + std::to_string(k) + " 4");
   }
   expected.push_back("End");
   EXPECT_EQ(o->calls, expected);
-  for (int r = 0; r < 4; ++r) EXPECT_EQ(o->image.rows[3 - r], std::vector<uint8_t>(3, static_cast<uint8_t>(r)));
+  for (int r = 0; r < 4; ++r)
+    EXPECT_EQ(o->image.rows[3 - r], std::vector<uint8_t>(3, static_cast<uint8_t>(r)));
   EXPECT_TRUE(o->boxes.empty());
 }
 
@@ -67,19 +69,37 @@ TEST_F(ReadPipelineTest, BandLoops) {
       {"manager-driven rows, top down", {{"accessMode", "1"}}, 3, {{0, 1}, {1, 1}, {2, 1}}, {2, 1, 0}},
       {"manager-driven rows, bottom up", {{"accessMode", "2"}}, 3, {{2, 1}, {1, 1}, {0, 1}}, {0, 1, 2}},
       {"either, bottom up", {{"accessMode", "3"}, {"rowOrder", "2"}}, 3, {{2, 1}, {1, 1}, {0, 1}}, {0, 1, 2}},
-      {"manager-driven bands of 4", {{"accessMode", "1"}, {"maxBandRows", "4"}}, 10, {{0, 4}, {4, 4}, {8, 2}},
+      {"manager-driven bands of 4",
+       {{"accessMode", "1"}, {"maxBandRows", "4"}},
+       10,
+       {{0, 4}, {4, 4}, {8, 2}},
        {9, 8, 7, 6, 5, 4, 3, 2, 1, 0}},
-      {"manager-driven bands up", {{"accessMode", "2"}, {"maxBandRows", "4"}}, 6, {{5, 4}, {1, 2}},
+      {"manager-driven bands up",
+       {{"accessMode", "2"}, {"maxBandRows", "4"}},
+       6,
+       {{5, 4}, {1, 2}},
        {0, 1, 2, 3, 4, 5}},
-      {"fixed bands", {{"accessMode", "1"}, {"fixedBand", "1"}, {"maxBandRows", "3"}, {"fixedCounts", "1,3,2"}}, 6,
-       {{0, 1}, {1, 3}, {4, 2}}, {5, 4, 3, 2, 1, 0}},
+      {"fixed bands",
+       {{"accessMode", "1"}, {"fixedBand", "1"}, {"maxBandRows", "3"}, {"fixedCounts", "1,3,2"}},
+       6,
+       {{0, 1}, {1, 3}, {4, 2}},
+       {5, 4, 3, 2, 1, 0}},
       {"converter-driven rows", {{"accessMode", "0"}}, 3, {{0, 1}, {1, 1}, {2, 1}}, {2, 1, 0}},
-      {"converter-driven bands", {{"accessMode", "0"}, {"maxBandRows", "4"}, {"rowOrder", "2"}}, 6,
-       {{5, 4}, {1, 2}}, {0, 1, 2, 3, 4, 5}},
-      {"converter-driven band 5+3 down", {{"accessMode", "0"}, {"maxBandRows", "4"}, {"bands", "5:3,0:5"}}, 10,
-       {}, {4, 3, 2}},  // the second band is too long: see the guards below
-      {"converter-driven, scripted order", {{"accessMode", "0"}, {"maxBandRows", "2"}, {"bands", "2:1,0:2"}}, 3,
-       {{2, 1}, {0, 2}}, {0, 2, 1}},
+      {"converter-driven bands",
+       {{"accessMode", "0"}, {"maxBandRows", "4"}, {"rowOrder", "2"}},
+       6,
+       {{5, 4}, {1, 2}},
+       {0, 1, 2, 3, 4, 5}},
+      {"converter-driven band 5+3 down",
+       {{"accessMode", "0"}, {"maxBandRows", "4"}, {"bands", "5:3,0:5"}},
+       10,
+       {},
+       {4, 3, 2}},  // the second band is too long: see the guards below
+      {"converter-driven, scripted order",
+       {{"accessMode", "0"}, {"maxBandRows", "2"}, {"bands", "2:1,0:2"}},
+       3,
+       {{2, 1}, {0, 2}},
+       {0, 2, 1}},
   };
   for (const Case& c : cases) {
     TestImage image = GreyRows(2, c.height);
@@ -123,7 +143,9 @@ TEST_F(ReadPipelineTest, ConverterDrivenReadsMustDeliverEveryRow) {
     const char* what;
     std::string bands;
     std::size_t rows;
-  } cases[] = {{"no band at all", "", 0}, {"rows missing", "0:1,2:1", 2}, {"a row twice, one missing", "0:1,0:1,1:1", 3}};
+  } cases[] = {{"no band at all", "", 0},
+               {"rows missing", "0:1,2:1", 2},
+               {"a row twice, one missing", "0:1,0:1,1:1", 3}};
   for (const Case& c : cases) {
     TestImage image = GreyRows(2, 3);
     image.Set("accessMode", 0).Set("bands", c.bands);
@@ -167,14 +189,15 @@ TEST_F(ReadPipelineTest, HostParametersReachTheConverter) {
   ASSERT_EQ(header.size(), 1u);
   EXPECT_NE(header[0].find("hostParam='host text' hostValue=77"), std::string::npos) << header[0];
   EXPECT_NE(header[0].find("imageIndex=0 imageCount=1 paletteBehind=1"), std::string::npos) << header[0];
-  EXPECT_NE(header[0].find("fileName='" + setup_.dir().File("image.tst") + "'"), std::string::npos) << header[0];
+  EXPECT_NE(header[0].find("fileName='" + setup_.dir().File("image.tst") + "'"), std::string::npos)
+      << header[0];
 }
 
 TEST_F(ReadPipelineTest, Resolution) {
   struct Case {
     int unit, x, y, expectedX, expectedY;
-  } cases[] = {{2, 300, 0, 300, 300}, {2, 0, 300, 72, 72},   {3, 118, 118, 300, 300}, {3, 28, 28, 71, 71},
-               {1, 1, 2, 72, 144},    {1, 0, 5, 72, 72},     {1, 3, 0, 72, 72},       {0, 300, 300, 72, 72},
+  } cases[] = {{2, 300, 0, 300, 300}, {2, 0, 300, 72, 72},  {3, 118, 118, 300, 300}, {3, 28, 28, 71, 71},
+               {1, 1, 2, 72, 144},    {1, 0, 5, 72, 72},    {1, 3, 0, 72, 72},       {0, 300, 300, 72, 72},
                {4, 640, 480, 72, 72}, {9, 300, 300, 72, 72}};
   for (const Case& c : cases) {
     TestImage image = GreyRows(1, 1);
@@ -195,21 +218,60 @@ TEST_F(ReadPipelineTest, FailuresReportAndCleanUp) {
     bool hostCalled;
     bool cleanedUp;
   } cases[] = {
-      {"header error", {{"Error.RDReadHeader", "30"}}, HIT_GRAY256, "tconv says error 30 in 'image.tst'", false, true},
-      {"setup error", {{"Error.RDSetupReading", "5"}}, HIT_GRAY256, "Unsupporter Subformat image.tst", true, true},
+      {"header error",
+       {{"Error.RDReadHeader", "30"}},
+       HIT_GRAY256,
+       "tconv says error 30 in 'image.tst'",
+       false,
+       true},
+      {"setup error",
+       {{"Error.RDSetupReading", "5"}},
+       HIT_GRAY256,
+       "Unsupporter Subformat image.tst",
+       true,
+       true},
       {"band error", {{"Error.RDReadBand", "14@2"}}, HIT_GRAY256, "Decompressor Error image.tst", true, true},
-      {"manager-driven band returns 1", {{"Error.RDReadBand", "1@1"}}, HIT_GRAY256,
-       "Unexpected end of file image.tst", true, true},
-      {"converter error 16", {{"Error.RDReadBand", "16"}}, HIT_GRAY256, "tconv says error 16 in 'image.tst'", true, true},
-      {"inconsistent descriptor", {{"bitsPerPixel", "24"}}, HIT_RGB24, "Invalid Image File image.tst", false, true},
+      {"manager-driven band returns 1",
+       {{"Error.RDReadBand", "1@1"}},
+       HIT_GRAY256,
+       "Unexpected end of file image.tst",
+       true,
+       true},
+      {"converter error 16",
+       {{"Error.RDReadBand", "16"}},
+       HIT_GRAY256,
+       "tconv says error 16 in 'image.tst'",
+       true,
+       true},
+      {"inconsistent descriptor",
+       {{"bitsPerPixel", "24"}},
+       HIT_RGB24,
+       "Invalid Image File image.tst",
+       false,
+       true},
       {"no host type", {}, HIT_BILEVEL, "Illegal conversion requested", false, true},
-      {"packed 2 bits", {{"bitsPerPixel", "2"}, {"packedPixels", "1"}, {"width", "4"}, {"bytesPerLine", "1"}},
-       HIT_RGB24, "Illegal conversion requested", false, true},
-      {"unpacked planes", {{"bitsPerPixel", "4"}, {"planes", "4"}, {"packedPixels", "0"}, {"colorType", "2"}},
-       HIT_PAL256, "Illegal conversion requested", false, true},
-      {"row over the limit", {{"width", "32512"}, {"bitsPerPixel", "24"}, {"colorType", "3"}, {"planes", "3"},
-                              {"bytesPerLine", "32512"}},
-       HIT_RGB24, "File too big image.tst", true, true},
+      {"packed 2 bits",
+       {{"bitsPerPixel", "2"}, {"packedPixels", "1"}, {"width", "4"}, {"bytesPerLine", "1"}},
+       HIT_RGB24,
+       "Illegal conversion requested",
+       false,
+       true},
+      {"unpacked planes",
+       {{"bitsPerPixel", "4"}, {"planes", "4"}, {"packedPixels", "0"}, {"colorType", "2"}},
+       HIT_PAL256,
+       "Illegal conversion requested",
+       false,
+       true},
+      {"row over the limit",
+       {{"width", "32512"},
+        {"bitsPerPixel", "24"},
+        {"colorType", "3"},
+        {"planes", "3"},
+        {"bytesPerLine", "32512"}},
+       HIT_RGB24,
+       "File too big image.tst",
+       true,
+       true},
   };
   for (const Case& c : cases) {
     TestImage image = GreyRows(4, 3);
@@ -269,15 +331,19 @@ TEST_F(ReadPipelineTest, GuardsAgainstBandsThatDoNotFit) {
       {"band longer than the buffer", {{"accessMode", "0"}, {"maxBandRows", "4"}, {"bands", "0:5"}}, 0},
       {"band below the image", {{"accessMode", "0"}, {"maxBandRows", "4"}, {"bands", "0:2,9:2"}}, 2},
       {"row past the end", {{"accessMode", "0"}, {"bands", "0:1,10:1"}}, 1},
-      {"band above the image going up", {{"accessMode", "0"}, {"maxBandRows", "4"}, {"rowOrder", "2"},
-                                         {"bands", "1:3"}}, 0},
+      {"band above the image going up",
+       {{"accessMode", "0"}, {"maxBandRows", "4"}, {"rowOrder", "2"}, {"bands", "1:3"}},
+       0},
       {"empty band", {{"accessMode", "0"}, {"maxBandRows", "4"}, {"bands", "3:0"}}, 0},
-      {"fixed count over the buffer", {{"accessMode", "1"}, {"fixedBand", "1"}, {"maxBandRows", "2"},
-                                       {"fixedCounts", "2,3"}}, 2},
-      {"fixed count past the image", {{"accessMode", "1"}, {"fixedBand", "1"}, {"maxBandRows", "4"},
-                                      {"fixedCounts", "4,4,4"}}, 8},
-      {"fixed count of nothing", {{"accessMode", "1"}, {"fixedBand", "1"}, {"maxBandRows", "4"},
-                                  {"fixedCounts", "0"}}, 0},
+      {"fixed count over the buffer",
+       {{"accessMode", "1"}, {"fixedBand", "1"}, {"maxBandRows", "2"}, {"fixedCounts", "2,3"}},
+       2},
+      {"fixed count past the image",
+       {{"accessMode", "1"}, {"fixedBand", "1"}, {"maxBandRows", "4"}, {"fixedCounts", "4,4,4"}},
+       8},
+      {"fixed count of nothing",
+       {{"accessMode", "1"}, {"fixedBand", "1"}, {"maxBandRows", "4"}, {"fixedCounts", "0"}},
+       0},
       {"no band rows", {{"maxBandRows", "0"}}, 0},
   };
   for (const Case& c : cases) {
@@ -298,7 +364,9 @@ TEST_F(ReadPipelineTest, RowsShorterThanTheConvertersReadAreRefused) {
     std::map<std::string, std::string> fields;
     int accepted;
   } cases[] = {
-      {"6 bits marked packed", {{"bitsPerPixel", "6"}, {"packedPixels", "1"}, {"bytesPerLine", "6"}}, HIT_GRAY256},
+      {"6 bits marked packed",
+       {{"bitsPerPixel", "6"}, {"packedPixels", "1"}, {"bytesPerLine", "6"}},
+       HIT_GRAY256},
       {"1 bit in bytes", {{"bitsPerPixel", "1"}, {"packedPixels", "0"}, {"bytesPerLine", "2"}}, HIT_BILEVEL},
   };
   for (const Case& c : cases) {

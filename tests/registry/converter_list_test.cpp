@@ -33,7 +33,8 @@ TEST_F(RegistryTest, AbsoluteAndRelativePathsInListOrder) {
   auto infos = LinesWith(setup_.CallLog(), "ConvGetDllInfo");
   ASSERT_EQ(infos.size(), 1u);  // the other copies log in their own folders
   EXPECT_NE(FoldCase(infos[0]).find(FoldCase(setup_.dir().File(relative))), std::string::npos) << infos[0];
-  EXPECT_NE(FoldCase(infos[0]).find("INIPATH='" + FoldCase(setup_.IniPath()) + "'"), std::string::npos) << infos[0];
+  EXPECT_NE(FoldCase(infos[0]).find("INIPATH='" + FoldCase(setup_.IniPath()) + "'"), std::string::npos)
+      << infos[0];
 }
 
 TEST_F(RegistryTest, UnusableEntriesLeaveNoGap) {
@@ -43,9 +44,9 @@ TEST_F(RegistryTest, UnusableEntriesLeaveNoGap) {
   std::string noVersion = Install("nover", "imexp_test_converter_no_ConvGetVersion");
   std::string noInfo = Install("noinfo", "imexp_test_converter_no_ConvGetDllInfo");
   WriteFileBytes(setup_.dir().path() / SharedLibraryName("garbage"), "not a library");
-  setup_.WriteIni("[Converters]\na=" + good1 + "\nempty=\nb=" + old + "\nmissing=" + SharedLibraryName("absent") +
-                  "\nc=" + noVersion + "\nd=" + SharedLibraryName("garbage") + "\ne=" + noInfo + "\nf=" + good2 +
-                  "\n[old]\nVersion=0x000202FF\n");
+  setup_.WriteIni("[Converters]\na=" + good1 + "\nempty=\nb=" + old + "\nmissing=" +
+                  SharedLibraryName("absent") + "\nc=" + noVersion + "\nd=" + SharedLibraryName("garbage") +
+                  "\ne=" + noInfo + "\nf=" + good2 + "\n[old]\nVersion=0x000202FF\n");
   ASSERT_EQ(LoadList(), 0);
   ASSERT_EQ(TheRegistry().count, 2);
   EXPECT_EQ(NameAt(0), "good1");
@@ -123,7 +124,8 @@ TEST_F(RegistryTest, PathsThatDoNotFitTheRecordAreSkipped) {
   std::string longName(128 - folder, 'l');
   std::string longCopy = Install(longName);
   std::string huge(140, 'h');
-  setup_.WriteIni("[Converters]\n0=" + longCopy + "\n1=" + huge + SharedLibraryName("") + "\n2=" + good + "\n");
+  setup_.WriteIni("[Converters]\n0=" + longCopy + "\n1=" + huge + SharedLibraryName("") + "\n2=" + good +
+                  "\n");
   ASSERT_EQ(LoadList(), 0);
   ASSERT_EQ(TheRegistry().count, 1);
   EXPECT_EQ(NameAt(0), "good");

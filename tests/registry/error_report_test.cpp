@@ -1,7 +1,7 @@
 // The messages of every error code, in English and Russian, with and without
 // a file title and with a converter that words its own codes.
-#include "registry/converter_list.h"
 #include "registry/error_report.h"
+#include "registry/converter_list.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -97,7 +97,8 @@ TEST_F(ErrorReportTest, TitleMustFitFortyBytes) {
 
 TEST_F(ErrorReportTest, WrongVersionNamesTheLibrary) {
   std::string library = NativePath(ExecutableDir() / SharedLibraryName("imexp_test_converter"));
-  EXPECT_EQ(Show(18, library.c_str()).text, "Wrong custom DLL version " + SharedLibraryName("imexp_test_converter"));
+  EXPECT_EQ(Show(18, library.c_str()).text,
+            "Wrong custom DLL version " + SharedLibraryName("imexp_test_converter"));
 }
 
 class ConverterWordingTest : public ErrorReportTest {

@@ -14,31 +14,32 @@ TEST(MatchExtensionTest, Masks) {
     const char* masks;
     int expected;
   } cases[] = {
-      {"a.tiff", "*.TIF;*.TIFF", 1},     // the first mask ends early, the second matches
+      {"a.tiff", "*.TIF;*.TIFF", 1},  // the first mask ends early, the second matches
       {"a.tif", "*.TIF;*.TIFF", 1},
       {"a.tifff", "*.TIF;*.TIFF", 0},
       {"photo.bmp", "*.*", 1},
       {"noextension", "*.*", 0},
-      {"photo.bmp", "*", 0},             // no dot in the masks: nothing matches
+      {"photo.bmp", "*", 0},  // no dot in the masks: nothing matches
       {"x.jpg", "*.JP?", 1},
       {"x.JPE", "*.JP?", 1},
-      {"x.jp", "*.JP?", 0},              // '?' does not match the end
+      {"x.jp", "*.JP?", 0},  // '?' does not match the end
       {"x.jpeg", "*.JP?", 0},
       {"a.bmp", "*.PCX;*.BMP;*.DIB", 1},
       {"a.dib", "*.PCX;*.BMP;*.DIB", 1},
       {"a.pc", "*.PCX", 0},
       {"a.pcxx", "*.PCX", 0},
-      {"archive.tar.gz", "*.GZ", 1},     // the last dot starts the extension
+      {"archive.tar.gz", "*.GZ", 1},  // the last dot starts the extension
       {"archive.tar.gz", "*.TAR", 0},
-      {".bmp", "*.BMP", 1},              // a leading dot counts as found
+      {".bmp", "*.BMP", 1},  // a leading dot counts as found
       {"a.", "*.", 1},
       {"a.b", "", 0},
-      {"a.b", "*.B*", 1},                // '*' ends the comparison
+      {"a.b", "*.B*", 1},  // '*' ends the comparison
       {"a.bcd", "*.B*", 1},
-      {"a.bmp", "BMP.*", 1},             // every dot starts an attempt
+      {"a.bmp", "BMP.*", 1},  // every dot starts an attempt
       {"a.xbmp", "*.X.BMP", 0},
   };
-  for (const Case& c : cases) EXPECT_EQ(MatchExtension(c.path, c.masks), c.expected) << c.path << " " << c.masks;
+  for (const Case& c : cases)
+    EXPECT_EQ(MatchExtension(c.path, c.masks), c.expected) << c.path << " " << c.masks;
 
   // Only the file name can carry the extension.
   std::string sep(1, platform::kPathSeparator);
@@ -161,9 +162,11 @@ TEST_F(FindReaderTest, NullNameMissingFileAndMissingCheckEntry) {
 }
 
 TEST_F(FindReaderTest, ContentCheckerWithoutRDCheckFileRefuses) {
-  std::string list = "[Converters]\n0=" + setup_.InstallConverter("imexp_test_converter_no_RDCheckFile", "nocheck") +
-                     "\n1=" + setup_.InstallConverter("imexp_test_converter", "magic") + "\n";
-  setup_.WriteIni(list + "[nocheck]\nName=NOCHECK\nExtensions=*.TST\n[magic]\nName=MAGIC\nExtensions=*.TST\n");
+  std::string list =
+      "[Converters]\n0=" + setup_.InstallConverter("imexp_test_converter_no_RDCheckFile", "nocheck") +
+      "\n1=" + setup_.InstallConverter("imexp_test_converter", "magic") + "\n";
+  setup_.WriteIni(list +
+                  "[nocheck]\nName=NOCHECK\nExtensions=*.TST\n[magic]\nName=MAGIC\nExtensions=*.TST\n");
   findReader_ = setup_.Load().Get<FindReaderFn>("FindReader");
   EXPECT_EQ(Find(File("a.tst")), "MAGIC");
 }

@@ -1,6 +1,6 @@
 // Remembered dialog settings in CONVERT.INI.
-#include "registry/converter_list.h"
 #include "registry/settings.h"
+#include "registry/converter_list.h"
 #include "resource_ids.h"
 #include "tests/support/test_support.h"
 

@@ -89,7 +89,8 @@ std::vector<uint8_t> FromConverterLayout(const std::vector<uint8_t>& row, const 
       out[x / 2] = static_cast<uint8_t>(out[x / 2] | (x % 2 == 0 ? v << 4 : v));
     }
   } else if (d.bitsPerPixel == 4 && !d.packedPixels) {
-    for (uint32_t x = 0; x < w; ++x) out[x / 2] = static_cast<uint8_t>(out[x / 2] | (x % 2 == 0 ? row[x] << 4 : row[x] & 15));
+    for (uint32_t x = 0; x < w; ++x)
+      out[x / 2] = static_cast<uint8_t>(out[x / 2] | (x % 2 == 0 ? row[x] << 4 : row[x] & 15));
   } else if (d.bitsPerPixel == 1 && !d.packedPixels) {
     for (uint32_t x = 0; x < w; ++x) SetBit(out, 0, x, row[x] != 0);
   } else {
@@ -140,7 +141,8 @@ int ConverterDriver::Info(const std::string& path, int index, ConvImageInfo* inf
 std::string ConverterDriver::ErrorText(int code, const std::string& title) const {
   char text[256] = "";
   std::string titleCopy = title;
-  if (auto fn = library_.Get<ConvGetErrorStringFn>("ConvGetErrorString")) fn(code, titleCopy.data(), iniPath_, text);
+  if (auto fn = library_.Get<ConvGetErrorStringFn>("ConvGetErrorString"))
+    fn(code, titleCopy.data(), iniPath_, text);
   text[255] = '\0';
   return text;
 }
@@ -192,7 +194,8 @@ int ConverterDriver::Read(const std::string& path, ConverterImage& image, uint32
         int64_t row = up ? int64_t{first} - k : int64_t{first} + k;
         if (row < 0 || row >= int64_t{d.height}) return false;
         auto begin = band.begin() + static_cast<std::ptrdiff_t>(k * rowBytes);
-        image.rows[static_cast<std::size_t>(row)].assign(begin, begin + static_cast<std::ptrdiff_t>(rowBytes));
+        image.rows[static_cast<std::size_t>(row)].assign(begin,
+                                                         begin + static_cast<std::ptrdiff_t>(rowBytes));
       }
       return true;
     };
@@ -249,7 +252,8 @@ int ConverterDriver::Write(const std::string& path, const ConverterImage& image)
   auto writeBand = library_.Get<WRWriteBandFn>("WRWriteBand");
   auto endWriting = library_.Get<WREndWritingFn>("WREndWriting");
   auto cleanUp = library_.Get<WRCleanUpFn>("WRCleanUp");
-  if (!setupWriting || !writeHeader || !writeBand || !endWriting || !cleanUp) return CONV_ERR_WRONG_DLL_VERSION;
+  if (!setupWriting || !writeHeader || !writeBand || !endWriting || !cleanUp)
+    return CONV_ERR_WRONG_DLL_VERSION;
   ConverterFile file(path, true);
   if (!file.ok()) return CONV_ERR_CANNOT_OPEN;
 
@@ -300,7 +304,8 @@ int ConverterDriver::Write(const std::string& path, const ConverterImage& image)
         int64_t row = up ? int64_t{first} - k : int64_t{first} + k;
         if (row < 0 || row >= int64_t{d.height}) return false;
         std::vector<uint8_t> converted = ToConverterLayout(image.rows[static_cast<std::size_t>(row)], d);
-        std::copy(converted.begin(), converted.end(), band.begin() + static_cast<std::ptrdiff_t>(k * rowBytes));
+        std::copy(converted.begin(), converted.end(),
+                  band.begin() + static_cast<std::ptrdiff_t>(k * rowBytes));
       }
       return true;
     };

@@ -22,7 +22,7 @@ void CloseConverterFile(HFILE file);
 
 // An image in a converter's row layout.
 struct ConverterImage {
-  ConvImageDesc desc{};                // as the converter described it (reading) or as given (writing)
+  ConvImageDesc desc{};  // as the converter described it (reading) or as given (writing)
   std::vector<uint8_t> palette = std::vector<uint8_t>(CONV_PALETTE_BYTES);  // red, green, blue planes
   std::vector<std::vector<uint8_t>> rows;  // top row first, planes x bytesPerLine bytes each
 };

@@ -11,8 +11,8 @@ namespace imexp::test {
 
 TempDir::TempDir() {
   static std::atomic<unsigned> counter{0};
-  std::mt19937 random(static_cast<unsigned>(
-      std::chrono::steady_clock::now().time_since_epoch().count() ^ (counter++ * 7919u)));
+  std::mt19937 random(static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count() ^
+                                            (counter++ * 7919u)));
   fs::path base = fs::temp_directory_path();
   for (int attempt = 0; attempt < 100; ++attempt) {
     fs::path candidate = base / ("imexp-" + std::to_string(random() % 1000000000u));

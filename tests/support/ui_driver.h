@@ -51,9 +51,9 @@ struct UiWindowRecord {
   std::string caption;
   std::string text;  // a message box's text
   bool errorIcon = false, warningIcon = false;
-  int width = 0, height = 0;        // a dialog's client area in pixels
-  std::vector<UiSnapshot> states;   // when it opened, then after each action while it ran
-  std::vector<bool> accepted;       // each action: could the user do it?
+  int width = 0, height = 0;       // a dialog's client area in pixels
+  std::vector<UiSnapshot> states;  // when it opened, then after each action while it ran
+  std::vector<bool> accepted;      // each action: could the user do it?
 };
 
 class UiDriver {

@@ -21,7 +21,7 @@ struct WriteOutcome {
   std::vector<std::string> calls;  // host and progress calls in order
   std::vector<std::string> log;    // the converters' call log
   std::vector<MessageBoxRecord> boxes;
-  std::string target;              // the target's bytes afterwards ("" when absent)
+  std::string target;                  // the target's bytes afterwards ("" when absent)
   std::vector<std::string> leftovers;  // "~cv*.tmp" files left in the folder
 };
 
@@ -83,7 +83,8 @@ class WriteTest : public ::testing::Test {
     setup_.ClearCallLog();
     capture_->Clear();
     std::string file = name.find_first_of("/\\") == std::string::npos ? setup_.dir().File(name) : name;
-    o->result = write_(&image, nullptr, file.data(), &o->reserved, withProgress ? &progress : nullptr, nullptr, 0);
+    o->result =
+        write_(&image, nullptr, file.data(), &o->reserved, withProgress ? &progress : nullptr, nullptr, 0);
     o->log = setup_.CallLog();
     o->boxes = capture_->boxes();
     o->target = fs::exists(file) && fs::is_regular_file(file) ? ReadFileBytes(file) : "";
@@ -110,8 +111,8 @@ inline ScriptedWriteImage FilledImage(int type, int width, int height) {
   image.width = width;
   image.height = height;
   for (int r = 0; r < height; ++r) {
-    image.rows.push_back(std::vector<uint8_t>(HostRowSize(static_cast<unsigned>(width), type),
-                                              static_cast<uint8_t>(r + 1)));
+    image.rows.push_back(
+        std::vector<uint8_t>(HostRowSize(static_cast<unsigned>(width), type), static_cast<uint8_t>(r + 1)));
   }
   return image;
 }

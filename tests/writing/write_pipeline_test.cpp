@@ -44,17 +44,17 @@ TEST_F(WritePipelineTest, DefaultDescriptorWritesRowByRowTopDown) {
   // The converter's file is the target now: rows from the top.
   EXPECT_EQ(o->target, std::string("\5\5\5\4\4\4\3\3\3\2\2\2\1\1\1"));
   EXPECT_TRUE(o->leftovers.empty());
-  std::vector<std::string> expectedStart = {"GetImageType", "GetImageSize", "GetResolution", "Begin", "GetRow 4",
-                                            "Update 0 5"};
+  std::vector<std::string> expectedStart = {"GetImageType", "GetImageSize", "GetResolution",
+                                            "Begin",        "GetRow 4",     "Update 0 5"};
   EXPECT_TRUE(std::equal(expectedStart.begin(), expectedStart.end(), o->calls.begin()));
   EXPECT_EQ(o->calls.back(), "End");
   EXPECT_EQ(Count(o->calls, "Begin"), 1u);
   EXPECT_EQ(Count(o->calls, "End"), 1u);
   auto setup = LinesWith(o->log, "WRSetupWriting")[0];
-  for (const char* field : {"planes=1", "bytesPerLine=3", "packedPixels=1", "invertedGray=0", "bgrOrder=0",
-                            "accessMode=1", "rowOrder=1", "fixedBand=0", "maxBandRows=1", "chosenAccess=1",
-                            "bandRows=1", "bandRow=0", "bandCount=1", "reserved=0", "imageIndex=0", "imageCount=1",
-                            "paletteBehind=0"}) {
+  for (const char* field :
+       {"planes=1", "bytesPerLine=3", "packedPixels=1", "invertedGray=0", "bgrOrder=0", "accessMode=1",
+        "rowOrder=1", "fixedBand=0", "maxBandRows=1", "chosenAccess=1", "bandRows=1", "bandRow=0",
+        "bandCount=1", "reserved=0", "imageIndex=0", "imageCount=1", "paletteBehind=0"}) {
     EXPECT_NE(setup.find(std::string(" ") + field), std::string::npos) << field << " in " << setup;
   }
   EXPECT_NE(setup.find("fileName='" + setup_.dir().File("out.tw") + "'"), std::string::npos) << setup;
@@ -69,19 +69,43 @@ TEST_F(WritePipelineTest, Loops) {
     std::vector<int> rows;
     std::vector<std::pair<std::string, std::string>> bands;
   } cases[] = {
-      {"row by row up", "Write.accessMode=2\nWrite.rowOrder=2", 1, 3, {0, 1, 2}, {{"2", "1"}, {"1", "1"}, {"0", "1"}}},
+      {"row by row up",
+       "Write.accessMode=2\nWrite.rowOrder=2",
+       1,
+       3,
+       {0, 1, 2},
+       {{"2", "1"}, {"1", "1"}, {"0", "1"}}},
       {"bands of 32", "Write.maxBandRows=100", 1000, 70, {}, {{"0", "32"}, {"32", "32"}, {"64", "6"}}},
-      {"bands up", "Write.accessMode=3\nWrite.rowOrder=2\nWrite.maxBandRows=2", 1, 5, {0, 1, 2, 3, 4},
+      {"bands up",
+       "Write.accessMode=3\nWrite.rowOrder=2\nWrite.maxBandRows=2",
+       1,
+       5,
+       {0, 1, 2, 3, 4},
        {{"4", "2"}, {"2", "2"}, {"0", "1"}}},
-      {"fixed bands", "Write.fixedBand=1\nWrite.maxBandRows=3\nWrite.fixedCounts=1,3,2", 1, 6, {5, 4, 3, 2, 1, 0},
+      {"fixed bands",
+       "Write.fixedBand=1\nWrite.maxBandRows=3\nWrite.fixedCounts=1,3,2",
+       1,
+       6,
+       {5, 4, 3, 2, 1, 0},
        {{"0", "1"}, {"1", "3"}, {"4", "2"}}},
-      {"converter-driven", "Write.accessMode=0\nWrite.maxBandRows=4\nWrite.bands=4:2,0:4", 1, 6, {1, 0, 5, 4, 3, 2},
+      {"converter-driven",
+       "Write.accessMode=0\nWrite.maxBandRows=4\nWrite.bands=4:2,0:4",
+       1,
+       6,
+       {1, 0, 5, 4, 3, 2},
        {{"4", "2"}, {"0", "4"}}},
       {"converter-driven, first band named in the header",
-       "Write.accessMode=0\nWrite.maxBandRows=2\nWrite.bands=1:2,0:1\nWrite.firstBandIn=header", 1, 3, {1, 0, 2},
+       "Write.accessMode=0\nWrite.maxBandRows=2\nWrite.bands=1:2,0:1\nWrite.firstBandIn=header",
+       1,
+       3,
+       {1, 0, 2},
        {{"1", "2"}, {"0", "1"}}},
-      {"converter-driven from the default top row", "Write.accessMode=0\nWrite.defaultFirstBand=1", 1, 3,
-       {2, 1, 0}, {{"0", "1"}, {"1", "1"}, {"2", "1"}}},
+      {"converter-driven from the default top row",
+       "Write.accessMode=0\nWrite.defaultFirstBand=1",
+       1,
+       3,
+       {2, 1, 0},
+       {{"0", "1"}, {"1", "1"}, {"2", "1"}}},
   };
   for (const Case& c : cases) {
     Rescript(c.script);
@@ -108,10 +132,11 @@ TEST_F(WritePipelineTest, ResolutionUnits) {
     const char* units;
     int x, y;
     const char* expected;
-  } cases[] = {{"0x0C", 300, 300, "resUnit=2 resX=300 resY=300"}, {"0x08", 300, 300, "resUnit=3 resX=118 resY=118"},
-               {"0x10", 300, 300, "resUnit=4 resX=640 resY=480"}, {"0x01", 300, 300, "resUnit=0 resX=0 resY=0"},
-               {"0x04", 0, 300, "resUnit=2 resX=72 resY=72"},     {"0x1D", 150, 75, "resUnit=2 resX=150 resY=75"},
-               {"0x00", 300, 300, "resUnit=0 resX=0 resY=0"}};
+  } cases[] = {
+      {"0x0C", 300, 300, "resUnit=2 resX=300 resY=300"}, {"0x08", 300, 300, "resUnit=3 resX=118 resY=118"},
+      {"0x10", 300, 300, "resUnit=4 resX=640 resY=480"}, {"0x01", 300, 300, "resUnit=0 resX=0 resY=0"},
+      {"0x04", 0, 300, "resUnit=2 resX=72 resY=72"},     {"0x1D", 150, 75, "resUnit=2 resX=150 resY=75"},
+      {"0x00", 300, 300, "resUnit=0 resX=0 resY=0"}};
   for (const Case& c : cases) {
     Rescript(std::string("WriteResUnits=") + c.units);
     ReloadManager();  // the record is read when the manager is attached
@@ -170,8 +195,8 @@ TEST_F(WritePipelineTest, FailuresLeaveTheOldTarget) {
        "Invalid Image File out.tw", true},
       {"fixed band past the buffer", "Write.fixedBand=1\nWrite.maxBandRows=2\nWrite.fixedCounts=3",
        "Invalid Image File out.tw", true},
-      {"band past the image", "Write.accessMode=0\nWrite.maxBandRows=4\nWrite.bands=2:4", "Invalid Image File out.tw",
-       true},
+      {"band past the image", "Write.accessMode=0\nWrite.maxBandRows=4\nWrite.bands=2:4",
+       "Invalid Image File out.tw", true},
       {"band longer than the buffer", "Write.accessMode=0\nWrite.maxBandRows=2\nWrite.bands=0:3",
        "Invalid Image File out.tw", true},
       {"band of no rows", "Write.accessMode=0\nWrite.bands=1:0", "Invalid Image File out.tw", true},
@@ -285,7 +310,8 @@ TEST_F(WritePipelineTest, WriterThatCannotBeLoadedAnyMore) {
 class MissingWriteEntryTest : public WriteTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(MissingWriteEntryTest, EachWritingEntryPointIsRequired) {
-  SetUpManager({{"tw", "Name=TW\nExtensions=*.TW\nFlags=0x13", std::string("imexp_test_converter_no_") + GetParam()}});
+  SetUpManager(
+      {{"tw", "Name=TW\nExtensions=*.TW\nFlags=0x13", std::string("imexp_test_converter_no_") + GetParam()}});
   WriteFileBytes(setup_.dir().path() / "out.tw", "old image");
   ScriptedWriteImage image = FilledImage(HIT_RGB24, 1, 1);
   auto o = Write(image);

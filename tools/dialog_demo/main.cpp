@@ -39,7 +39,8 @@ int main(int argc, char** argv) {
     result = Function<ImExp_SelectFileToReadFn>(manager, "ImExp_SelectFileToRead")(nullptr, path);
   } else if (what == "save") {
     std::strcpy(path, "picture.bmp");
-    result = Function<ImExp_SelectFileToWriteFn>(manager, "ImExp_SelectFileToWrite")(nullptr, HIT_RGB24, path);
+    result =
+        Function<ImExp_SelectFileToWriteFn>(manager, "ImExp_SelectFileToWrite")(nullptr, HIT_RGB24, path);
   } else if (what == "setup") {
     result = Function<ImExp_ConfigureConvertersFn>(manager, "ImExp_ConfigureConverters")(nullptr);
   }

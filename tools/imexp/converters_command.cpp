@@ -43,7 +43,8 @@ int RunInstall(const Arguments& args) {
       libraries.push_back(arg);
     }
   }
-  if (libraries.size() != 1) return UsageError(command, libraries.empty() ? "no library given" : "one library at a time");
+  if (libraries.size() != 1)
+    return UsageError(command, libraries.empty() ? "no library given" : "one library at a time");
 
   std::vector<char> library = CString(FullLibraryPath(libraries[0]));
   int index = Manager().installConverter(nullptr, library.data(), position);
@@ -58,7 +59,8 @@ int RunInstall(const Arguments& args) {
 
 int RunRemove(const Arguments& args) {
   const Command& command = *FindCommand("remove");
-  if (args.size() != 1) return UsageError(command, args.empty() ? "no converter given" : "one converter at a time");
+  if (args.size() != 1)
+    return UsageError(command, args.empty() ? "no converter given" : "one converter at a time");
   // A number names a position; converters are not named by digits alone.
   std::optional<int> index = ParseIndex(args[0]);
   std::vector<char> name = CString(args[0]);

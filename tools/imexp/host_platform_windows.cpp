@@ -117,16 +117,17 @@ Fn Lookup(const char* name) {
 }
 
 const ManagerFunctions& Manager() {
-  static const ManagerFunctions functions{
-      Lookup<ImExp_ReadFileFn>("ImExp_ReadFile"), Lookup<ImExp_WriteFileFn>("ImExp_WriteFile"),
-      Lookup<ImExp_GetFileInfoFn>("ImExp_GetFileInfo"), Lookup<FindReaderFn>("FindReader"),
-      Lookup<FillSaveFormatsInfoFn>("FillSaveFormatsInfo"),
-      Lookup<ImExp_InstallConverterFn>("ImExp_InstallConverter"),
-      Lookup<ImExp_RemoveConverterFn>("ImExp_RemoveConverter"),
-      Lookup<ImExp_ShowFileInfoFn>("ImExp_ShowFileInfo"),
-      Lookup<ImExp_ConfigureConvertersFn>("ImExp_ConfigureConverters"),
-      Lookup<ImExp_SelectFileAndReadFn>("ImExp_SelectFileAndRead"),
-      Lookup<ImExp_SelectFileAndWriteFn>("ImExp_SelectFileAndWrite")};
+  static const ManagerFunctions functions{Lookup<ImExp_ReadFileFn>("ImExp_ReadFile"),
+                                          Lookup<ImExp_WriteFileFn>("ImExp_WriteFile"),
+                                          Lookup<ImExp_GetFileInfoFn>("ImExp_GetFileInfo"),
+                                          Lookup<FindReaderFn>("FindReader"),
+                                          Lookup<FillSaveFormatsInfoFn>("FillSaveFormatsInfo"),
+                                          Lookup<ImExp_InstallConverterFn>("ImExp_InstallConverter"),
+                                          Lookup<ImExp_RemoveConverterFn>("ImExp_RemoveConverter"),
+                                          Lookup<ImExp_ShowFileInfoFn>("ImExp_ShowFileInfo"),
+                                          Lookup<ImExp_ConfigureConvertersFn>("ImExp_ConfigureConverters"),
+                                          Lookup<ImExp_SelectFileAndReadFn>("ImExp_SelectFileAndRead"),
+                                          Lookup<ImExp_SelectFileAndWriteFn>("ImExp_SelectFileAndWrite")};
   return functions;
 }
 

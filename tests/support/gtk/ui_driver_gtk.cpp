@@ -50,7 +50,9 @@ void CollectTagged(GtkWidget* widget, std::vector<GtkWidget*>& found) {
   if (GTK_IS_CONTAINER(widget)) {
     gtk_container_forall(
         GTK_CONTAINER(widget),
-        [](GtkWidget* child, gpointer data) { CollectTagged(child, *static_cast<std::vector<GtkWidget*>*>(data)); },
+        [](GtkWidget* child, gpointer data) {
+          CollectTagged(child, *static_cast<std::vector<GtkWidget*>*>(data));
+        },
         &found);
   }
 }
@@ -58,7 +60,8 @@ void CollectTagged(GtkWidget* widget, std::vector<GtkWidget*>& found) {
 std::vector<std::string> Lines(GtkTreeModel* model) {
   std::vector<std::string> lines;
   GtkTreeIter iter;
-  for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more; more = gtk_tree_model_iter_next(model, &iter)) {
+  for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more;
+       more = gtk_tree_model_iter_next(model, &iter)) {
     gchar* text = nullptr;
     gtk_tree_model_get(model, &iter, 0, &text, -1);
     lines.push_back(text != nullptr ? text : "");
@@ -90,9 +93,11 @@ UiControl Describe(GtkWindow* window, GtkWidget* widget) {
   c.className = tag->className;
   GtkWidget* placed = Placed(widget);
   if (GTK_IS_LABEL(widget)) {
-    c.text = Win32Text(gtk_label_get_label(GTK_LABEL(widget)), gtk_label_get_use_underline(GTK_LABEL(widget)));
+    c.text =
+        Win32Text(gtk_label_get_label(GTK_LABEL(widget)), gtk_label_get_use_underline(GTK_LABEL(widget)));
   } else if (GTK_IS_BUTTON(widget)) {
-    c.text = Win32Text(gtk_button_get_label(GTK_BUTTON(widget)), gtk_button_get_use_underline(GTK_BUTTON(widget)));
+    c.text =
+        Win32Text(gtk_button_get_label(GTK_BUTTON(widget)), gtk_button_get_use_underline(GTK_BUTTON(widget)));
   } else if (GTK_IS_ENTRY(widget)) {
     c.text = gtk_entry_get_text(GTK_ENTRY(widget));
   } else if (GTK_IS_TREE_VIEW(widget)) {
@@ -120,7 +125,8 @@ std::string IconShown(GtkMessageDialog* box) {
   GtkWidget* image = gtk_message_dialog_get_image(box);
   G_GNUC_END_IGNORE_DEPRECATIONS
   const gchar* name = nullptr;
-  if (image != nullptr && GTK_IS_IMAGE(image) && gtk_image_get_storage_type(GTK_IMAGE(image)) == GTK_IMAGE_ICON_NAME) {
+  if (image != nullptr && GTK_IS_IMAGE(image) &&
+      gtk_image_get_storage_type(GTK_IMAGE(image)) == GTK_IMAGE_ICON_NAME) {
     gtk_image_get_icon_name(GTK_IMAGE(image), &name, nullptr);
   }
   return name != nullptr ? name : "";
@@ -135,7 +141,8 @@ void SendKey(GtkWindow* window, guint keyval) {
   event->key.keyval = keyval;
   GdkKeymapKey* keys = nullptr;
   gint count = 0;
-  if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(gdk_display_get_default()), keyval, &keys, &count) &&
+  if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(gdk_display_get_default()), keyval, &keys,
+                                        &count) &&
       count > 0) {
     event->key.hardware_keycode = static_cast<guint16>(keys[0].keycode);
   }
@@ -206,7 +213,8 @@ struct UiDriver::Impl {
     if (Ended(run)) return Finish(run);
     GtkWindow* window = GTK_WINDOW(run.window);
     if (GTK_IS_MESSAGE_DIALOG(window)) {
-      int answer = !run.script.empty() && run.script[0].kind == UiAction::kAnswer ? run.script[0].id : kAnswerOk;
+      int answer =
+          !run.script.empty() && run.script[0].kind == UiAction::kAnswer ? run.script[0].id : kAnswerOk;
       gtk_dialog_response(GTK_DIALOG(window), answer);
       return Finish(run);
     }
@@ -230,7 +238,8 @@ struct UiDriver::Impl {
   }
 
   static gboolean Finish(Run& run) {
-    if (run.window != nullptr) g_object_remove_weak_pointer(G_OBJECT(run.window), reinterpret_cast<gpointer*>(&run.window));
+    if (run.window != nullptr)
+      g_object_remove_weak_pointer(G_OBJECT(run.window), reinterpret_cast<gpointer*>(&run.window));
     delete &run;
     return G_SOURCE_REMOVE;
   }
@@ -264,13 +273,15 @@ struct UiDriver::Impl {
         gint at = gtk_editable_get_position(editable);
         gtk_editable_insert_text(editable, action.text.c_str(), -1, &at);
         gtk_editable_set_position(editable, at);
-        return std::string(gtk_entry_get_text(GTK_ENTRY(widget))).size() == before.size() + action.text.size();
+        return std::string(gtk_entry_get_text(GTK_ENTRY(widget))).size() ==
+               before.size() + action.text.size();
       }
       case UiAction::kPickLine:
         if ((widget = Usable(window, action.id)) == nullptr || action.line < 0) return false;
         if (GTK_IS_TREE_VIEW(widget)) {
           GtkTreeView* tree = GTK_TREE_VIEW(widget);
-          if (action.line >= gtk_tree_model_iter_n_children(gtk_tree_view_get_model(tree), nullptr)) return false;
+          if (action.line >= gtk_tree_model_iter_n_children(gtk_tree_view_get_model(tree), nullptr))
+            return false;
           gtk_widget_grab_focus(widget);
           GtkTreePath* path = gtk_tree_path_new_from_indices(action.line, -1);
           gtk_tree_view_set_cursor(tree, path, nullptr, FALSE);
@@ -279,14 +290,16 @@ struct UiDriver::Impl {
         }
         if (GTK_IS_COMBO_BOX(widget)) {
           GtkComboBox* combo = GTK_COMBO_BOX(widget);
-          if (action.line >= gtk_tree_model_iter_n_children(gtk_combo_box_get_model(combo), nullptr)) return false;
+          if (action.line >= gtk_tree_model_iter_n_children(gtk_combo_box_get_model(combo), nullptr))
+            return false;
           gtk_widget_grab_focus(widget);
           gtk_combo_box_set_active(combo, action.line);
           return true;
         }
         return false;
       case UiAction::kFocus:
-        if ((widget = Usable(window, action.id)) == nullptr || !gtk_widget_get_can_focus(widget)) return false;
+        if ((widget = Usable(window, action.id)) == nullptr || !gtk_widget_get_can_focus(widget))
+          return false;
         gtk_widget_grab_focus(widget);
         return true;
       case UiAction::kEnter:
@@ -311,7 +324,8 @@ UiDriver::UiDriver(std::vector<UiScript> scripts, const Library* manager) : impl
     delete impl_;
     throw std::runtime_error("the GTK presenter cannot open a display (DISPLAY)");
   }
-  void* symbol = manager ? manager->Symbol("ImExpPosix_SetPresenter") : dlsym(RTLD_DEFAULT, "ImExpPosix_SetPresenter");
+  void* symbol =
+      manager ? manager->Symbol("ImExpPosix_SetPresenter") : dlsym(RTLD_DEFAULT, "ImExpPosix_SetPresenter");
   impl_->setPresenter = reinterpret_cast<ImExpPosix_SetPresenterFn>(symbol);
   if (impl_->setPresenter == nullptr) {
     delete impl_;

@@ -65,7 +65,8 @@ bool IsLibraryLoaded(const fs::path& file) {
 }
 
 bool FailNthAllocation(const Library* manager, int nth) {
-  void* symbol = manager ? manager->Symbol("ImExpPosix_FailGlobalAlloc") : dlsym(RTLD_DEFAULT, "ImExpPosix_FailGlobalAlloc");
+  void* symbol = manager ? manager->Symbol("ImExpPosix_FailGlobalAlloc")
+                         : dlsym(RTLD_DEFAULT, "ImExpPosix_FailGlobalAlloc");
   if (symbol == nullptr) return false;
   reinterpret_cast<ImExpPosix_FailGlobalAllocFn>(symbol)(nth);
   return true;
@@ -92,8 +93,8 @@ struct MessageBoxCapture::Impl final : Presenter {
 MessageBoxCapture::MessageBoxCapture(const Library* manager) : impl_(std::make_unique<Impl>()) {
   // Without a manager, the platform layer linked into the test program
   // itself (which exports its hooks for this purpose).
-  void* symbol = manager ? manager->Symbol("ImExpPosix_SetPresenter")
-                         : dlsym(RTLD_DEFAULT, "ImExpPosix_SetPresenter");
+  void* symbol =
+      manager ? manager->Symbol("ImExpPosix_SetPresenter") : dlsym(RTLD_DEFAULT, "ImExpPosix_SetPresenter");
   impl_->setPresenter = reinterpret_cast<ImExpPosix_SetPresenterFn>(symbol);
   if (impl_->setPresenter == nullptr) throw std::runtime_error("no presenter hook found");
   impl_->setPresenter(impl_.get());

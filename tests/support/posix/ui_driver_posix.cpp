@@ -90,7 +90,8 @@ struct UiDriver::Impl final : Presenter {
 
 UiDriver::UiDriver(std::vector<UiScript> scripts, const Library* manager) : impl_(new Impl) {
   impl_->scripts = std::move(scripts);
-  void* symbol = manager ? manager->Symbol("ImExpPosix_SetPresenter") : dlsym(RTLD_DEFAULT, "ImExpPosix_SetPresenter");
+  void* symbol =
+      manager ? manager->Symbol("ImExpPosix_SetPresenter") : dlsym(RTLD_DEFAULT, "ImExpPosix_SetPresenter");
   impl_->setPresenter = reinterpret_cast<ImExpPosix_SetPresenterFn>(symbol);
   if (impl_->setPresenter == nullptr) throw std::runtime_error("no presenter hook found");
   impl_->setPresenter(impl_);

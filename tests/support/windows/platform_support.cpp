@@ -66,7 +66,8 @@ void* Library::Symbol(const char* name) const {
 
 bool IsLibraryLoaded(const fs::path& file) {
   HMODULE module = nullptr;
-  return GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, NativePath(file).c_str(), &module) != 0;
+  return GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, NativePath(file).c_str(),
+                            &module) != 0;
 }
 
 bool FailNthAllocation(const Library*, int) { return false; }

@@ -87,7 +87,9 @@ UiSnapshot Snapshot(HWND dialog) {
 
 constexpr int kMostTicksToActivate = 50;
 
-bool Usable(HWND control) { return control != nullptr && IsWindowVisible(control) && IsWindowEnabled(control); }
+bool Usable(HWND control) {
+  return control != nullptr && IsWindowVisible(control) && IsWindowEnabled(control);
+}
 
 // Where typing into `control` goes: the control itself, or the edit inside
 // a combo box (the Open dialog without a hook has its name box as a
@@ -201,7 +203,8 @@ struct UiDriver::Impl {
         SendMessageA(control, combo ? CB_SETCURSEL : LB_SETCURSEL, static_cast<WPARAM>(action.line), 0);
         // A pick in a drop-down list tells of the change, then of the list closing on it.
         if (combo || (GetWindowLongA(control, GWL_STYLE) & LBS_NOTIFY)) {
-          SendMessageA(GetParent(control), WM_COMMAND, MAKEWPARAM(action.id, combo ? CBN_SELCHANGE : LBN_SELCHANGE),
+          SendMessageA(GetParent(control), WM_COMMAND,
+                       MAKEWPARAM(action.id, combo ? CBN_SELCHANGE : LBN_SELCHANGE),
                        reinterpret_cast<LPARAM>(control));
         }
         if (combo) {

@@ -59,7 +59,9 @@ TEST_F(WriteInterruptedTest, KilledWriterLeavesTheOldOrTheWholeNewTarget) {
   const std::string old = "the only copy";
   std::string target = setup_.dir().File("out.tw");
   for (const KillPoint& p : points) {
-    SCOPED_TRACE(p.call ? std::string("before ") + p.call : p.row >= 0 ? "row " + std::to_string(p.row) : "after");
+    SCOPED_TRACE(p.call       ? std::string("before ") + p.call
+                 : p.row >= 0 ? "row " + std::to_string(p.row)
+                              : "after");
     if (p.call != nullptr && !hooked) continue;
     WriteFileBytes(target, old);
     pid_t child = fork();
