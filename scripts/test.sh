@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Every test: installs what the builds need (once), builds the linux,
+# Every test: installs what the builds need (once), checks that the sources
+# are formatted as .clang-format says, builds the linux,
 # linux-asan, win64 and win32 presets, and runs every suite (the win64 ones
 # under wine on a virtual X display). Exits non-zero on the first failure.
 set -euo pipefail
@@ -8,7 +9,10 @@ source scripts/lib.sh
 
 install_packages cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev \
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 \
-  wine64 xvfb xauth netpbm libgtk-3-dev
+  wine64 xvfb xauth netpbm libgtk-3-dev clang-format
+
+step "Checking the format"
+./scripts/check_format.sh
 
 for preset in linux linux-asan win64 win32; do
   step "Building $preset"
