@@ -234,7 +234,7 @@ Kernel WriteKernel(std::string name, int sourceBits, int outputBits, bool planar
     const WriteStepChoice choice = ChooseWriteStep(k.sourceBits, k.outputBits, k.planar, k.bgrOrder, w);
     Buffers& d = Data();
     RowCall call;
-    call.write = choice.step;
+    call.write = choice.convert;
     call.writeState.source = d.source.data();
     call.writeState.destination = d.band.data();
     call.writeState.width = w;

@@ -2,36 +2,15 @@
 
 #include <imexp/host.h>
 
+#include "pipeline/descriptor_rules.h"
+#include "pipeline/row_sizes.h"
+
 namespace imexp {
 
-namespace {
-
-// The host row buffer carries 32 bytes beyond the row, as hosts expect.
-constexpr uint32_t kHostRowSlack = 32;
-
-int HostBits(int hostType) {
-  switch (hostType) {
-    case HIT_BILEVEL:
-      return 1;
-    case HIT_PAL16:
-      return 4;
-    case HIT_RGB24:
-      return 24;
-    default:
-      return 8;
-  }
-}
-
-}  // namespace
-
-uint32_t HostRowBytes(uint32_t width, int hostType) {
-  return static_cast<uint32_t>((uint64_t{width} * HostBits(hostType) + 7) / 8);
-}
-
-void PlanRowBuffers(const ConvImageDesc& desc, int hostType, int stage1Kind, int stage2Kind,
-                    ReadRowBuffers& buffers) {
-  buffers.hostRowBytes = HostRowBytes(desc.width, hostType);
-  buffers.bandBytes = desc.bandRows * desc.planes * desc.bytesPerLine;
+void PlanRowBuffers(const ConvImageDesc& desc, int hostType, ReadStage1Kind stage1Kind,
+                    ReadStage2Kind stage2Kind, ReadRowBuffers& buffers) {
+  buffers.hostRowBytes = static_cast<uint32_t>(HostRowBytes(hostType, desc.width));
+  buffers.bandBytes = static_cast<uint32_t>(desc.bandRows * DescriptorRowBytes(desc));
   if (stage1Kind == kNoStage1) {
     buffers.intermediateBytes = 0;
   } else {
@@ -55,11 +34,11 @@ bool AllocRowBuffers(ReadRowBuffers& buffers, ReadRowState& rows) {
   return true;
 }
 
-void InstallRowConverters(const ConvImageDesc& desc, int stage1Kind, int stage2Kind,
+void InstallRowConverters(const ConvImageDesc& desc, ReadStage1Kind stage1Kind, ReadStage2Kind stage2Kind,
                           const ReadRowBuffers& buffers, ReadRowState& rows, ReadRowConverter* stage1,
                           ReadRowConverter* stage2) {
-  *stage1 = kRowConverterTable[stage1Kind];
-  *stage2 = kRowConverterTable[10 + stage2Kind];
+  *stage1 = Stage1Converter(stage1Kind);
+  *stage2 = Stage2Converter(stage2Kind);
   rows.width = desc.width;
   rows.hostBytes = buffers.hostRowBytes;
   rows.planeStride = desc.bytesPerLine;

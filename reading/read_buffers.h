@@ -15,20 +15,17 @@ struct ReadRowBuffers {
   GlobalBlock host;
   uint32_t bandBytes = 0;
   uint32_t intermediateBytes = 0;  // 0: no stage-1 step, no intermediate row
-  uint32_t hostRowBytes = 0;       // N; the host buffer is 32 bytes longer
+  uint32_t hostRowBytes = 0;       // N; the host buffer is kHostRowSlack longer
 };
 
-// Bytes of one host row of `width` pixels of `hostType`, without the 16-bit
-// wrap: a 24-bit row may exceed 65535 bytes.
-uint32_t HostRowBytes(uint32_t width, int hostType);
 // Fixes the sizes once the band is sized (bandRows set).
-void PlanRowBuffers(const ConvImageDesc& desc, int hostType, int stage1Kind, int stage2Kind,
-                    ReadRowBuffers& buffers);
+void PlanRowBuffers(const ConvImageDesc& desc, int hostType, ReadStage1Kind stage1Kind,
+                    ReadStage2Kind stage2Kind, ReadRowBuffers& buffers);
 // Allocates band, intermediate (if any) and host buffers, in that order;
 // false as soon as one fails. Points the row state at them.
 [[nodiscard]] bool AllocRowBuffers(ReadRowBuffers& buffers, ReadRowState& rows);
 // Installs the two converters of the kinds chosen and the row geometry.
-void InstallRowConverters(const ConvImageDesc& desc, int stage1Kind, int stage2Kind,
+void InstallRowConverters(const ConvImageDesc& desc, ReadStage1Kind stage1Kind, ReadStage2Kind stage2Kind,
                           const ReadRowBuffers& buffers, ReadRowState& rows, ReadRowConverter* stage1,
                           ReadRowConverter* stage2);
 // Frees band, intermediate and host buffers, whichever exist; safe always.

@@ -21,8 +21,7 @@ struct ReadContext {
   char** hostParam = nullptr;
   int hostValue = 0;
 
-  // What the read takes, in the order it is taken; Release() gives it back
-  // in the documented order.
+  // What the read takes, in the order it is taken; Release() gives it back.
   HCURSOR restoreCursor = nullptr;
   HFILE file = HFILE_ERROR;
   GlobalBlock descriptorBlock;  // ConvImageDesc followed by its 768-byte palette
@@ -36,12 +35,12 @@ struct ReadContext {
   ReadRowBuffers buffers;
 
   // Decisions made from the descriptor.
-  int colourFlag = 0;
+  int colorFlag = 0;
   int paletteFlag = 0;
   int invertedFlag = 0;
   int hostType = 0;
-  int stage1Kind = kNoStage1;
-  int stage2Kind = kCopyRow;
+  ReadStage1Kind stage1Kind = kNoStage1;
+  ReadStage2Kind stage2Kind = kCopyRow;
   ReadRowState rows;
   ReadRowConverter stage1 = nullptr;
   ReadRowConverter stage2 = nullptr;

@@ -2,10 +2,11 @@
 // the converter that recognises the file, band by band.
 #include <cstring>
 
-#include "reading/palette_analysis.h"
+#include "pipeline/descriptor_rules.h"
+#include "pipeline/grey_ramps.h"
+#include "pipeline/palette_analysis.h"
 #include "reading/read_context.h"
 #include "registry/converter_list.h"
-#include "registry/descriptor_rules.h"
 #include "registry/entry_points.h"
 #include "registry/error_report.h"
 #include "registry/reader_detection.h"
@@ -16,6 +17,9 @@ namespace imexp {
 namespace {
 
 constexpr int kDescriptorBlockBytes = sizeof(ConvImageDesc) + CONV_PALETTE_BYTES;
+// The resolution of an image whose converter gives none, and the unit an
+// aspect ratio is scaled to.
+constexpr int kDefaultDpi = 72;
 
 // Dots per inch from the converter's resolution fields.
 void DeriveResolution(const ConvImageDesc& d, int* horizontal, int* vertical) {
@@ -24,12 +28,12 @@ void DeriveResolution(const ConvImageDesc& d, int* horizontal, int* vertical) {
   switch (d.resUnit) {
     case CONV_UNIT_ASPECT:
       if (x == 0) {
-        x = y = 72;
+        x = y = kDefaultDpi;
       } else if (y == 0) {
         y = x;
       }
-      *vertical = MulDiv(y, 72, x);
-      *horizontal = 72;
+      *vertical = MulDiv(y, kDefaultDpi, x);
+      *horizontal = kDefaultDpi;
       break;
     case CONV_UNIT_DPI:
       *horizontal = x;
@@ -40,17 +44,19 @@ void DeriveResolution(const ConvImageDesc& d, int* horizontal, int* vertical) {
       *vertical = MulDiv(y, 254, 100);
       break;
     default:
-      *horizontal = *vertical = 72;
+      *horizontal = *vertical = kDefaultDpi;
       break;
   }
   if (*horizontal == 0) {
-    *horizontal = *vertical = 72;
+    *horizontal = *vertical = kDefaultDpi;
   } else if (*vertical == 0) {
     *vertical = *horizontal;
   }
 }
 
-// Steps 2 to 20: everything up to the band loop. Returns the error code.
+// Everything up to the band loop: the file, the reader, its library, the
+// header and the descriptor checks, the host's image, the band and the row
+// converters. Returns the error code.
 int PrepareRead(ReadContext& c) {
   c.file = _lopen(c.fileName, OF_READ);
   if (c.file == HFILE_ERROR) return CONV_ERR_CANNOT_OPEN;
@@ -79,18 +85,18 @@ int PrepareRead(ReadContext& c) {
   if (int error = c.readHeader(&d, c.hostParam, c.hostValue)) return error;
   if (int error = CheckReadDescriptor(d)) return error;
 
-  c.colourFlag = d.colorType == CONV_COLOR_PALETTE || d.colorType == CONV_COLOR_RGB;
+  c.colorFlag = d.colorType == CONV_COLOR_PALETTE || d.colorType == CONV_COLOR_RGB;
   c.paletteFlag = d.colorType == CONV_COLOR_GRAY_PALETTE || d.colorType == CONV_COLOR_PALETTE;
   c.invertedFlag = d.invertedGray != 0;
-  AnalysePalette(d.bitsPerPixel, d.palette, &c.colourFlag, &c.paletteFlag, &c.invertedFlag);
+  AnalysePalette(d.bitsPerPixel, d.palette, &c.colorFlag, &c.paletteFlag, &c.invertedFlag);
   if (d.bitsPerPixel <= 8) {
     if (c.paletteFlag == 0) {
       BuildGreyRamp(d.bitsPerPixel, c.invertedFlag, d.palette);
-    } else if (c.colourFlag == 0) {
+    } else if (c.colorFlag == 0) {
       SpreadRedPlane(d.palette);
     }
   }
-  c.hostType = ChooseHostType(d.bitsPerPixel, c.acceptedTypes, c.colourFlag);
+  c.hostType = ChooseHostType(d.bitsPerPixel, c.acceptedTypes, c.colorFlag);
   if (c.hostType == 0) return CONV_ERR_ILLEGAL_CONVERSION;
   if (!SelectRowConverters(d.bitsPerPixel, d.planes != 1, d.packedPixels, c.paletteFlag, c.invertedFlag,
                            d.bgrOrder, c.hostType, &c.stage1Kind, &c.stage2Kind)) {
@@ -115,8 +121,8 @@ int PrepareRead(ReadContext& c) {
     }
     c.image->SetPalette(0, 0, hostPalette, entries);
   }
-  int horizontal = 72;
-  int vertical = 72;
+  int horizontal = kDefaultDpi;
+  int vertical = kDefaultDpi;
   DeriveResolution(d, &horizontal, &vertical);
   c.image->SetResolution(0, 0, horizontal, vertical);
 
@@ -128,37 +134,44 @@ int PrepareRead(ReadContext& c) {
   return CONV_OK;
 }
 
-// Gives back what the read took, in the documented order.
-void Release(ReadContext& c) {
+// The band loop, with the normal cursor and the host's progress around it.
+int TransferBands(ReadContext& c) {
+  SetCursor(c.restoreCursor);
+  if (c.progress != nullptr) c.progress->Begin();
+  int error = RunBandLoop(c);
+  if (c.progress != nullptr) c.progress->End();
+  c.restoreCursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+  return error;
+}
+
+// Gives back what the read took, whatever ended it. A failure puts the
+// cursor back and is reported first, while the converter is still loaded,
+// so that it can word its own codes. Then: the row buffers, the converter's
+// clean-up, the file, the library, the descriptor. A read that succeeded
+// puts the cursor back only once all of that is given back.
+void Release(ReadContext& c, int error) {
+  const bool failed = error != CONV_OK;
+  if (failed) {
+    SetCursor(c.restoreCursor);
+    ReportError(c.owner, error, c.fileName, c.library);
+  }
   FreeRowBuffers(c.buffers);
   if (c.cleanUpDue) c.cleanUp(c.desc);
+  c.cleanUpDue = false;
   if (c.file != HFILE_ERROR) _lclose(c.file);
+  c.file = HFILE_ERROR;
   if (c.library != nullptr) FreeLibrary(c.library);
+  c.library = nullptr;
   c.descriptorBlock.Free();
+  if (!failed) SetCursor(c.restoreCursor);
 }
 
 int ReadFile(ReadContext& c) {
   c.restoreCursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
   int error = PrepareRead(c);
-  if (error == CONV_OK) {
-    // The normal cursor shows while the rows are read.
-    SetCursor(c.restoreCursor);
-    if (c.progress != nullptr) c.progress->Begin();
-    error = RunBandLoop(c);
-    if (c.progress != nullptr) c.progress->End();
-    c.restoreCursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-  }
-  if (error == CONV_OK) {
-    Release(c);
-    SetCursor(c.restoreCursor);
-    return 1;
-  }
-  // The message comes while the converter is still loaded, so that it can
-  // word its own codes.
-  SetCursor(c.restoreCursor);
-  ReportError(c.owner, error, c.fileName, c.library);
-  Release(c);
-  return 0;
+  if (error == CONV_OK) error = TransferBands(c);
+  Release(c, error);
+  return error == CONV_OK ? 1 : 0;
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <type_traits>
 
-#include "reading/row_primitives.h"
+#include "pipeline/row_primitives.h"
 
 namespace imexp {
 
@@ -164,10 +164,39 @@ void SwapRGB(ReadRowState& state) {
   rowkernel::SwapTriples(state.stage2Input, state.host, state.hostBytes / 3);
 }
 
-const ReadRowConverter kRowConverterTable[kRowConverterTableSize] = {
-    nullptr,         PackBytesToBits, UnpackBitsToBytes, PackBytesToNibbles, UnpackNibblesToBytes,
-    PlanesToNibbles, PlanesToBytes,   BitsToNibbles,     PlanesToBGR,        nullptr,
-    CopyRow,         InvertRow,       GreyLookup,        PaletteToBGR,       SwapRGB,
+namespace {
+
+struct Stage1Entry {
+  ReadStage1Kind kind;
+  ReadRowConverter convert;
 };
+constexpr Stage1Entry kStage1Converters[] = {
+    {kPackBytesToBits, PackBytesToBits},       {kUnpackBitsToBytes, UnpackBitsToBytes},
+    {kPackBytesToNibbles, PackBytesToNibbles}, {kUnpackNibblesToBytes, UnpackNibblesToBytes},
+    {kPlanesToNibbles, PlanesToNibbles},       {kPlanesToBytes, PlanesToBytes},
+    {kBitsToNibbles, BitsToNibbles},           {kPlanesToBGR, PlanesToBGR},
+};
+
+struct Stage2Entry {
+  ReadStage2Kind kind;
+  ReadRowConverter convert;
+};
+constexpr Stage2Entry kStage2Converters[] = {
+    {kCopyRow, CopyRow},           {kInvertRow, InvertRow}, {kGreyLookup, GreyLookup},
+    {kPaletteToBGR, PaletteToBGR}, {kSwapRGB, SwapRGB},
+};
+
+template <typename Kind, typename Entry, std::size_t N>
+ReadRowConverter Find(const Entry (&table)[N], Kind kind) {
+  for (const Entry& entry : table) {
+    if (entry.kind == kind) return entry.convert;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+ReadRowConverter Stage1Converter(ReadStage1Kind kind) { return Find(kStage1Converters, kind); }
+ReadRowConverter Stage2Converter(ReadStage2Kind kind) { return Find(kStage2Converters, kind); }
 
 }  // namespace imexp

@@ -28,7 +28,7 @@ struct ReadRowState {
 
 using ReadRowConverter = void (*)(ReadRowState& state);
 
-// Stage-1 kinds (0: no stage-1 step) and stage-2 kinds.
+// Stage-1 kinds (kNoStage1: no stage-1 step) and stage-2 kinds.
 enum ReadStage1Kind {
   kNoStage1 = 0,
   kPackBytesToBits = 1,
@@ -48,9 +48,10 @@ enum ReadStage2Kind {
   kSwapRGB = 4,
 };
 
-// Entry 0: none; 1 to 8: stage-1 kinds; 9: none; 10 + k: stage-2 kind k.
-inline constexpr int kRowConverterTableSize = 15;
-extern const ReadRowConverter kRowConverterTable[kRowConverterTableSize];
+// The converter of each kind; null for kNoStage1 (and for a value that
+// names no kind).
+[[nodiscard]] ReadRowConverter Stage1Converter(ReadStage1Kind kind);
+[[nodiscard]] ReadRowConverter Stage2Converter(ReadStage2Kind kind);
 
 // Stage 1 (S -> M). Each comment in the implementation names its inverse
 // among the write steps.
@@ -72,9 +73,10 @@ void SwapRGB(ReadRowState& state);
 // Chooses the two kinds from the source layout and the host image type.
 // `planar` is 1 when planes is not 1. Returns 1, or 0 for a layout that has
 // no conversion (2- and 3-bit rows packed or planar, four-plane rows not
-// packed); the kinds are then not to be used.
-int SelectRowConverters(uint16_t bitsPerPixel, int planar, int packedPixels, int paletteFlag,
-                        int invertedFlag, int bgrOrder, int hostType, int* stage1Kind, int* stage2Kind);
+// packed); the kinds are then left as they were.
+[[nodiscard]] int SelectRowConverters(uint16_t bitsPerPixel, int planar, int packedPixels, int paletteFlag,
+                                      int invertedFlag, int bgrOrder, int hostType,
+                                      ReadStage1Kind* stage1Kind, ReadStage2Kind* stage2Kind);
 
 // Bytes of each plane of a source row that the chosen pair reads for a row
 // of `width` pixels. A descriptor whose bytesPerLine is smaller would make
@@ -83,6 +85,7 @@ int SelectRowConverters(uint16_t bitsPerPixel, int planar, int packedPixels, int
 // straight from the source, and only the host image type fixes N (CopyRow
 // reads (W + 7) / 8 bytes for HIT_BILEVEL, 3 x W for HIT_RGB24); pass it.
 // Left at 0 the largest extent the kinds allow is assumed.
-uint64_t RowConverterSourceBytes(int stage1Kind, int stage2Kind, uint32_t width, int hostType = 0);
+[[nodiscard]] uint64_t RowConverterSourceBytes(ReadStage1Kind stage1Kind, ReadStage2Kind stage2Kind,
+                                               uint32_t width, int hostType = 0);
 
 }  // namespace imexp

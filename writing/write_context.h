@@ -21,11 +21,16 @@ struct WriteContext {
   char** hostParam = nullptr;
   int hostValue = 0;
 
-  // The image and the layout it is written in.
-  int colorType = 0;
+  // The image, the writer chosen for it and the layout it is written in.
+  int colorType = CONV_COLOR_GRAY;
   int sourceBits = 0;
-  int outputColorType = 0;
+  int writer = -1;  // index in the converter list
+  int outputColorType = CONV_COLOR_GRAY;
   int outputBits = 0;
+  uint32_t width = 0;  // as the host gives them; 0 for a size a descriptor cannot carry
+  uint32_t height = 0;
+  int dpiX = 0;
+  int dpiY = 0;
   uint8_t palette[CONV_PALETTE_BYTES] = {};  // red, green, blue planes; the descriptor points here
   uint8_t greyLookup[256] = {};
   bool mapGreyIndices = false;  // grey palette indices become grey levels first
@@ -48,7 +53,7 @@ struct WriteContext {
   // file-size limit or a quota is reported as what it is.
   DWORD fileError = ERROR_SUCCESS;
 
-  WriteStepChoice step;
+  WriteStepChoice rowStep;
   WriteRowState rows;
 };
 

@@ -1,12 +1,13 @@
-// The three loops of a write. Every host row is fetched with GetRow,
+// The loops of a write, converter-driven or manager-driven. Every host row is fetched with GetRow,
 // converted into its place in the band and counted for progress.
 //
 // The writer names the rows of a converter-driven band, and of a fixed band
 // the count; such a band must lie inside the image and the band buffer, or
 // the write ends with CONV_ERR_INVALID_FILE before either is overrun.
-#include <algorithm>
-
-#include "registry/descriptor_rules.h"
+#include "pipeline/band_walk.h"
+#include "pipeline/descriptor_rules.h"
+#include "pipeline/grey_ramps.h"
+#include "pipeline/row_sizes.h"
 #include "writing/write_context.h"
 
 namespace imexp {
@@ -15,7 +16,7 @@ void PrepareGreyIndexMap(WriteContext& c) {
   // The palette's grey of each index, as the nearest level of the ramp the
   // writer was given (256 or 16 levels).
   int top = (1 << c.outputBits) - 1;
-  for (int i = 0; i < 256; ++i) c.indexMap[i] = static_cast<uint8_t>(MulDiv(c.greyLookup[i], top, 255));
+  for (int i = 0; i < 256; ++i) c.indexMap[i] = RoundedLevel(c.greyLookup[i], top, 255);
 }
 
 namespace {
@@ -25,26 +26,22 @@ class RowTransfer {
   explicit RowTransfer(WriteContext& context)
       : c_(context),
         d_(context.desc),
-        rowBytes_(d_.planes * d_.bytesPerLine),
-        up_(d_.rowOrder == 2),
-        direct_(context.step.step == WriteCopy && d_.planes < 2 &&
-                context.step.bytesPerPlane ==
-                    (uint64_t{d_.width} * static_cast<uint32_t>(context.sourceBits) + 7) / 8) {}
+        rowBytes_(static_cast<uint32_t>(DescriptorRowBytes(d_))),
+        direct_(context.rowStep.convert == WriteCopy && d_.planes < 2 &&
+                context.rowStep.bytesPerPlane ==
+                    PackedRowBytes(d_.width, static_cast<uint32_t>(context.sourceBits))) {}
 
-  int Run() {
-    if (d_.accessMode == CONV_ACCESS_CONVERTER) return ConverterDriven();
-    return d_.bandRows == 1 ? RowByRow() : InBands();
-  }
+  int Run() { return d_.accessMode == CONV_ACCESS_CONVERTER ? ConverterDriven() : ManagerDriven(); }
 
  private:
   // Grey indices that are kept at their depth under a ramp palette become
   // their grey levels, in the host row before the step.
   void MapGreyIndices(uint8_t* row) const {
-    uint32_t bytes = (d_.width * static_cast<uint32_t>(c_.sourceBits) + 7) / 8;
+    const uint64_t bytes = PackedRowBytes(d_.width, static_cast<uint32_t>(c_.sourceBits));
     if (c_.sourceBits == 8) {
-      for (uint32_t i = 0; i < bytes; ++i) row[i] = c_.indexMap[row[i]];
+      for (uint64_t i = 0; i < bytes; ++i) row[i] = c_.indexMap[row[i]];
     } else {
-      for (uint32_t i = 0; i < bytes; ++i) {
+      for (uint64_t i = 0; i < bytes; ++i) {
         row[i] = static_cast<uint8_t>(c_.indexMap[row[i] >> 4] << 4 | c_.indexMap[row[i] & 15]);
       }
     }
@@ -61,7 +58,7 @@ class RowTransfer {
       c_.image->GetRow(0, 0, static_cast<int>(hostRow), row);
       if (c_.mapGreyIndices) MapGreyIndices(row);
       c_.rows.destination = slot;
-      c_.step.step(c_.rows);
+      c_.rowStep.convert(c_.rows);
     }
     uint32_t done = transferred_++;
     if (c_.progress != nullptr &&
@@ -73,12 +70,8 @@ class RowTransfer {
 
   // `count` rows from descriptor row `first`, in the row order.
   int TransferBand(uint32_t first, uint32_t count) {
-    uint32_t hostRow = d_.height - 1 - first;
-    for (uint32_t k = 0; k < count; ++k) {
-      if (int error = Transfer(hostRow, k)) return error;
-      hostRow = up_ ? hostRow + 1 : hostRow - 1;
-    }
-    return CONV_OK;
+    return ForEachBandRow(d_, first, count,
+                          [this](uint32_t hostRow, uint32_t k) { return Transfer(hostRow, k); });
   }
 
   int WriteBand() {
@@ -97,41 +90,18 @@ class RowTransfer {
     }
   }
 
-  int RowByRow() {
-    for (uint32_t done = 0; done < d_.height; ++done) {
-      uint32_t hostRow = NextHostRow(d_, done);
-      if (int error = Transfer(hostRow, 0)) return error;
-      d_.bandRow = d_.height - 1 - hostRow;
-      d_.bandCount = 1;
-      if (int result = WriteBand()) return result;  // 1 included: no more is expected here
-    }
-    return CONV_OK;
-  }
-
-  int InBands() {
-    uint32_t done = 0;
-    while (done < d_.height) {
-      uint32_t first = d_.height - 1 - NextHostRow(d_, done);
-      d_.bandRow = first;
-      uint32_t count;
-      if (d_.fixedBand == 0) {
-        count = std::min(d_.bandRows, d_.height - done);
-        d_.bandCount = count;
-      } else {
-        count = d_.bandCount;  // as the writer left it
-        if (!BandFits(d_, first, count)) return CONV_ERR_INVALID_FILE;
-      }
+  // The manager names each band; any result but 0 from the writer, 1
+  // included, ends the write: no band is the last before the image is.
+  int ManagerDriven() {
+    return WalkManagerBands(d_, [this](uint32_t first, uint32_t count) {
       if (int error = TransferBand(first, count)) return error;
-      if (int result = WriteBand()) return result;
-      done += count;
-    }
-    return CONV_OK;
+      return WriteBand();
+    });
   }
 
   WriteContext& c_;
   ConvImageDesc& d_;
   const uint32_t rowBytes_;
-  const bool up_;
   // The step would only copy the whole host row: the host fills the band's
   // row itself.
   const bool direct_;

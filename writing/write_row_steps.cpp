@@ -7,7 +7,7 @@
 #include <array>
 #include <cstring>
 
-#include "reading/row_primitives.h"
+#include "pipeline/row_primitives.h"
 
 namespace imexp {
 

@@ -34,7 +34,7 @@ void WriteRGBPlanar(WriteRowState& state);
 
 // The chosen step and how much of the band it writes for one row.
 struct WriteStepChoice {
-  WriteRowStep step = nullptr;
+  WriteRowStep convert = nullptr;
   uint32_t planesWritten = 1;  // 1, 3 or 4
   uint64_t bytesPerPlane = 0;  // bytes written into each plane (or the one row)
 };
@@ -42,8 +42,8 @@ struct WriteStepChoice {
 // Chooses the step from the host image's bits (1, 4, 8 or 24), the effective
 // output bits (1 or 4 unpacked count as 8), whether the output is planar and
 // bgrOrder; computes the extent for `width` pixels.
-WriteStepChoice ChooseWriteStep(int sourceBits, int effectiveOutputBits, bool planar, int bgrOrder,
-                                uint32_t width);
+[[nodiscard]] WriteStepChoice ChooseWriteStep(int sourceBits, int effectiveOutputBits, bool planar,
+                                              int bgrOrder, uint32_t width);
 
 // Prepares the lookup data once per write. `colorType` is the host image's
 // colour class (0 to 3), `sourceBits` its bits, `outputBits` the chosen

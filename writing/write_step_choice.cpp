@@ -1,6 +1,9 @@
 // Choosing the row step of a write and preparing the lookups it reads.
 #include <cstring>
 
+#include <imexp/converter.h>
+
+#include "pipeline/grey_ramps.h"
 #include "writing/write_row_steps.h"
 
 namespace imexp {
@@ -39,13 +42,6 @@ constexpr WriteStepRow kWriteSteps[] = {
     {24, 24, Planes::kPlanar, Order::kAny, WriteRGBPlanar, 3, 8},
 };
 
-// a x b / c rounded to the nearest integer, as the platform's MulDiv does
-// for the non-negative values used here.
-uint8_t ScaleRounded(uint32_t a, uint32_t b, uint32_t c) {
-  if (c == 0) return 0;
-  return static_cast<uint8_t>((uint64_t{a} * b + c / 2) / c);
-}
-
 // Entries below 2 to the power of `bits` are prepared; a palette has 256.
 uint32_t EntriesBelow(int bits) {
   if (bits <= 0) return 1;
@@ -58,13 +54,13 @@ WriteStepChoice ChooseWriteStep(int sourceBits, int effectiveOutputBits, bool pl
                                 uint32_t width) {
   const Order order = bgrOrder ? Order::kBgr : Order::kRgb;
   WriteStepChoice choice;
-  choice.step = WriteCopy;
+  choice.convert = WriteCopy;
   uint64_t bitsPerPlane = sourceBits > 0 ? static_cast<uint64_t>(sourceBits) : 0;
   for (const WriteStepRow& row : kWriteSteps) {
     if (row.sourceBits != sourceBits || row.outputBits != effectiveOutputBits) continue;
     if (row.planes != Planes::kAny && (row.planes == Planes::kPlanar) != planar) continue;
     if (row.order != Order::kAny && row.order != order) continue;
-    choice.step = row.step;
+    choice.convert = row.step;
     choice.planesWritten = row.planesWritten;
     bitsPerPlane = row.bitsPerPlane;
     break;
@@ -77,12 +73,12 @@ void PrepareWriteLookup(int colorType, int sourceBits, int outputBits, int effec
                         int bgrOrder, const uint8_t* hostRed, uint8_t* greyLookup, uint8_t* palette) {
   const uint32_t entries = EntriesBelow(sourceBits);
   if (effectiveOutputBits == 8 && greyLookup) {
-    if (colorType == 0) {
+    if (colorType == CONV_COLOR_GRAY) {
       // A ramp to the output's own range: 16 greys become 0, 17, ... 255 at
       // 8 bits and stay 0 to 15 as unpacked 4-bit bytes.
       const uint32_t top = EntriesBelow(outputBits) - 1;
-      for (uint32_t i = 0; i < entries; ++i) greyLookup[i] = ScaleRounded(i, top, entries - 1);
-    } else if (colorType == 1 && outputBits == 8 && hostRed) {
+      for (uint32_t i = 0; i < entries; ++i) greyLookup[i] = RoundedLevel(i, top, entries - 1);
+    } else if (colorType == CONV_COLOR_GRAY_PALETTE && outputBits == 8 && hostRed) {
       std::memmove(greyLookup, hostRed, entries);  // the caller may keep the red plane right here
     } else {
       for (uint32_t i = 0; i < entries; ++i) greyLookup[i] = static_cast<uint8_t>(i);
@@ -92,9 +88,9 @@ void PrepareWriteLookup(int colorType, int sourceBits, int outputBits, int effec
     uint8_t* red = palette;
     uint8_t* green = palette + 256;
     uint8_t* blue = palette + 512;
-    if (colorType == 0) {
-      for (uint32_t i = 0; i < entries; ++i) red[i] = green[i] = blue[i] = ScaleRounded(i, 255, entries - 1);
-    } else if (colorType == 2 && bgrOrder != 0 && !planar) {
+    if (colorType == CONV_COLOR_GRAY) {
+      for (uint32_t i = 0; i < entries; ++i) red[i] = green[i] = blue[i] = RoundedLevel(i, 255, entries - 1);
+    } else if (colorType == CONV_COLOR_PALETTE && bgrOrder != 0 && !planar) {
       // The palette steps write red, green, blue; exchanging the planes
       // makes them write the blue-first order this converter asked for.
       for (uint32_t i = 0; i < entries; ++i) {

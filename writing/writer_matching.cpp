@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "reading/palette_analysis.h"
+#include "pipeline/palette_analysis.h"
 #include "registry/converter_list.h"
 #include "registry/reader_detection.h"
 
@@ -18,14 +18,18 @@ struct WriteLayout {
 
 // Smallest output first and, at equal size, grey before a colour palette.
 constexpr WriteLayout kWriteLayoutTable[] = {
-    {WF_GRAY1, 0, 1},   {WF_GRAY_ANY, 0, 1}, {WF_PAL_ANY, 2, 1},  {WF_GRAY4, 0, 4},    {WF_GRAY_ANY, 0, 4},
-    {WF_PAL4, 2, 4},    {WF_PAL_ANY, 2, 4},  {WF_GRAY8, 0, 8},    {WF_GRAY_ANY, 0, 8}, {WF_PAL8, 2, 8},
-    {WF_PAL_ANY, 2, 8}, {WF_RGB24_3, 3, 24}, {WF_RGB24_2, 3, 24}, {WF_RGB24_1, 3, 24},
+    {WF_GRAY1, CONV_COLOR_GRAY, 1},      {WF_GRAY_ANY, CONV_COLOR_GRAY, 1},
+    {WF_PAL_ANY, CONV_COLOR_PALETTE, 1}, {WF_GRAY4, CONV_COLOR_GRAY, 4},
+    {WF_GRAY_ANY, CONV_COLOR_GRAY, 4},   {WF_PAL4, CONV_COLOR_PALETTE, 4},
+    {WF_PAL_ANY, CONV_COLOR_PALETTE, 4}, {WF_GRAY8, CONV_COLOR_GRAY, 8},
+    {WF_GRAY_ANY, CONV_COLOR_GRAY, 8},   {WF_PAL8, CONV_COLOR_PALETTE, 8},
+    {WF_PAL_ANY, CONV_COLOR_PALETTE, 8}, {WF_RGB24_3, CONV_COLOR_RGB, 24},
+    {WF_RGB24_2, CONV_COLOR_RGB, 24},    {WF_RGB24_1, CONV_COLOR_RGB, 24},
 };
 
 }  // namespace
 
-int FetchHostPalette(CAbstractWriteWA* image, uint8_t* palette, int bits) {
+void FetchHostPalette(CAbstractWriteWA* image, uint8_t* palette, int bits) {
   ImExpPaletteEntry entries[256] = {};
   image->GetPalette(0, 0, entries);
   int n = 1 << bits;
@@ -34,7 +38,6 @@ int FetchHostPalette(CAbstractWriteWA* image, uint8_t* palette, int bits) {
     palette[256 + i] = entries[i].green;
     palette[512 + i] = entries[i].blue;
   }
-  return 1;
 }
 
 int ClassifyWriteImage(CAbstractWriteWA* image, uint8_t* palette, int* colorType, int* bits) {
@@ -49,11 +52,11 @@ int ClassifyWriteImage(CAbstractWriteWA* image, uint8_t* palette, int* colorType
     case HIT_PAL256: {
       *bits = type == HIT_PAL16 ? 4 : 8;
       FetchHostPalette(image, palette, *bits);
-      int colour = 1;
+      int color = 1;
       int paletted = 1;
       int inverted = 0;
-      AnalysePalette(*bits, palette, &colour, &paletted, &inverted);
-      *colorType = colour                   ? CONV_COLOR_PALETTE
+      AnalysePalette(*bits, palette, &color, &paletted, &inverted);
+      *colorType = color                    ? CONV_COLOR_PALETTE
                    : (paletted || inverted) ? CONV_COLOR_GRAY_PALETTE
                                             : CONV_COLOR_GRAY;
       return 1;
@@ -74,9 +77,10 @@ int ClassifyWriteImage(CAbstractWriteWA* image, uint8_t* palette, int* colorType
 uint32_t WriteLayoutMask(int colorType, int bits) {
   uint32_t mask = WF_RGB24_1 | WF_RGB24_2 | WF_RGB24_3;
   if (bits <= 8) mask |= WF_PAL8 | WF_PAL_ANY;
-  if (bits <= 8 && (colorType == 0 || colorType == 1)) mask |= WF_GRAY8 | WF_GRAY_ANY;
+  if (bits <= 8 && (colorType == CONV_COLOR_GRAY || colorType == CONV_COLOR_GRAY_PALETTE))
+    mask |= WF_GRAY8 | WF_GRAY_ANY;
   if (bits <= 4) mask |= WF_PAL4;
-  if (bits <= 4 && colorType == 0) mask |= WF_GRAY4;
+  if (bits <= 4 && colorType == CONV_COLOR_GRAY) mask |= WF_GRAY4;
   if (bits == 1) mask |= WF_GRAY1;
   return mask;
 }

@@ -13,7 +13,7 @@ namespace {
 
 constexpr uint32_t kReadBandRows = 64;
 
-// A page as the manager sees it: geometry, colours and where its rows lie.
+// A page as the manager sees it: geometry, colors and where its rows lie.
 struct PageDescription {
   PcxPage page;
   PcxHeader header;

@@ -1,6 +1,6 @@
 // Round trips through every bundled writer and every host layout: write
 // with `imexp convert`, read back, compare pixel for pixel, and check that
-// the file kept the layout (its number of colours).
+// the file kept the layout (its number of colors).
 #include <gtest/gtest.h>
 
 #include "tests/cli/cli_support.h"
@@ -21,7 +21,7 @@ struct FormatCase {
   const char* extension;
   // Colours the written file holds, by layout: bilevel, pal16, pal256,
   // gray256, rgb24.
-  const char* colours[5];
+  const char* colors[5];
 };
 
 constexpr const char* kLayouts[] = {"bilevel", "pal16", "pal256", "gray256", "rgb24"};
@@ -54,7 +54,7 @@ TEST(CliRoundTrip, EveryWriterEveryLayoutPixelExact) {
         EXPECT_EQ(FirstDifference(image.ToPixels(), DecodePnmFile(back)), "");
 
         run = RunImexp({"info", written});
-        EXPECT_NE(run.out.find(std::string("     Colors : ") + format.colours[l] + "\n"), std::string::npos)
+        EXPECT_NE(run.out.find(std::string("     Colors : ") + format.colors[l] + "\n"), std::string::npos)
             << run.out;
         std::string dimensions = std::to_string(size.width) + " X " + std::to_string(size.height);
         EXPECT_NE(run.out.find(" Dimensions : " + dimensions + "\n"), std::string::npos) << run.out;

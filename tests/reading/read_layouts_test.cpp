@@ -24,8 +24,8 @@ const Layout kLayouts[] = {
     {"H 24 bits RGB", 24, 1, 1, 0}, {"H 24 bits BGR", 24, 1, 1, 1},  {"I 24 bits planes", 24, 3, 1, 0},
 };
 
-// How the converter describes its colours.
-enum class Colours { kColourPalette, kGrey, kGreyInverted, kGreyPalette };
+// How the converter describes its colors.
+enum class Colors { kColorPalette, kGrey, kGreyInverted, kGreyPalette };
 
 struct Pixel {
   uint8_t index = 0;  // for 8 or fewer bits
@@ -97,27 +97,27 @@ std::vector<uint8_t> Ramp(int bits, bool inverted) {
   return planes;
 }
 
-Expectation Expect(const Layout& l, Colours colours, const std::vector<uint8_t>& palette, int accepted) {
+Expectation Expect(const Layout& l, Colors colors, const std::vector<uint8_t>& palette, int accepted) {
   Expectation e;
-  bool colour = l.bits == 24 || (colours == Colours::kColourPalette && l.bits > 1);
+  bool color = l.bits == 24 || (colors == Colors::kColorPalette && l.bits > 1);
   if (l.bits <= 8) {
-    if (l.bits == 1 && colours == Colours::kColourPalette) {
+    if (l.bits == 1 && colors == Colors::kColorPalette) {
       e.planes = Ramp(1, palette[0] > palette[1]);
       e.invert = palette[0] > palette[1];
-    } else if (colours == Colours::kColourPalette) {
+    } else if (colors == Colors::kColorPalette) {
       e.planes = palette;
-    } else if (colours == Colours::kGreyPalette) {
+    } else if (colors == Colors::kGreyPalette) {
       e.planes = palette;
       for (int i = 0; i < 256; ++i) e.planes[256 + i] = e.planes[512 + i] = e.planes[i];
     } else {
-      e.planes = Ramp(l.bits, colours == Colours::kGreyInverted);
-      e.invert = colours == Colours::kGreyInverted;
+      e.planes = Ramp(l.bits, colors == Colors::kGreyInverted);
+      e.invert = colors == Colors::kGreyInverted;
     }
   }
-  bool paletteFlag = colours == Colours::kGreyPalette || (colour && l.bits <= 8);
+  bool paletteFlag = colors == Colors::kGreyPalette || (color && l.bits <= 8);
   if (accepted == HIT_BILEVEL && l.bits == 1) e.hostType = HIT_BILEVEL;
   if (accepted == HIT_PAL16 && l.bits <= 4) e.hostType = HIT_PAL16;
-  if (accepted == HIT_GRAY256 && l.bits <= 8 && !colour) e.hostType = HIT_GRAY256;
+  if (accepted == HIT_GRAY256 && l.bits <= 8 && !color) e.hostType = HIT_GRAY256;
   if (accepted == HIT_PAL256 && l.bits <= 8) e.hostType = HIT_PAL256;
   if (accepted == HIT_RGB24) e.hostType = HIT_RGB24;
   e.lookUp = paletteFlag || l.bits < 8;
@@ -166,21 +166,21 @@ class ReadLayoutsTest : public ReadTest {
 
 TEST_F(ReadLayoutsTest, EveryLayoutAsEveryHostType) {
   std::mt19937 random(1234);
-  const Colours kColours[] = {Colours::kColourPalette, Colours::kGrey, Colours::kGreyInverted,
-                              Colours::kGreyPalette};
+  const Colors kColors[] = {Colors::kColorPalette, Colors::kGrey, Colors::kGreyInverted,
+                            Colors::kGreyPalette};
   const int kTypes[] = {HIT_BILEVEL, HIT_PAL16, HIT_PAL256, HIT_GRAY256, HIT_RGB24};
   int reads = 0;
   for (const Layout& l : kLayouts) {
-    for (Colours colours : kColours) {
-      if (l.bits == 24 && colours != Colours::kColourPalette) continue;
-      if (l.bits == 1 && colours == Colours::kGreyPalette) continue;
+    for (Colors colors : kColors) {
+      if (l.bits == 24 && colors != Colors::kColorPalette) continue;
+      if (l.bits == 1 && colors == Colors::kGreyPalette) continue;
       for (int accepted : kTypes) {
         for (uint32_t width : {1u, 2u, 7u, 8u, 9u, 17u}) {
-          SCOPED_TRACE(std::string(l.name) + " colours " + std::to_string(static_cast<int>(colours)) +
+          SCOPED_TRACE(std::string(l.name) + " colors " + std::to_string(static_cast<int>(colors)) +
                        " type " + std::to_string(accepted) + " width " + std::to_string(width));
           std::vector<uint8_t> palette(768);
           for (uint8_t& b : palette) b = static_cast<uint8_t>(random());
-          if (colours == Colours::kGreyPalette) palette[0] = palette[1] = 200;  // certainly not a ramp
+          if (colors == Colors::kGreyPalette) palette[0] = palette[1] = 200;  // certainly not a ramp
           const uint32_t height = 3;
           TestImage image;
           std::vector<std::vector<Pixel>> pixels(height, std::vector<Pixel>(width));
@@ -194,18 +194,18 @@ TEST_F(ReadLayoutsTest, EveryLayoutAsEveryHostType) {
             }
             image.rows.push_back(EncodeSource(l, row, &bytesPerLine));
           }
-          int colorType = l.bits == 24                         ? 3
-                          : colours == Colours::kColourPalette ? 2
-                          : colours == Colours::kGreyPalette   ? 1
-                                                               : 0;
+          int colorType = l.bits == 24                      ? 3
+                          : colors == Colors::kColorPalette ? 2
+                          : colors == Colors::kGreyPalette  ? 1
+                                                            : 0;
           image.Set("width", width).Set("height", height).Set("bitsPerPixel", l.bits).Set("planes", l.planes);
           image.Set("bytesPerLine", bytesPerLine).Set("packedPixels", l.packed).Set("bgrOrder", l.bgr);
-          image.Set("colorType", colorType).Set("invertedGray", colours == Colours::kGreyInverted);
+          image.Set("colorType", colorType).Set("invertedGray", colors == Colors::kGreyInverted);
           image.Set("palette", HexBytes(palette)).Set("accessMode", 1).Set("maxBandRows", 2);
 
           auto outcome = Read(WriteImage(image), accepted);
           ++reads;
-          Expectation e = Expect(l, colours, palette, accepted);
+          Expectation e = Expect(l, colors, palette, accepted);
           if (e.hostType == 0) {
             EXPECT_EQ(outcome->result, 0);
             ASSERT_EQ(outcome->boxes.size(), 1u);
@@ -256,13 +256,13 @@ TEST_F(ReadLayoutsTest, DocumentedRows) {
        {1, 0, 1, 1, 0, 0, 0, 1, 1},
        HIT_BILEVEL,
        {0xB1, 0x80}},
-      {"D as 256 colours, width 3",
+      {"D as 256 colors, width 3",
        {{"width", 3}, {"bitsPerPixel", 4}, {"colorType", 2}},
        {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, {9, 9, 9}},
        {0x12, 0x30},
        HIT_PAL256,
        {1, 2, 3}},
-      {"E as 16 colours, width 3",
+      {"E as 16 colors, width 3",
        {{"width", 3}, {"bitsPerPixel", 4}, {"packedPixels", 0}, {"bytesPerLine", 3}, {"colorType", 2}},
        {{1, 2, 3}, {4, 5, 6}},
        {1, 2, 3},

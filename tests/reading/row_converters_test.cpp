@@ -53,7 +53,8 @@ void ExpectConverted(const std::function<void(uint8_t*)>& convert, const Bytes& 
 // Output byte i of each converter, written straight from the definition of
 // the layouts: source s of w pixels, planes p bytes apart.
 struct Stage1Case {
-  int kind, planes;
+  ReadStage1Kind kind;
+  int planes;
   size_t (*sourceBytes)(size_t), (*outputBytes)(size_t);
   int (*rule)(const uint8_t* s, size_t p, size_t w, size_t i);
 };
@@ -98,7 +99,7 @@ TEST(RowConvertersTest, Stage1MatchesReferenceWithinItsRows) {
             state.intermediate = out;
             state.width = uint32_t(w);
             state.planeStride = uint32_t(stride);
-            kRowConverterTable[c.kind](state);
+            Stage1Converter(c.kind)(state);
           },
           expected, what);
     }
@@ -107,7 +108,7 @@ TEST(RowConvertersTest, Stage1MatchesReferenceWithinItsRows) {
 
 // Host byte i from the stage-2 input and the palette planes.
 struct Stage2Case {
-  int kind;
+  ReadStage2Kind kind;
   size_t (*hostBytes)(size_t), (*inputBytes)(size_t);
   int (*rule)(const uint8_t* in, const uint8_t* palette, size_t i);
 };
@@ -137,13 +138,12 @@ TEST(RowConvertersTest, Stage2MatchesReferenceWithinItsRows) {
             state.palette = palette.data();
             state.width = uint32_t(w);
             state.hostBytes = uint32_t(expected.size());
-            kRowConverterTable[10 + c.kind](state);
+            Stage2Converter(c.kind)(state);
           },
           expected, what);
     }
   }
-  EXPECT_EQ(kRowConverterTable[0], nullptr);
-  EXPECT_EQ(kRowConverterTable[9], nullptr);
+  EXPECT_EQ(Stage1Converter(kNoStage1), nullptr);
 }
 
 // Expected choice per host type, as stage-1 kind x 10 + stage-2 kind; -1 refused.
@@ -182,7 +182,8 @@ TEST(RowConvertersTest, SelectFollowsTheLayoutAndHostTypeTables) {
                                          {HIT_PAL256, c.pal256},   {HIT_GRAY256, c.gray256},
                                          {HIT_RGB24, c.rgb24},     {3, -1}};
     for (const auto& [host, expected] : hosts) {
-      int stage1 = -1, stage2 = -1;
+      ReadStage1Kind stage1 = kNoStage1;
+      ReadStage2Kind stage2 = kCopyRow;
       const int result = SelectRowConverters(c.bits, c.planar, c.packed, c.paletteFlag, c.inverted, c.bgr,
                                              host, &stage1, &stage2);
       EXPECT_EQ(result ? stage1 * 10 + stage2 : -1, expected) << c.name << " host " << host;
@@ -192,7 +193,8 @@ TEST(RowConvertersTest, SelectFollowsTheLayoutAndHostTypeTables) {
 
 TEST(RowConvertersTest, SourceBytesWithoutStage1FollowTheHostRow) {
   const struct {
-    int stage2, host;
+    ReadStage2Kind stage2;
+    int host;
     uint64_t bytes;  // for 30000 pixels
   } cases[] = {{kCopyRow, HIT_BILEVEL, 3750},
                {kInvertRow, HIT_BILEVEL, 3750},
@@ -212,7 +214,8 @@ TEST(RowConvertersTest, SourceBytesWithoutStage1FollowTheHostRow) {
 // One row through the converters chosen for the layout, as a read runs it.
 Bytes ReadRow(uint16_t bits, int planes, int packed, int paletteFlag, int inverted, int bgr, int host,
               uint32_t width, uint32_t bytesPerLine, const Bytes& source, const Bytes& palette = Bytes(768)) {
-  int stage1 = 0, stage2 = 0;
+  ReadStage1Kind stage1 = kNoStage1;
+  ReadStage2Kind stage2 = kCopyRow;
   EXPECT_EQ(
       SelectRowConverters(bits, planes != 1, packed, paletteFlag, inverted, bgr, host, &stage1, &stage2), 1);
   const uint32_t hostBits = host == HIT_BILEVEL ? 1 : host == HIT_PAL16 ? 4 : host == HIT_RGB24 ? 24 : 8;
@@ -226,8 +229,8 @@ Bytes ReadRow(uint16_t bits, int planes, int packed, int paletteFlag, int invert
                      width,
                      n,
                      bytesPerLine};
-  if (stage1) kRowConverterTable[stage1](state);
-  kRowConverterTable[10 + stage2](state);
+  if (stage1 != kNoStage1) Stage1Converter(stage1)(state);
+  Stage2Converter(stage2)(state);
   return hostRow;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "pipeline/descriptor_rules.h"
+
 namespace imexp::test {
 
 namespace {
@@ -169,25 +171,21 @@ int ConverterDriver::Read(const std::string& path, ConverterImage& image, uint32
 
   int error = readHeader(&d, nullptr, 0);
   if (error == 0 && (d.width == 0 || d.height == 0 || d.planes == 0 || d.bytesPerLine == 0 ||
-                     d.width > 32512 || d.height > 32512 || d.bytesPerLine > 32512)) {
+                     d.width > kMaxDimension || d.height > kMaxDimension || d.bytesPerLine > kMaxBandBytes)) {
     error = CONV_ERR_INVALID_FILE;
   }
-  std::size_t rowBytes = std::size_t{d.planes} * d.bytesPerLine;
+  const std::size_t rowBytes = DescriptorRowBytes(d);
   if (error == 0) {
-    d.chosenAccess = d.accessMode == 3 ? d.rowOrder : d.accessMode;
-    if (bandRowsWanted != 0 && !d.fixedBand) {
+    // The manager's sizing, unless the test asks for smaller bands.
+    error = SizeReadBand(d);
+    if (error == 0 && bandRowsWanted != 0 && !d.fixedBand)
       d.bandRows = std::min(bandRowsWanted, d.maxBandRows);
-    } else {
-      d.bandRows = d.fixedBand ? d.maxBandRows
-                               : std::min<uint32_t>(d.maxBandRows, std::max<uint32_t>(1, 8192 / rowBytes));
-    }
-    if (d.bandRows == 0 || rowBytes > 32512 || d.bandRows * rowBytes > 32512) error = CONV_ERR_FILE_TOO_BIG;
   }
   if (error == 0) error = setupReading(&d);
   if (error == 0) {
     image.rows.assign(d.height, std::vector<uint8_t>());
     std::vector<uint8_t> band(d.bandRows * rowBytes + 16, 0xA5);
-    bool up = d.rowOrder == 2;
+    bool up = RowsGoUp(d);
     auto take = [&](uint32_t first, uint32_t count) {
       if (count > d.bandRows) return false;
       for (uint32_t k = 0; k < count; ++k) {
@@ -276,28 +274,20 @@ int ConverterDriver::Write(const std::string& path, const ConverterImage& image)
   d.resUnit = image.desc.resUnit;
   d.resX = image.desc.resX;
   d.resY = image.desc.resY;
-  d.accessMode = 1;
-  d.rowOrder = 1;
+  d.accessMode = CONV_ACCESS_TOP_DOWN;
+  d.rowOrder = CONV_ACCESS_TOP_DOWN;
   d.maxBandRows = 1;
   d.chosenAccess = 1;
   d.bandRows = 1;
   d.bandCount = 1;
 
   int error = setupWriting(&d, nullptr, 0);
-  std::size_t rowBytes = std::size_t{d.planes} * d.bytesPerLine;
-  if (error == 0) {
-    d.chosenAccess = d.accessMode == 3 ? d.rowOrder : d.accessMode;
-    if (rowBytes == 0) {
-      error = CONV_ERR_FILE_TOO_BIG;
-    } else {
-      d.bandRows = d.fixedBand ? d.maxBandRows : std::min<uint32_t>(32512 / rowBytes, d.maxBandRows);
-      if (d.bandRows == 0 || d.bandRows * rowBytes > 32512) error = CONV_ERR_FILE_TOO_BIG;
-    }
-  }
+  const std::size_t rowBytes = DescriptorRowBytes(d);
+  if (error == 0) error = SizeWriteBand(d);
   if (error == 0) error = writeHeader(&d);
   if (error == 0) {
     std::vector<uint8_t> band(d.bandRows * rowBytes, 0);
-    bool up = d.rowOrder == 2;
+    bool up = RowsGoUp(d);
     auto fill = [&](uint32_t first, uint32_t count) {
       if (count == 0 || count > d.bandRows) return false;
       for (uint32_t k = 0; k < count; ++k) {
@@ -309,7 +299,7 @@ int ConverterDriver::Write(const std::string& path, const ConverterImage& image)
       }
       return true;
     };
-    if (d.accessMode == 0) {
+    if (d.accessMode == CONV_ACCESS_CONVERTER) {
       for (;;) {
         if (!fill(d.bandRow, d.bandCount)) {
           error = CONV_ERR_INVALID_FILE;

@@ -45,10 +45,10 @@ class WriteMatchingTest : public WriteTest {
 };
 
 TEST_F(WriteMatchingTest, LayoutMaskOfEveryImageClass) {
-  std::vector<std::vector<uint8_t>> colour = {{255, 0, 0}, {0, 255, 0}};
+  std::vector<std::vector<uint8_t>> color = {{255, 0, 0}, {0, 255, 0}};
   std::vector<std::vector<uint8_t>> otherGreys16(16, {9, 9, 9});
-  std::vector<std::vector<uint8_t>> colourLate16 = GreyRampEntries(16, false);
-  colourLate16.push_back({1, 2, 3});  // entry 16 lies beyond what a 16-colour image uses
+  std::vector<std::vector<uint8_t>> colorLate16 = GreyRampEntries(16, false);
+  colorLate16.push_back({1, 2, 3});  // entry 16 lies beyond what a 16-colour image uses
   struct Case {
     const char* what;
     ScriptedWriteImage image;
@@ -58,11 +58,11 @@ TEST_F(WriteMatchingTest, LayoutMaskOfEveryImageClass) {
       {"straight-ramp 16 colours", Image(HIT_PAL16, GreyRampEntries(16, false)), 0x3FE},
       {"inverted-ramp 16 colours", Image(HIT_PAL16, GreyRampEntries(16, true)), 0x3FC},
       {"other greys, 16 colours", Image(HIT_PAL16, otherGreys16), 0x3FC},
-      {"colour, 16 colours", Image(HIT_PAL16, colour), 0x3F0},
-      {"grey ramp then colour, 16 colours", Image(HIT_PAL16, colourLate16), 0x3FE},
+      {"colour, 16 colours", Image(HIT_PAL16, color), 0x3F0},
+      {"grey ramp then colour, 16 colours", Image(HIT_PAL16, colorLate16), 0x3FE},
       {"straight-ramp 256 colours", Image(HIT_PAL256, GreyRampEntries(256, false)), 0x3EC},
       {"grey 256", Image(HIT_GRAY256), 0x3EC},
-      {"colour, 256 colours", Image(HIT_PAL256, colour), 0x3E0},
+      {"colour, 256 colours", Image(HIT_PAL256, color), 0x3E0},
       {"true colour", Image(HIT_RGB24), 0x380},
   };
   for (Case& c : cases) EXPECT_EQ(Mask(c.image), c.mask) << c.what;

@@ -118,7 +118,7 @@ TEST(WriteRowStepsTest, StepsMatchReferenceWithinTheirPlanes) {
     for (uint32_t w : kWidths) {
       const std::string what = std::string(c.name) + " width " + std::to_string(w);
       const WriteStepChoice choice = ChooseWriteStep(c.sourceBits, c.outputBits, c.planar, c.bgrOrder, w);
-      ASSERT_EQ(choice.step, c.step) << what;
+      ASSERT_EQ(choice.convert, c.step) << what;
       // The host row is exactly its significant bytes: a read past it shows
       // up under ASan.
       const Bytes source = Random((size_t{w} * c.sourceBits + 7) / 8, w * 13 + c.sourceBits);
@@ -154,7 +154,7 @@ TEST(WriteRowStepsTest, ChoiceReportsTheExtentWritten) {
   };
   for (const auto& c : cases) {
     const WriteStepChoice choice = ChooseWriteStep(c.sourceBits, c.outputBits, c.planar, c.bgr, 13);
-    EXPECT_EQ(choice.step, c.step) << c.sourceBits << " to " << c.outputBits << " planar " << c.planar;
+    EXPECT_EQ(choice.convert, c.step) << c.sourceBits << " to " << c.outputBits << " planar " << c.planar;
     EXPECT_EQ(choice.planesWritten, c.planes) << c.sourceBits << " to " << c.outputBits;
     EXPECT_EQ(choice.bytesPerPlane, c.bytes) << c.sourceBits << " to " << c.outputBits;
   }
@@ -228,7 +228,7 @@ TEST(WriteRowStepsTest, WorkedExamples) {
   PrepareWriteLookup(0, 4, 4, 8, false, 0, nullptr, lookups.grey.data(), nullptr);
   EXPECT_EQ(RunStep(Write4To8, {0x01, 0x2F, 0x4F}, 5, 1, 5, lookups), (Planes{{0, 1, 2, 15, 4}}));
   // A bilevel image for an unpacked 1-bit output gets whole bytes.
-  EXPECT_EQ(ChooseWriteStep(1, 8, false, 0, 9).step, Write1To8);
+  EXPECT_EQ(ChooseWriteStep(1, 8, false, 0, 9).convert, Write1To8);
 }
 
 }  // namespace

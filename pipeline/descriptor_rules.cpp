@@ -1,8 +1,15 @@
-#include "registry/descriptor_rules.h"
+#include "pipeline/descriptor_rules.h"
 
 #include <algorithm>
 
 namespace imexp {
+
+namespace {
+
+// A read's band holds as many rows as fit this many bytes, one at least.
+constexpr uint64_t kReadBandBytes = 8192;
+
+}  // namespace
 
 int CheckReadDescriptor(const ConvImageDesc& d) {
   if (d.width == 0 || d.height == 0) return CONV_ERR_INVALID_FILE;
@@ -29,12 +36,12 @@ uint16_t ChooseAccess(const ConvImageDesc& desc) {
 
 int SizeReadBand(ConvImageDesc& desc) {
   desc.chosenAccess = ChooseAccess(desc);
-  uint64_t rowBytes = uint64_t{desc.planes} * desc.bytesPerLine;
+  const uint64_t rowBytes = DescriptorRowBytes(desc);
   if (rowBytes == 0) return CONV_ERR_INVALID_FILE;
   if (desc.fixedBand != 0) {
     desc.bandRows = desc.maxBandRows;
   } else {
-    uint64_t fitting = std::max<uint64_t>(1, 8192 / rowBytes);
+    uint64_t fitting = std::max<uint64_t>(1, kReadBandBytes / rowBytes);
     desc.bandRows = static_cast<uint32_t>(std::min<uint64_t>(desc.maxBandRows, fitting));
   }
   if (rowBytes > kMaxBandBytes || uint64_t{desc.bandRows} * rowBytes > kMaxBandBytes) {
@@ -48,7 +55,7 @@ int SizeReadBand(ConvImageDesc& desc) {
 
 int SizeWriteBand(ConvImageDesc& desc) {
   desc.chosenAccess = ChooseAccess(desc);
-  uint64_t rowBytes = uint64_t{desc.planes} * desc.bytesPerLine;
+  const uint64_t rowBytes = DescriptorRowBytes(desc);
   // A row of no bytes cannot be divided into the band limit.
   if (rowBytes == 0) return CONV_ERR_FILE_TOO_BIG;
   if (desc.fixedBand != 0) {
@@ -64,11 +71,11 @@ int SizeWriteBand(ConvImageDesc& desc) {
 
 bool BandFits(const ConvImageDesc& desc, uint32_t first, uint32_t count) {
   if (count == 0 || count > desc.bandRows || first >= desc.height) return false;
-  return desc.rowOrder == 2 ? count - 1 <= first : uint64_t{first} + count <= desc.height;
+  return RowsGoUp(desc) ? count - 1 <= first : uint64_t{first} + count <= desc.height;
 }
 
 uint32_t NextHostRow(const ConvImageDesc& desc, uint32_t done) {
-  return desc.rowOrder == 2 ? done : desc.height - 1 - done;
+  return RowsGoUp(desc) ? done : desc.height - 1 - done;
 }
 
 }  // namespace imexp

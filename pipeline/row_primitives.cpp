@@ -1,5 +1,5 @@
 // The shared row kernels that are not templates.
-#include "reading/row_primitives.h"
+#include "pipeline/row_primitives.h"
 
 namespace imexp::rowkernel {
 

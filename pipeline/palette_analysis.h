@@ -10,14 +10,11 @@ namespace imexp {
 // Reads and rewrites the three flags in place. `palette` is the descriptor's
 // red[256], green[256], blue[256]. Only the first 2^bits entries (at most
 // 256) are looked at.
-void AnalysePalette(int bits, const uint8_t* palette, int* colourFlag, int* paletteFlag, int* invertedFlag);
-// Writes a grey ramp of 2^bits entries (ascending, or descending when
-// inverted) into all three planes.
-void BuildGreyRamp(unsigned bits, int inverted, uint8_t* palette);
+void AnalysePalette(int bits, const uint8_t* palette, int* colorFlag, int* paletteFlag, int* invertedFlag);
 // Copies the red plane into the green and blue planes, all 256 entries.
 void SpreadRedPlane(uint8_t* palette);
 // The host image type (HIT_*) for an image of `bits` bits, or 0 when the
 // host accepts none that fits.
-int ChooseHostType(int bits, int acceptedTypes, int colourFlag);
+[[nodiscard]] int ChooseHostType(int bits, int acceptedTypes, int colorFlag);
 
 }  // namespace imexp

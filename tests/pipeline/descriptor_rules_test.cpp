@@ -1,5 +1,5 @@
 // The checks of a read descriptor and the band sizing of both directions.
-#include "registry/descriptor_rules.h"
+#include "pipeline/descriptor_rules.h"
 
 #include <gtest/gtest.h>
 

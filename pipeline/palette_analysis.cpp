@@ -1,4 +1,4 @@
-#include "reading/palette_analysis.h"
+#include "pipeline/palette_analysis.h"
 
 #include <imexp/host.h>
 
@@ -23,12 +23,12 @@ bool RedPlaneIsRamp(const uint8_t* palette, int n, int bits, Level level) {
 
 }  // namespace
 
-void AnalysePalette(int bits, const uint8_t* palette, int* colourFlag, int* paletteFlag, int* invertedFlag) {
+void AnalysePalette(int bits, const uint8_t* palette, int* colorFlag, int* paletteFlag, int* invertedFlag) {
   if (*paletteFlag == 0) return;
   *invertedFlag = 0;
   if (bits == 1) {
-    // Two entries are always black and white, whatever their colours.
-    *colourFlag = 0;
+    // Two entries are always black and white, whatever their colors.
+    *colorFlag = 0;
     *invertedFlag = Red(palette)[0] > Red(palette)[1] ? 1 : 0;
     *paletteFlag = 0;
     return;
@@ -37,16 +37,16 @@ void AnalysePalette(int bits, const uint8_t* palette, int* colourFlag, int* pale
   // they are looked at as an 8-bit palette.
   if (bits > 8 || bits < 1) bits = 8;
   int n = 1 << bits;
-  if (*colourFlag) {
-    *colourFlag = 0;
+  if (*colorFlag) {
+    *colorFlag = 0;
     for (int i = 0; i < n; ++i) {
       if (Green(palette)[i] != Red(palette)[i] || Blue(palette)[i] != Red(palette)[i]) {
-        *colourFlag = 1;
+        *colorFlag = 1;
         break;
       }
     }
   }
-  if (*colourFlag) return;
+  if (*colorFlag) return;
   if (RedPlaneIsRamp(palette, n, bits, [](uint8_t red) { return red; })) {
     *paletteFlag = 0;
     return;
@@ -59,18 +59,6 @@ void AnalysePalette(int bits, const uint8_t* palette, int* colourFlag, int* pale
   *paletteFlag = 1;  // greys, but neither ramp
 }
 
-void BuildGreyRamp(unsigned bits, int inverted, uint8_t* palette) {
-  if (bits > 8) bits = 8;
-  unsigned max = (1u << bits) - 1;
-  for (unsigned i = 0; i <= max; ++i) {
-    unsigned v = max == 0 ? 0 : i * 255 / max;
-    uint8_t level = static_cast<uint8_t>(inverted ? 255 - v : v);
-    palette[2 * kEntries + i] = level;
-    palette[kEntries + i] = level;
-    palette[i] = level;
-  }
-}
-
 void SpreadRedPlane(uint8_t* palette) {
   for (int i = 0; i < kEntries; ++i) {
     palette[2 * kEntries + i] = palette[i];
@@ -78,10 +66,10 @@ void SpreadRedPlane(uint8_t* palette) {
   }
 }
 
-int ChooseHostType(int bits, int acceptedTypes, int colourFlag) {
+int ChooseHostType(int bits, int acceptedTypes, int colorFlag) {
   if ((acceptedTypes & HIT_BILEVEL) && bits == 1) return HIT_BILEVEL;
   if ((acceptedTypes & HIT_PAL16) && bits <= 4) return HIT_PAL16;
-  if ((acceptedTypes & HIT_GRAY256) && bits <= 8 && colourFlag == 0) return HIT_GRAY256;
+  if ((acceptedTypes & HIT_GRAY256) && bits <= 8 && colorFlag == 0) return HIT_GRAY256;
   if ((acceptedTypes & HIT_PAL256) && bits <= 8) return HIT_PAL256;
   if (acceptedTypes & HIT_RGB24) return HIT_RGB24;
   return 0;
