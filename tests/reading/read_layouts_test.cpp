@@ -240,8 +240,8 @@ TEST_F(ReadLayoutsTest, EveryLayoutAsEveryHostType) {
   EXPECT_GT(reads, 900);
 }
 
-// The documented examples, byte for byte.
-TEST_F(ReadLayoutsTest, DocumentedRows) {
+// Worked examples, byte for byte.
+TEST_F(ReadLayoutsTest, WorkedExampleRows) {
   struct Case {
     const char* what;
     std::map<std::string, long long> fields;

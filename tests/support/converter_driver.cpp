@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "pipeline/band_walk.h"
 #include "pipeline/descriptor_rules.h"
 
 namespace imexp::test {
@@ -211,27 +212,10 @@ int ConverterDriver::Read(const std::string& path, ConverterImage& image, uint32
         }
       }
     } else {
-      uint32_t done = 0;
-      while (done < d.height) {
-        uint32_t first = up ? d.height - 1 - done : done;
-        d.bandRow = first;
-        uint32_t n = d.fixedBand ? d.bandCount : std::min(d.bandRows, d.height - done);
-        if (!d.fixedBand) d.bandCount = n;
-        if (n == 0) {
-          error = CONV_ERR_INVALID_FILE;
-          break;
-        }
-        int result = readBand(&d, band.data());
-        if (result != 0) {
-          error = result;
-          break;
-        }
-        if (!take(first, n)) {
-          error = CONV_ERR_INVALID_FILE;
-          break;
-        }
-        done += n;
-      }
+      error = WalkManagerBands(d, [&](uint32_t first, uint32_t count) -> int {
+        if (int result = readBand(&d, band.data())) return result;
+        return take(first, count) ? CONV_OK : CONV_ERR_INVALID_FILE;
+      });
     }
     for (const auto& row : image.rows) {
       if (error == 0 && row.empty()) error = CONV_ERR_END_OF_FILE;  // a row never delivered
@@ -313,23 +297,10 @@ int ConverterDriver::Write(const std::string& path, const ConverterImage& image)
         }
       }
     } else {
-      uint32_t done = 0;
-      while (done < d.height) {
-        uint32_t first = up ? d.height - 1 - done : done;
-        d.bandRow = first;
-        uint32_t n = d.fixedBand ? d.bandCount : std::min(d.bandRows, d.height - done);
-        if (!d.fixedBand) d.bandCount = n;
-        if (!fill(first, n)) {
-          error = CONV_ERR_INVALID_FILE;
-          break;
-        }
-        int result = writeBand(&d, band.data());
-        if (result != 0) {
-          error = result;
-          break;
-        }
-        done += n;
-      }
+      error = WalkManagerBands(d, [&](uint32_t first, uint32_t count) -> int {
+        if (!fill(first, count)) return CONV_ERR_INVALID_FILE;
+        return writeBand(&d, band.data());
+      });
     }
   }
   if (error == 0) error = endWriting(&d);
