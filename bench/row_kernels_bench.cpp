@@ -246,7 +246,8 @@ Kernel WriteKernel(std::string name, int sourceBits, int outputBits, bool planar
   return kernel;
 }
 
-Kernel OtherKernel(std::string name, void (*run)(uint32_t), size_t outputBitsPerPixel) {
+// Used only where a peer library was found to compare with.
+[[maybe_unused]] Kernel OtherKernel(std::string name, void (*run)(uint32_t), size_t outputBitsPerPixel) {
   Kernel kernel;
   kernel.name = std::move(name);
   kernel.other = run;
