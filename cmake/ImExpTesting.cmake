@@ -31,13 +31,15 @@ else()
   set(IMEXP_TEST_ENVIRONMENT "")
 endif()
 
-# imexp_add_test(<name> SOURCES <files...> [LIBRARIES <libs...>])
+# imexp_add_test(<name> SOURCES <files...> [LIBRARIES <libs...>] [SHARDS <n>])
 #
 # One program per suite. Tests whose name contains "Russian" run in a second
 # pass with a Russian locale, because under wine the ANSI code page is fixed
-# when the process starts.
+# when the process starts. A suite of many slow cases (each starts programs)
+# runs as SHARDS ctest entries, name.1 to name.n, each a slice of its
+# English cases, so that they run side by side.
 function(imexp_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
+  cmake_parse_arguments(ARG "" "SHARDS" "SOURCES;LIBRARIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${IMEXP_GTEST} ${ARG_LIBRARIES})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include
@@ -48,13 +50,26 @@ function(imexp_add_test name)
   if(NOT IMEXP_RUN_TESTS)
     return()
   endif()
-  add_test(NAME ${name} COMMAND ${name} --gtest_filter=-*Russian*)
+  set(entries ${name}.ru)
+  if(ARG_SHARDS)
+    math(EXPR last "${ARG_SHARDS} - 1")
+    foreach(shard RANGE ${last})
+      math(EXPR number "${shard} + 1")
+      add_test(NAME ${name}.${number} COMMAND ${name} --gtest_filter=-*Russian*)
+      set_tests_properties(${name}.${number} PROPERTIES
+        ENVIRONMENT "${IMEXP_TEST_ENVIRONMENT};LC_ALL=C;LANG=C;GTEST_TOTAL_SHARDS=${ARG_SHARDS};GTEST_SHARD_INDEX=${shard}"
+        TIMEOUT 600)
+      list(APPEND entries ${name}.${number})
+    endforeach()
+  else()
+    add_test(NAME ${name} COMMAND ${name} --gtest_filter=-*Russian*)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${IMEXP_TEST_ENVIRONMENT};LC_ALL=C;LANG=C" TIMEOUT 600)
+    list(APPEND entries ${name})
+  endif()
   add_test(NAME ${name}.ru COMMAND ${name} --gtest_filter=*Russian*)
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${IMEXP_TEST_ENVIRONMENT};LC_ALL=C;LANG=C"
-                                          TIMEOUT 600)
   set_tests_properties(${name}.ru PROPERTIES ENVIRONMENT "${IMEXP_TEST_ENVIRONMENT};LC_ALL=ru_RU.UTF-8"
                                              TIMEOUT 600)
   if(IMEXP_WINDOWS)
-    set_tests_properties(${name} ${name}.ru PROPERTIES FIXTURES_REQUIRED wine)
+    set_tests_properties(${entries} PROPERTIES FIXTURES_REQUIRED wine)
   endif()
 endfunction()

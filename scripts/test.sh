@@ -16,7 +16,11 @@ step "Checking the format"
 
 for preset in linux linux-asan win64 win32; do
   step "Building $preset"
-  cmake --preset "$preset" >/dev/null
+  # 32-bit Windows programs cannot run here: that build proves the library,
+  # the converters and imexp compile and link for it, without the suites.
+  options=()
+  [[ "$preset" == win32 ]] && options=(-DIMEXP_BUILD_TESTS=OFF)
+  cmake --preset "$preset" "${options[@]}" >/dev/null
   cmake --build --preset "$preset"
 done
 
