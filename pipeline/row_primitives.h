@@ -14,39 +14,33 @@
 
 namespace imexp::rowkernel {
 
-constexpr uint64_t ByteSwap64(uint64_t v) {
-  uint64_t r = 0;
-  for (int i = 0; i < 8; ++i, v >>= 8) r = r << 8 | (v & 0xFF);
+template <typename Word>
+constexpr Word ByteSwap(Word v) {
+  Word r = 0;
+  for (std::size_t i = 0; i < sizeof(Word); ++i, v >>= 8) r = static_cast<Word>(r << 8 | (v & 0xFF));
   return r;
 }
 
-inline uint64_t LoadLE64(const uint8_t* p) {
-  uint64_t v;
-  std::memcpy(&v, p, 8);
-  if constexpr (std::endian::native == std::endian::big) v = ByteSwap64(v);
+// A word from the bytes at `p`, the first byte lowest.
+template <typename Word>
+inline Word LoadLE(const uint8_t* p) {
+  Word v;
+  std::memcpy(&v, p, sizeof v);
+  if constexpr (std::endian::native == std::endian::big) v = ByteSwap(v);
   return v;
 }
 
-inline void StoreLE64(uint8_t* p, uint64_t v) {
-  if constexpr (std::endian::native == std::endian::big) v = ByteSwap64(v);
-  std::memcpy(p, &v, 8);
+// Stores `v` at `p`, lowest byte first.
+template <typename Word>
+inline void StoreLE(uint8_t* p, Word v) {
+  if constexpr (std::endian::native == std::endian::big) v = ByteSwap(v);
+  std::memcpy(p, &v, sizeof v);
 }
 
-constexpr uint32_t ByteSwap32(uint32_t v) {
-  return v >> 24 | (v >> 8 & 0xFF00) | (v << 8 & 0xFF0000) | v << 24;
-}
-
-inline uint32_t LoadLE32(const uint8_t* p) {
-  uint32_t v;
-  std::memcpy(&v, p, 4);
-  if constexpr (std::endian::native == std::endian::big) v = ByteSwap32(v);
-  return v;
-}
-
-inline void StoreLE32(uint8_t* p, uint32_t v) {
-  if constexpr (std::endian::native == std::endian::big) v = ByteSwap32(v);
-  std::memcpy(p, &v, 4);
-}
+inline uint64_t LoadLE64(const uint8_t* p) { return LoadLE<uint64_t>(p); }
+inline void StoreLE64(uint8_t* p, uint64_t v) { StoreLE(p, v); }
+inline uint32_t LoadLE32(const uint8_t* p) { return LoadLE<uint32_t>(p); }
+inline void StoreLE32(uint8_t* p, uint32_t v) { StoreLE(p, v); }
 
 // GCC vectorises the table-lookup loops of these kernels with emulated
 // gathers, which run at half the speed of the plain scalar loop; an empty asm
