@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "bench/pipeline_paired_timing.h"
+#include "bench/pipeline_shapes.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/test_image.h"
 #include "tests/support/test_support.h"
@@ -40,35 +41,7 @@
 namespace {
 
 using namespace imexp::test;
-using imexp::bench::Fail;
-using imexp::bench::LogField;
-using imexp::bench::LogNumber;
-using imexp::bench::Require;
-
-struct Shape {
-  const char* layout;
-  uint32_t width;
-  uint32_t height;
-  int bitsPerPixel;
-  int colorType;
-  int hostType;
-  std::string Name() const {
-    return std::string(layout) + "/" + std::to_string(width) + "x" + std::to_string(height);
-  }
-};
-
-// Rows of 1000 to 10000 pixels. The 24-bit source is in the host's blue,
-// green, red order, so both sides copy rows: the manager's overhead is
-// measured, not the cost of a colour swap that the baseline would not make.
-const Shape kShapes[] = {
-    {"gray8", 1000, 1, 8, CONV_COLOR_GRAY, HIT_GRAY256},
-    {"gray8", 1000, 12000, 8, CONV_COLOR_GRAY, HIT_GRAY256},
-    {"gray8", 4000, 3000, 8, CONV_COLOR_GRAY, HIT_GRAY256},
-    {"gray8", 10000, 2000, 8, CONV_COLOR_GRAY, HIT_GRAY256},
-    {"rgb24", 1000, 12000, 24, CONV_COLOR_RGB, HIT_RGB24},
-    {"rgb24", 4000, 3000, 24, CONV_COLOR_RGB, HIT_RGB24},
-    {"rgb24", 10000, 2000, 24, CONV_COLOR_RGB, HIT_RGB24},
-};
+using namespace imexp::bench;
 
 // A host as plain as one can be: one block for the image, each row copied
 // into its place. The block is kept from read to read so that neither side
@@ -239,8 +212,11 @@ void ReadSetup::Prepare() {
 
   TestImage header;
   header.Set("width", shape.width).Set("height", shape.height);
-  header.Set("bitsPerPixel", shape.bitsPerPixel).Set("colorType", shape.colorType);
-  if (shape.bitsPerPixel == 24) header.Set("bgrOrder", 1);
+  header.Set("bitsPerPixel", shape.BitsPerPixel()).Set("colorType", shape.ColorType());
+  // The 24-bit source is in the host's blue, green, red order, so both sides
+  // copy rows: the manager's overhead is measured, not the cost of a colour
+  // swap that the baseline would not make.
+  if (shape.BitsPerPixel() == 24) header.Set("bgrOrder", 1);
   // Bands as tall as the manager allows; no log line per band, which would
   // cost more than the band.
   header.Set("accessMode", 1).Set("maxBandRows", 64).Set("synthetic", 1).Set("quiet", 1);
@@ -263,52 +239,25 @@ void ReadSetup::Prepare() {
   CheckBothSides(*this);
 }
 
-// One shape at a time: the images take up to 60 MB each.
-ReadSetup& SetupFor(const Shape& shape) {
-  static std::unique_ptr<ReadSetup> current;
-  if (!current || current->shape.Name() != shape.Name()) {
-    current.reset();
-    current = std::make_unique<ReadSetup>(shape);
-    current->Prepare();
-  }
-  return *current;
-}
-
 void BM_ManagerRead(benchmark::State& state, const Shape& shape) {
-  ReadSetup& s = SetupFor(shape);
-  s.setup.ClearCallLog();
-  for (auto _ : state) ManagerRead(s);
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * s.image.pixels.size()));
+  ReadSetup& s = SetupFor<ReadSetup>(shape);
+  TimeIterations(state, s, ManagerRead);
 
   auto manager = [&s] { ManagerRead(s); };
   auto raw = [&s] { RawRead(s); };
-  const imexp::bench::PairedTiming paired = imexp::bench::MeasurePaired(manager, raw);
-  state.counters["vs_raw"] = paired.ratio;
-  state.counters["overhead_pct"] = (paired.ratio - 1) * 100;
-  state.counters["extra_us"] = (paired.seconds - paired.baselineSeconds) * 1e6;
+  const PairedTiming paired = MeasurePaired(manager, raw);
+  CountPaired(state, paired, "vs_raw", "");
   state.counters["band_rows"] = s.bandRows;
 }
 
 void BM_RawRead(benchmark::State& state, const Shape& shape) {
-  ReadSetup& s = SetupFor(shape);
-  s.setup.ClearCallLog();
-  for (auto _ : state) RawRead(s);
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * s.image.pixels.size()));
+  ReadSetup& s = SetupFor<ReadSetup>(shape);
+  TimeIterations(state, s, RawRead);
   state.counters["band_rows"] = s.bandRows;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  for (const Shape& shape : kShapes) {
-    benchmark::RegisterBenchmark(("read/manager/" + shape.Name()).c_str(), BM_ManagerRead, shape)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("read/raw/" + shape.Name()).c_str(), BM_RawRead, shape)
-        ->Unit(benchmark::kMillisecond);
-  }
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return RunPipelineBenchmarks(argc, argv, "read", BM_ManagerRead, BM_RawRead);
 }

@@ -43,33 +43,14 @@
 #include <vector>
 
 #include "bench/pipeline_paired_timing.h"
+#include "bench/pipeline_shapes.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
 using namespace imexp::test;
-using imexp::bench::Fail;
-using imexp::bench::LogField;
-using imexp::bench::LogNumber;
-using imexp::bench::Require;
-
-struct Shape {
-  const char* layout;
-  uint32_t width;
-  uint32_t height;
-  int hostType;
-  std::string Name() const {
-    return std::string(layout) + "/" + std::to_string(width) + "x" + std::to_string(height);
-  }
-};
-
-const Shape kShapes[] = {
-    {"gray8", 1000, 1, HIT_GRAY256},    {"gray8", 1000, 12000, HIT_GRAY256},
-    {"gray8", 4000, 3000, HIT_GRAY256}, {"gray8", 10000, 2000, HIT_GRAY256},
-    {"rgb24", 1000, 12000, HIT_RGB24},  {"rgb24", 4000, 3000, HIT_RGB24},
-    {"rgb24", 10000, 2000, HIT_RGB24},
-};
+using namespace imexp::bench;
 
 // A host that keeps its image in one block and copies rows out of it.
 class HostImage final : public CAbstractWriteWA {
@@ -342,57 +323,28 @@ void WriteSetup::Prepare() {
   CheckBothSides(*this, copy);
 }
 
-// One shape at a time: the images take up to 60 MB each.
-WriteSetup& SetupFor(const Shape& shape) {
-  static std::unique_ptr<WriteSetup> current;
-  if (!current || current->shape.Name() != shape.Name()) {
-    current.reset();
-    current = std::make_unique<WriteSetup>(shape);
-    current->Prepare();
-  }
-  return *current;
-}
-
 void BM_ManagerWrite(benchmark::State& state, const Shape& shape) {
-  WriteSetup& s = SetupFor(shape);
-  s.setup.ClearCallLog();
-  for (auto _ : state) ManagerWrite(s);
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * s.image.pixels.size()));
+  WriteSetup& s = SetupFor<WriteSetup>(shape);
+  TimeIterations(state, s, ManagerWrite);
 
   auto manager = [&s] { ManagerWrite(s); };
   auto raw = [&s] { RawWrite(s); };
-  const imexp::bench::PairedTiming paired = imexp::bench::MeasurePaired(manager, raw);
-  state.counters["vs_raw"] = paired.ratio;
-  state.counters["overhead_pct"] = (paired.ratio - 1) * 100;
-  state.counters["extra_us"] = (paired.seconds - paired.baselineSeconds) * 1e6;
+  const PairedTiming paired = MeasurePaired(manager, raw);
+  CountPaired(state, paired, "vs_raw", "");
   auto loaded = [&s] { LoadedRawWrite(s); };
-  const imexp::bench::PairedTiming pairedLoaded = imexp::bench::MeasurePaired(manager, loaded);
-  state.counters["vs_loaded"] = pairedLoaded.ratio;
-  state.counters["loaded_overhead_pct"] = (pairedLoaded.ratio - 1) * 100;
-  state.counters["loaded_extra_us"] = (pairedLoaded.seconds - pairedLoaded.baselineSeconds) * 1e6;
+  const PairedTiming pairedLoaded = MeasurePaired(manager, loaded);
+  CountPaired(state, pairedLoaded, "vs_loaded", "loaded_");
   state.counters["band_rows"] = s.layout.bandRows;
 }
 
 void BM_RawWrite(benchmark::State& state, const Shape& shape) {
-  WriteSetup& s = SetupFor(shape);
-  s.setup.ClearCallLog();
-  for (auto _ : state) RawWrite(s);
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * s.image.pixels.size()));
+  WriteSetup& s = SetupFor<WriteSetup>(shape);
+  TimeIterations(state, s, [](WriteSetup& w) { RawWrite(w); });
   state.counters["band_rows"] = s.layout.bandRows;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  for (const Shape& shape : kShapes) {
-    benchmark::RegisterBenchmark(("write/manager/" + shape.Name()).c_str(), BM_ManagerWrite, shape)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("write/raw/" + shape.Name()).c_str(), BM_RawWrite, shape)
-        ->Unit(benchmark::kMillisecond);
-  }
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return RunPipelineBenchmarks(argc, argv, "write", BM_ManagerWrite, BM_RawWrite);
 }
