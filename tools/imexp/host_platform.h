@@ -17,7 +17,7 @@ bool IsStderrTerminal();
 // From now on Ctrl-C only sets a flag that CancelRequested reports; the
 // operation in progress then ends itself at its next progress update.
 void InstallCancelHandler();
-bool CancelRequested();
+[[nodiscard]] bool CancelRequested();
 
 // A write past the process's file-size limit (ulimit -f) fails with an error
 // that the manager reports and recovers from, instead of ending the program
