@@ -19,16 +19,11 @@
 # missing, never by the build. Extra arguments go to every benchmark program,
 # e.g. --benchmark_filter=gray8 or --benchmark_repetitions=3.
 set -euo pipefail
-
-root=$(cd "$(dirname "$0")/.." && pwd)
-build="$root/build/bench-pipeline"
-cd "$root"
-source scripts/lib.sh
+source "$(dirname "$0")/bench_build.sh"
 
 install_packages cmake ninja-build g++ libbenchmark-dev libgtest-dev
-
-cmake --preset linux -B "$build" -DIMEXP_BUILD_TESTS=ON -DIMEXP_BUILD_BENCHMARKS=ON >/dev/null
-cmake --build "$build" --target detection_bench pipeline_read_bench pipeline_write_bench
+build="$root/build/bench-pipeline"
+build_benchmarks "$build" ON detection_bench pipeline_read_bench pipeline_write_bench
 
 # Libraries are loaded from the set-up folder, so tmpfs mounted noexec will
 # not do.

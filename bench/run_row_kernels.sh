@@ -7,16 +7,11 @@
 # FreeImage (and Google Benchmark) are installed here when missing, never by
 # the build. Extra arguments go to the benchmark program.
 set -euo pipefail
-
-root=$(cd "$(dirname "$0")/.." && pwd)
-build="$root/build/bench"
-cd "$root"
-source scripts/lib.sh
+source "$(dirname "$0")/bench_build.sh"
 
 install_packages cmake ninja-build g++ libbenchmark-dev libfreeimage-dev
-
-cmake --preset linux -B "$build" -DIMEXP_BUILD_TESTS=OFF -DIMEXP_BUILD_BENCHMARKS=ON >/dev/null
-cmake --build "$build" --target row_kernels_bench
+build="$root/build/bench"
+build_benchmarks "$build" OFF row_kernels_bench
 
 json="$build/row_kernels.json"
 "$build/bin/row_kernels_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \

@@ -9,6 +9,7 @@ set(IMEXP_EXPORTED_FUNCTIONS
   FindReader@8
   FindWriter@8
   ImExp_ConfigureConverters@4
+  ImExp_GetConverterRecord@8
   ImExp_GetFileInfo@12
   ImExp_InstallConverter@12
   ImExp_ReadFile@28

@@ -8,5 +8,6 @@ int main(void) {
          ImExp_WriteFile(0, 0, path, 0, 0, 0, 0) + ImExp_SelectFileAndRead(0, 0, path, 0, 0, 0, 0) +
          ImExp_SelectFileAndWrite(0, 0, path, 0, 0, 0, 0) + ImExp_SelectFileToRead(0, path) +
          ImExp_SelectFileToWrite(0, 0, path) + ImExp_ShowFileInfo(0, path, 0) + ImExp_ConfigureConverters(0) +
-         ImExp_InstallConverter(0, path, 0) + ImExp_RemoveConverter(0, path, 0);
+         ImExp_InstallConverter(0, path, 0) + ImExp_RemoveConverter(0, path, 0) +
+         ImExp_GetConverterRecord(0, 0);
 }

@@ -73,13 +73,13 @@ void Warn(HWND owner, const char* text) { MessageBoxA(owner, text, nullptr, MB_O
 
 void SayAlreadyInstalled(HWND owner) {
   char text[kAlreadyInstalledSize];
-  if (LoadStringA(ManagerModule(), IDS_ALREADY_INSTALLED, text, sizeof text) == 0) text[0] = '\0';
+  static_cast<void>(LoadManagerString(IDS_ALREADY_INSTALLED, text, sizeof text));
   Warn(owner, text);
 }
 
 void SayUnableToInstall(HWND owner, const char* path) {
   char format[kFormatSize];
-  if (LoadStringA(ManagerModule(), IDS_UNABLE_TO_INSTALL, format, sizeof format) == 0) format[0] = '\0';
+  static_cast<void>(LoadManagerString(IDS_UNABLE_TO_INSTALL, format, sizeof format));
   // A path handed to the export may be of any length: room for all of it.
   std::string text(static_cast<std::size_t>(lstrlenA(format) + lstrlenA(path)) + 1, '\0');
   wsprintfA(text.data(), format, path);

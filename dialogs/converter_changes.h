@@ -16,6 +16,6 @@ namespace imexp {
 [[nodiscard]] int InstallConverter(HWND owner, const char* path, int position);
 
 // Removes converter `index`; false when there is no such converter.
-bool RemoveConverter(int index);
+[[nodiscard]] bool RemoveConverter(int index);
 
 }  // namespace imexp

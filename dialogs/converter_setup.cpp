@@ -4,6 +4,8 @@
 // CONVERT.INI at once.
 #include <imexp/host.h>
 
+#include <initializer_list>
+
 #include "dialogs/converter_changes.h"
 #include "dialogs/file_dialog_support.h"
 #include "registry/converter_list.h"
@@ -39,8 +41,8 @@ struct SetupContext {
 void LoadLibraryText(UINT id, const char* platformText, char* out, int size) {
   if (platformText != nullptr) {
     lstrcpynA(out, platformText, size);
-  } else if (LoadStringA(ManagerModule(), id, out, size) == 0) {
-    out[0] = '\0';
+  } else {
+    static_cast<void>(LoadManagerString(id, out, size));
   }
 }
 
@@ -82,7 +84,7 @@ void ShowSelection(HWND dialog, int index) {
     const ConvRecord& record = ConverterAt(index);
     SetDlgItemTextA(dialog, IDC_SETUP_PATH, record.path);
     char type[kTextSize];
-    if (LoadStringA(ManagerModule(), TypeText(record.flags), type, sizeof type) == 0) type[0] = '\0';
+    static_cast<void>(LoadManagerString(TypeText(record.flags), type, sizeof type));
     SetDlgItemTextA(dialog, IDC_SETUP_TYPE, type);
   }
   EnableWindow(GetDlgItem(dialog, IDC_SETUP_REMOVE), IsConverter(index));

@@ -25,7 +25,7 @@ inline void CentreOnDesktop(HWND window) {
 // True when nothing is typed in the platform dialog's file-name box. Its
 // file path then names the folder being shown, which is no file to describe
 // and no name to rename.
-inline bool NothingTyped(HWND dialog) {
+[[nodiscard]] inline bool NothingTyped(HWND dialog) {
   char name[2] = "";
   return SendMessageA(dialog, CDM_GETSPEC, sizeof name, reinterpret_cast<LPARAM>(name)) <= 1;
 }

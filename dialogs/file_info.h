@@ -37,12 +37,13 @@ struct DescribeFailure {
 
 // Opens `path`, finds its reader, loads it and asks a multi-image converter
 // how many images the file holds.
-DescribeFailure OpenForDescribing(const char* path, DescribedFile& f);
+[[nodiscard]] DescribeFailure OpenForDescribing(const char* path, DescribedFile& f);
 // The manager's side of the record: the file's title, no format or
 // compression, `count` images, image 0, no resolution unit, no details.
 void FillManagerSide(const char* path, int count, ConvImageInfo* info);
 // Asks the converter to describe image `image` into `info`; the texts it
 // writes end inside their fields.
-DescribeFailure AskForImageInfo(DescribedFile& f, const char* path, int image, ConvImageInfo* info);
+[[nodiscard]] DescribeFailure AskForImageInfo(DescribedFile& f, const char* path, int image,
+                                              ConvImageInfo* info);
 
 }  // namespace imexp

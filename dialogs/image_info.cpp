@@ -41,7 +41,11 @@ UINT StringFor(const UINT (&table)[N], unsigned value) {
 
 // String `id` of our table; an empty text for none.
 void LoadText(UINT id, char* text, int size) {
-  if (id == 0 || LoadStringA(ManagerModule(), id, text, size) == 0) text[0] = '\0';
+  if (id == 0) {
+    text[0] = '\0';
+  } else {
+    static_cast<void>(LoadManagerString(id, text, size));
+  }
 }
 
 // 2 to the power of `bits` (at most 2^24) in decimal, with a comma between

@@ -41,7 +41,7 @@ int FillFilters(char* block, const char* name) {
   }
   char text[kAllFilesTextSize];
   for (UINT id : {IDS_ALL_FILES, IDS_ALL_FILES_PATTERN}) {
-    if (LoadStringA(ManagerModule(), id, text, sizeof text) == 0) text[0] = '\0';
+    static_cast<void>(LoadManagerString(id, text, sizeof text));
     PutFilterText(block, &position, text);
   }
   block[position] = '\0';

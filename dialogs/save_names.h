@@ -12,6 +12,6 @@ inline constexpr int kSavePathSize = 256;
 // extension of the last pattern of `masks`, as it stands ("*.TIF;*.TIFF"
 // gives ".TIFF"). False, the path unchanged, when the two do not fit
 // kSavePathSize bytes together.
-bool AddFormatExtension(char* path, const char* masks);
+[[nodiscard]] bool AddFormatExtension(char* path, const char* masks);
 
 }  // namespace imexp

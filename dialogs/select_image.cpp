@@ -28,7 +28,7 @@ void Accept(HWND dialog, const SelectImageContext& c) {
     return;
   }
   char message[kMessageSize];
-  if (LoadStringA(ManagerModule(), IDS_ILLEGAL_NUMBER, message, sizeof message) == 0) message[0] = '\0';
+  static_cast<void>(LoadManagerString(IDS_ILLEGAL_NUMBER, message, sizeof message));
   MessageBoxA(dialog, message, nullptr, MB_OK | MB_ICONWARNING);
   SetFocus(GetDlgItem(dialog, IDC_SELECT_NUMBER));
 }

@@ -9,6 +9,6 @@ namespace imexp {
 // `count` images, and gives the image chosen, counted from 0, or -1 when
 // the user cancelled. DialogBoxParamA's result comes back unchanged, so a
 // dialog that cannot be shown gives -1 too.
-int SelectImage(HWND owner, const char* title, int count);
+[[nodiscard]] int SelectImage(HWND owner, const char* title, int count);
 
 }  // namespace imexp

@@ -26,7 +26,7 @@ class FileWindow final : public ShownDialog {
   // Makes the dialog show `folder`, keeping what the name box holds.
   void MoveToFolder(const std::string& folder);
   // Tells the dialog the file picked in the chooser; false for a folder.
-  bool PickFile();
+  [[nodiscard]] bool PickFile();
 
   static void OnFolderChanged(GtkFileChooser* chooser, FileWindow* self);
   static void OnSelectionChanged(GtkFileChooser* chooser, FileWindow* self);

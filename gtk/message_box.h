@@ -6,6 +6,6 @@
 namespace imexp::gtk {
 
 // `type` holds the Win32 MB_* flags; returns the answer (kAnswerOk, ...).
-int RunMessageBox(GtkWindow* parent, const char* text, const char* caption, unsigned type);
+[[nodiscard]] int RunMessageBox(GtkWindow* parent, const char* text, const char* caption, unsigned type);
 
 }  // namespace imexp::gtk

@@ -83,7 +83,7 @@ class ShownDialog {
   static gboolean OnKeyPress(GtkWidget* widget, GdkEventKey* event, ShownDialog* self);
   static gboolean OnDelete(GtkWidget* widget, GdkEvent* event, ShownDialog* self);
 
-  int ModelSelection(int id) const;
+  [[nodiscard]] int ModelSelection(int id) const;
 
   std::vector<std::unique_ptr<Control>> controls_;
   bool closed_ = false;

@@ -12,13 +12,13 @@ inline constexpr char kPathSeparator = '\\';
 inline constexpr bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
 // Converter paths in CONVERT.INI with a drive letter ("C:...") are absolute;
 // anything else is relative to the manager's folder.
-inline constexpr bool IsAbsoluteConverterPath(const char* value) {
+[[nodiscard]] inline constexpr bool IsAbsoluteConverterPath(const char* value) {
   return value[0] != '\0' && value[1] == ':';
 }
 inline constexpr const char* kSharedLibrarySuffix = ".dll";
 // The file system ignores letter case: "A.DLL" and "a.dll" in one folder are
 // one library.
-inline bool SamePath(const char* a, const char* b) { return lstrcmpiA(a, b) == 0; }
+[[nodiscard]] inline bool SamePath(const char* a, const char* b) { return lstrcmpiA(a, b) == 0; }
 // The install dialog offers converter libraries by the string table's own
 // pattern and default extension ("*.DLL", "DLL"); null says so.
 inline constexpr const char* kLibraryPattern = nullptr;
@@ -31,12 +31,12 @@ inline constexpr char kPathSeparator = '/';
 inline constexpr bool IsPathSeparator(char c) { return c == '/'; }
 // A value starting with '/' is absolute on POSIX; the drive-letter rule of
 // Windows is kept so that an INI written on Windows reads the same way.
-inline constexpr bool IsAbsoluteConverterPath(const char* value) {
+[[nodiscard]] inline constexpr bool IsAbsoluteConverterPath(const char* value) {
   return value[0] == '/' || (value[0] != '\0' && value[1] == ':');
 }
 inline constexpr const char* kSharedLibrarySuffix = ".so";
 // Letter case tells files apart: "a.so" and "A.so" may be two libraries.
-inline bool SamePath(const char* a, const char* b) { return lstrcmpA(a, b) == 0; }
+[[nodiscard]] inline bool SamePath(const char* a, const char* b) { return lstrcmpA(a, b) == 0; }
 // The string table's "*.DLL" and "DLL" name no library here; the install
 // dialog offers shared objects instead.
 inline constexpr const char* kLibraryPattern = "*.so";
@@ -53,7 +53,7 @@ inline constexpr int TextBytes(int characters) { return characters * kMostBytesP
 // A module handle below 32 is a failed load (the Win16 error range that
 // LoadLibrary kept).
 template <typename Handle>
-inline bool IsLoadedModule(Handle handle) {
+[[nodiscard]] inline bool IsLoadedModule(Handle handle) {
   return reinterpret_cast<std::uintptr_t>(handle) >= 32;
 }
 

@@ -2,8 +2,11 @@
 // detach.
 #include "registry/converter_list.h"
 
+#include <imexp/host.h>
+
 #include <cstring>
 
+#include "platform/global_block.h"
 #include "registry/entry_points.h"
 #include "registry/settings.h"
 #include "resource_ids.h"
@@ -37,11 +40,66 @@ int FolderLength(const char* path) {
   return length;
 }
 
-}  // namespace
+struct Registry {
+  HINSTANCE module = nullptr;
+  char iniPath[kIniPathSize] = {};
+  GlobalBlock listBlock;       // the records, locked while the library is loaded
+  ConvRecord* list = nullptr;  // null: no list
+  int count = 0;
+};
 
+// The one registry of this library.
 Registry& TheRegistry() {
   static Registry registry;
   return registry;
+}
+
+// Fills iniPath: our own folder and "CONVERT.INI"; empty when that does not
+// fit, as then there is no configuration to be found.
+void BuildIniPath() {
+  Registry& registry = TheRegistry();
+  char* iniPath = registry.iniPath;
+  DWORD length = GetModuleFileNameA(registry.module, iniPath, kIniPathSize);
+  char fileName[20];
+  if (length == 0 || length >= kIniPathSize ||
+      LoadManagerString(IDS_CONVERT_INI, fileName, sizeof fileName) == 0) {
+    iniPath[0] = '\0';
+    return;
+  }
+  int folder = FolderLength(iniPath);
+  if (folder + lstrlenA(fileName) >= kIniPathSize) {
+    iniPath[0] = '\0';
+    return;
+  }
+  lstrcpyA(iniPath + folder, fileName);
+}
+
+}  // namespace
+
+void AttachRegistry(HINSTANCE module, const char* iniPath) {
+  Registry& registry = TheRegistry();
+  registry.module = module;
+  if (iniPath == nullptr) {
+    BuildIniPath();
+  } else {
+    lstrcpynA(registry.iniPath, iniPath, kIniPathSize);
+  }
+}
+
+void DetachRegistry() {
+  FreeConverterList();
+  TheRegistry().module = nullptr;
+  TheRegistry().iniPath[0] = '\0';
+}
+
+int LoadManagerString(UINT id, char* buffer, int size) {
+  if (buffer == nullptr || size <= 0) return 0;
+  int length = LoadStringA(TheRegistry().module, id, buffer, size);
+  if (length <= 0) {
+    buffer[0] = '\0';
+    return 0;
+  }
+  return length;
 }
 
 void TerminateRecordStrings(ConvRecord& record) {
@@ -49,25 +107,6 @@ void TerminateRecordStrings(ConvRecord& record) {
   record.name[sizeof record.name - 1] = '\0';
   record.description[sizeof record.description - 1] = '\0';
   record.extensions[sizeof record.extensions - 1] = '\0';
-}
-
-void BuildIniPath() {
-  Registry& registry = TheRegistry();
-  char* iniPath = registry.iniPath;
-  DWORD length = GetModuleFileNameA(registry.module, iniPath, kIniPathSize);
-  if (length == 0 || length >= kIniPathSize) {
-    // Our own path does not fit: there is no configuration to be found.
-    iniPath[0] = '\0';
-    return;
-  }
-  int folder = FolderLength(iniPath);
-  char fileName[20];
-  LoadStringA(registry.module, IDS_CONVERT_INI, fileName, sizeof fileName);
-  if (folder + lstrlenA(fileName) >= kIniPathSize) {
-    iniPath[0] = '\0';
-    return;
-  }
-  lstrcpyA(iniPath + folder, fileName);
 }
 
 bool ResolveConverterPath(const char* value, char* out) {
@@ -121,7 +160,7 @@ int LoadConverterList() {
   if (!keyBlock.Allocate(kKeyListSize)) return CONV_ERR_NO_MEMORY;
   char* keys = keyBlock.as<char>();
   char section[64];
-  LoadStringA(registry.module, IDS_SECTION_CONVERTERS, section, sizeof section);
+  if (LoadManagerString(IDS_SECTION_CONVERTERS, section, sizeof section) == 0) return CONV_ERR_NOT_CONFIGURED;
   DWORD listed = ReadProfileString(section, nullptr, "", keys, kKeyListSize);
   if (listed == 0 || keys[0] == '\0') return CONV_ERR_NOT_CONFIGURED;
   if (listed == kKeyListSize - 2) {
@@ -175,6 +214,8 @@ int ConverterCount() { return TheRegistry().count; }
 
 const ConvRecord& ConverterAt(int index) { return TheRegistry().list[index]; }
 
+const ConvRecord* ConverterRecords() { return TheRegistry().list; }
+
 char* IniPath() { return TheRegistry().iniPath; }
 
 HINSTANCE ManagerModule() { return TheRegistry().module; }
@@ -224,7 +265,7 @@ void RefreshConverterAt(int index, HMODULE library) {
 void SaveConverterList() {
   const Registry& registry = TheRegistry();
   char section[64];
-  if (LoadStringA(registry.module, IDS_SECTION_CONVERTERS, section, sizeof section) == 0) return;
+  if (LoadManagerString(IDS_SECTION_CONVERTERS, section, sizeof section) == 0) return;
   WriteProfileString(section, nullptr, nullptr);
   for (int i = 0; i < registry.count; ++i) {
     char key[16];
@@ -241,3 +282,10 @@ HMODULE LoadConverter(int index) {
 }
 
 }  // namespace imexp
+
+extern "C" IMEXP_API int IMEXP_CALL ImExp_GetConverterRecord(int index, ConvRecord* record) {
+  using namespace imexp;
+  int count = ConverterCount();
+  if (record != nullptr && index >= 0 && index < count) *record = ConverterAt(index);
+  return count;
+}

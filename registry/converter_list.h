@@ -1,11 +1,10 @@
 // The list of installed converters and the module-wide state that lives from
 // library attach to detach: our module handle, the path of CONVERT.INI and
-// the converter records.
+// the converter records. Only this interface reaches that state.
 #pragma once
 
 #include <imexp/converter.h>
 
-#include "platform/global_block.h"
 #include "platform/win32.h"
 
 namespace imexp {
@@ -13,19 +12,21 @@ namespace imexp {
 inline constexpr int kIniPathSize = 256;
 inline constexpr int kConverterPathSize = 128;  // ConvRecord::path
 
-struct Registry {
-  HINSTANCE module = nullptr;
-  char iniPath[kIniPathSize] = {};
-  GlobalBlock listBlock;       // the records, locked while the library is loaded
-  ConvRecord* list = nullptr;  // null: no list
-  int count = 0;
-};
+// Ties the module-wide state to `module`: its string table is the manager's,
+// its folder holds CONVERT.INI and the converters named by relative paths.
+// With a null `iniPath` the path of CONVERT.INI is formed beside the module,
+// as at library attach; otherwise `iniPath` is taken as it is (cut to 255
+// characters). The converter list is not touched. Tests attach the registry
+// to a copy of the manager or to the resource module linked into them.
+void AttachRegistry(HINSTANCE module, const char* iniPath = nullptr);
+// Frees the list and forgets the module and the INI path.
+void DetachRegistry();
 
-// The one registry of this library.
-Registry& TheRegistry();
+// String `id` of our own string table into `buffer` (`size` bytes, cut to
+// fit): its length, with the buffer empty (when size > 0) and 0 returned when
+// there is no such string.
+[[nodiscard]] int LoadManagerString(UINT id, char* buffer, int size);
 
-// Fills iniPath: our own folder and "CONVERT.INI".
-void BuildIniPath();
 // Loads section Converters: 0, CONV_ERR_NO_MEMORY or CONV_ERR_NOT_CONFIGURED.
 [[nodiscard]] int LoadConverterList();
 // 1 when the INI value names a usable converter and `record` is filled.
@@ -35,16 +36,18 @@ void BuildIniPath();
 [[nodiscard]] bool ResolveConverterPath(const char* value, char* out);
 void FreeConverterList();
 // Index of the first converter named `name` (any case), or -1.
-int FindConverterByName(const char* name);
+[[nodiscard]] int FindConverterByName(const char* name);
 // The loaded library of converter `index`, or null; the caller frees it.
 [[nodiscard]] HMODULE LoadConverter(int index);
 
 // The list as everything outside the registry sees it. After start-up only
 // the converter setup changes it, through InsertConverterAt,
 // RemoveConverterAt and RefreshConverterAt; this is where a lock would go.
-int ConverterCount();
+[[nodiscard]] int ConverterCount();
 // Converter `index`, 0 <= index < ConverterCount().
-const ConvRecord& ConverterAt(int index);
+[[nodiscard]] const ConvRecord& ConverterAt(int index);
+// The records ConverterAt indexes, as one block; null when there is no list.
+[[nodiscard]] const ConvRecord* ConverterRecords();
 // Makes room for a record before `position` (0..count, clamped) and returns
 // it zero-filled for the caller to fill; null, with the list unchanged, when
 // there is no memory for the larger list.
@@ -57,8 +60,8 @@ void RefreshConverterAt(int index, HMODULE library);
 // Rewrites section Converters from the list: keys 0 to n-1, full paths.
 void SaveConverterList();
 // The path of CONVERT.INI and our own module, for converters and resources.
-char* IniPath();
-HINSTANCE ManagerModule();
+[[nodiscard]] char* IniPath();
+[[nodiscard]] HINSTANCE ManagerModule();
 
 // Keeps a record's strings inside their fields whatever a converter put there.
 void TerminateRecordStrings(ConvRecord& record);

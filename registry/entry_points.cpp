@@ -6,7 +6,7 @@ namespace imexp {
 
 FARPROC GetEntryPoint(HMODULE library, UINT stringId) {
   char name[80];
-  if (library == nullptr || LoadStringA(TheRegistry().module, stringId, name, sizeof name) == 0) {
+  if (library == nullptr || LoadManagerString(stringId, name, sizeof name) == 0) {
     return nullptr;
   }
   return GetProcAddress(library, name);

@@ -6,10 +6,10 @@
 namespace imexp {
 
 // The export of `library` whose name is string `stringId`, or null.
-FARPROC GetEntryPoint(HMODULE library, UINT stringId);
+[[nodiscard]] FARPROC GetEntryPoint(HMODULE library, UINT stringId);
 
 template <typename Fn>
-Fn GetEntryPointAs(HMODULE library, UINT stringId) {
+[[nodiscard]] Fn GetEntryPointAs(HMODULE library, UINT stringId) {
   return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetEntryPoint(library, stringId)));
 }
 

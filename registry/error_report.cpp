@@ -44,8 +44,6 @@ constexpr int kLastTableCode = CONV_ERR_NO_SAVE_FORMAT;
 // converter words its own codes; `messageId` 0 takes the table's string.
 int ShowError(HWND owner, int code, UINT messageId, const char* path, HMODULE library) {
   if (code == CONV_OK) return 0;
-  HINSTANCE module = TheRegistry().module;
-
   char title[kTitleSize] = "";
   if (path == nullptr || GetFileTitleA(path, title, kTitleSize) != 0) title[0] = '\0';
 
@@ -56,20 +54,21 @@ int ShowError(HWND owner, int code, UINT messageId, const char* path, HMODULE li
                      ? GetEntryPointAs<ConvGetErrorStringFn>(library, IDS_CONV_GET_ERROR_STRING)
                      : nullptr;
   if (wording != nullptr) {
-    wording(code, title, TheRegistry().iniPath, message);
+    wording(code, title, IniPath(), message);
     message[kMessageSize - 1] = '\0';  // the converter's buffer is 256 bytes
   } else {
     if (code < 0 || code > kLastTableCode) code = CONV_ERR_GENERAL;
     if (messageId == 0) messageId = kMessageIds[code];
     char format[kMessageSize];
-    if (LoadStringA(module, messageId, format, sizeof format) == 0) format[0] = '\0';
+    // A format missing from the string table shows an empty message.
+    static_cast<void>(LoadManagerString(messageId, format, sizeof format));
     wsprintfA(message, format, title);
     message[kMessageSize - 1] = '\0';
   }
   if (code == CONV_ERR_CANCELLED) return 0;
 
   char caption[40];
-  if (LoadStringA(module, IDS_ERROR_CAPTION, caption, sizeof caption) == 0) caption[0] = '\0';
+  static_cast<void>(LoadManagerString(IDS_ERROR_CAPTION, caption, sizeof caption));
   return MessageBoxA(owner, message, caption, MB_OK | MB_ICONERROR);
 }
 

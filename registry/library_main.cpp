@@ -6,8 +6,7 @@
 namespace imexp {
 
 void OnLibraryAttach(HINSTANCE self) {
-  TheRegistry().module = self;
-  BuildIniPath();
+  AttachRegistry(self);
   // An empty or unusable list is not reported here: nothing at attach shows
   // a message. The operations that need a converter report it.
   static_cast<void>(LoadConverterList());

@@ -55,25 +55,24 @@ int MatchExtension(const char* path, const char* masks) {
 }
 
 int ProbeReader(HFILE file, int index) {
-  const Registry& registry = TheRegistry();
-  if (index < 0 || index >= registry.count) return 0;
-  if ((registry.list[index].flags & CONV_FLAG_CHECKS_CONTENT) == 0) return 1;
+  if (index < 0 || index >= ConverterCount()) return 0;
+  if ((ConverterAt(index).flags & CONV_FLAG_CHECKS_CONTENT) == 0) return 1;
   HMODULE library = LoadConverter(index);
   if (library == nullptr) return 0;
   auto checkFile = GetEntryPointAs<RDCheckFileFn>(library, IDS_RD_CHECK_FILE);
-  int accepted = checkFile != nullptr && checkFile(file, TheRegistry().iniPath) != 0 ? 1 : 0;
+  int accepted = checkFile != nullptr && checkFile(file, IniPath()) != 0 ? 1 : 0;
   FreeLibrary(library);
   return accepted;
 }
 
 int ChooseReader(const char* path, HFILE file, int preferred) {
-  const Registry& registry = TheRegistry();
-  if (registry.count == 0) return -1;
+  int count = ConverterCount();
+  if (count == 0) return -1;
   if (ProbeReader(file, preferred)) return preferred;
 
   bool extensionClaimed = false;
-  for (int i = 0; i < registry.count; ++i) {
-    const ConvRecord& record = registry.list[i];
+  for (int i = 0; i < count; ++i) {
+    const ConvRecord& record = ConverterAt(i);
     if ((record.flags & CONV_FLAG_READER) == 0 || !MatchExtension(path, record.extensions)) continue;
     extensionClaimed = true;
     if (i != preferred && ProbeReader(file, i)) return i;
@@ -81,8 +80,8 @@ int ChooseReader(const char* path, HFILE file, int preferred) {
   // Content alone is never tried for a file whose extension a reader claims.
   if (extensionClaimed) return -1;
 
-  for (int i = 0; i < registry.count; ++i) {
-    const ConvRecord& record = registry.list[i];
+  for (int i = 0; i < count; ++i) {
+    const ConvRecord& record = ConverterAt(i);
     constexpr uint32_t kContentReader = CONV_FLAG_READER | CONV_FLAG_CHECKS_CONTENT;
     if ((record.flags & kContentReader) == kContentReader && i != preferred && ProbeReader(file, i)) {
       return i;
@@ -99,7 +98,7 @@ extern "C" IMEXP_API int IMEXP_CALL FindReader(char* path, char* name) {
   HFILE file = _lopen(path, OF_READ);
   if (file == HFILE_ERROR) return 0;
   int index = ChooseReader(path, file, FindConverterByName(name));
-  if (index >= 0 && name != nullptr) lstrcpyA(name, TheRegistry().list[index].name);
+  if (index >= 0 && name != nullptr) lstrcpyA(name, ConverterAt(index).name);
   _lclose(file);
   return index >= 0 ? 1 : 0;
 }

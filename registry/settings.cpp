@@ -8,20 +8,18 @@ namespace {
 
 constexpr int kNameSize = 64;
 
-void LoadName(UINT id, char (&name)[kNameSize]) {
-  if (LoadStringA(TheRegistry().module, id, name, kNameSize) == 0) name[0] = '\0';
-}
+// A name that is not in the string table reads as "".
+void LoadName(UINT id, char (&name)[kNameSize]) { static_cast<void>(LoadManagerString(id, name, kNameSize)); }
 
 }  // namespace
 
 DWORD ReadProfileString(const char* section, const char* key, const char* defaultValue, char* buffer,
                         DWORD size) {
-  return GetPrivateProfileStringA(section, key, defaultValue ? defaultValue : "", buffer, size,
-                                  TheRegistry().iniPath);
+  return GetPrivateProfileStringA(section, key, defaultValue ? defaultValue : "", buffer, size, IniPath());
 }
 
 BOOL WriteProfileString(const char* section, const char* key, const char* value) {
-  return WritePrivateProfileStringA(section, key, value, TheRegistry().iniPath);
+  return WritePrivateProfileStringA(section, key, value, IniPath());
 }
 
 DWORD ReadSetting(UINT sectionId, UINT keyId, const char* defaultValue, char* buffer, DWORD size) {

@@ -307,6 +307,17 @@ IMEXP_API int IMEXP_CALL ImExp_ConfigureConverters(HWND owner);
  */
 IMEXP_API int IMEXP_CALL ImExp_InstallConverter(HWND owner, char* library, int position);
 IMEXP_API int IMEXP_CALL ImExp_RemoveConverter(HWND owner, char* name, int index);
+/*
+ * The converter list as the manager holds it, for hosts and tools that show
+ * it: the converters it loaded at start-up (a library that could not be
+ * loaded or is of an older interface is not in it), changed since only by
+ * the converter setup. Returns the number of converters; for 0 <= `index` <
+ * that number, also copies converter `index`'s record into `record`: the
+ * full path under which its library was loaded and what the converter said
+ * of itself, every string terminated inside its field. Any other index, or
+ * a null `record`, leaves the record untouched. Never shows a message.
+ */
+IMEXP_API int IMEXP_CALL ImExp_GetConverterRecord(int index, ConvRecord* record);
 
 /* 1 when some installed converter reads `path`. `name` may be null; on input
  * it names a preferred converter, on success it receives the reader's name
@@ -340,6 +351,7 @@ typedef int(IMEXP_CALL* ImExp_GetFileInfoFn)(void*, char*, int);
 typedef int(IMEXP_CALL* ImExp_ConfigureConvertersFn)(HWND);
 typedef int(IMEXP_CALL* ImExp_InstallConverterFn)(HWND, char*, int);
 typedef int(IMEXP_CALL* ImExp_RemoveConverterFn)(HWND, char*, int);
+typedef int(IMEXP_CALL* ImExp_GetConverterRecordFn)(int, ConvRecord*);
 typedef int(IMEXP_CALL* FindReaderFn)(char*, char*);
 typedef int(IMEXP_CALL* FindWriterFn)(IMEXP_CLASS(CAbstractWriteWA) *, char*);
 typedef int(IMEXP_CALL* FillSaveFormatsInfoFn)(char*, unsigned int);

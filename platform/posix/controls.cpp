@@ -116,6 +116,22 @@ LRESULT EditMessage(Window& edit, UINT message, WPARAM wParam, LPARAM lParam) {
   }
 }
 
+// A drop-down list keeps its lines as a list box does: the list-box message
+// that does what combo-box message `message` asks, or 0 for none.
+UINT ListBoxMessageFor(UINT message) {
+  constexpr struct {
+    UINT combo, list;
+  } kSameMeaning[] = {
+      {CB_ADDSTRING, LB_ADDSTRING},       {CB_GETCOUNT, LB_GETCOUNT}, {CB_GETCURSEL, LB_GETCURSEL},
+      {CB_SETCURSEL, LB_SETCURSEL},       {CB_GETLBTEXT, LB_GETTEXT}, {CB_GETLBTEXTLEN, LB_GETTEXTLEN},
+      {CB_RESETCONTENT, LB_RESETCONTENT},
+  };
+  for (const auto& pair : kSameMeaning) {
+    if (pair.combo == message) return pair.list;
+  }
+  return 0;
+}
+
 }  // namespace
 
 LRESULT ControlMessage(Window& control, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -141,25 +157,8 @@ LRESULT ControlMessage(Window& control, UINT message, WPARAM wParam, LPARAM lPar
   }
   if (control.kind == WindowKind::kListBox) return ListBoxMessage(control, message, wParam, lParam);
   if (control.kind == WindowKind::kComboBox) {
-    // A drop-down list keeps its lines as a list box does.
-    switch (message) {
-      case CB_ADDSTRING:
-        return ListBoxMessage(control, LB_ADDSTRING, wParam, lParam);
-      case CB_GETCOUNT:
-        return ListBoxMessage(control, LB_GETCOUNT, wParam, lParam);
-      case CB_GETCURSEL:
-        return ListBoxMessage(control, LB_GETCURSEL, wParam, lParam);
-      case CB_SETCURSEL:
-        return ListBoxMessage(control, LB_SETCURSEL, wParam, lParam);
-      case CB_GETLBTEXT:
-        return ListBoxMessage(control, LB_GETTEXT, wParam, lParam);
-      case CB_GETLBTEXTLEN:
-        return ListBoxMessage(control, LB_GETTEXTLEN, wParam, lParam);
-      case CB_RESETCONTENT:
-        return ListBoxMessage(control, LB_RESETCONTENT, wParam, lParam);
-      default:
-        return 0;
-    }
+    UINT listMessage = ListBoxMessageFor(message);
+    return listMessage != 0 ? ListBoxMessage(control, listMessage, wParam, lParam) : 0;
   }
   if (control.kind == WindowKind::kEdit) return EditMessage(control, message, wParam, lParam);
   return 0;

@@ -367,7 +367,9 @@ BOOL RunFileDialog(OPENFILENAMEA* ofn, bool save) {
     InitChildDialog(*child, reinterpret_cast<LPARAM>(ofn));
     Notify(f, CDN_INITDONE);
   }
-  if (Window* dialog = FindWindowObject(f.self)) RunModalDialog(*dialog, 0);
+  // The answer is what the dialog's own procedure put in f.result, not the
+  // value its loop ends with.
+  if (Window* dialog = FindWindowObject(f.self)) static_cast<void>(RunModalDialog(*dialog, 0));
   current = outer;
   return f.result;
 }

@@ -42,10 +42,14 @@ bool PlannedFailure() {
   return --left == 0;
 }
 
+// The block of `handle`; null, with the last error set as Win32 sets it
+// for a handle it never gave out, when there is none.
 Block* Find(HGLOBAL handle) {
   auto& blocks = TheHeap().blocksByHandle;
   auto it = blocks.find(handle);
-  return it == blocks.end() ? nullptr : it->second;
+  if (it != blocks.end()) return it->second;
+  SetLastError(ERROR_INVALID_HANDLE);
+  return nullptr;
 }
 
 }  // namespace
@@ -77,10 +81,7 @@ HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
 HGLOBAL GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags) {
   std::lock_guard<std::mutex> lock(TheHeap().mutex);
   Block* block = Find(mem);
-  if (block == nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
-  }
+  if (block == nullptr) return nullptr;
   if (PlannedFailure()) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
@@ -119,10 +120,7 @@ HGLOBAL GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags) {
 LPVOID GlobalLock(HGLOBAL mem) {
   std::lock_guard<std::mutex> lock(TheHeap().mutex);
   Block* block = Find(mem);
-  if (block == nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
-  }
+  if (block == nullptr) return nullptr;
   if (block->movable) ++block->locks;
   return block->data;
 }
@@ -130,10 +128,7 @@ LPVOID GlobalLock(HGLOBAL mem) {
 BOOL GlobalUnlock(HGLOBAL mem) {
   std::lock_guard<std::mutex> lock(TheHeap().mutex);
   Block* block = Find(mem);
-  if (block == nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  if (block == nullptr) return FALSE;
   if (!block->movable) return TRUE;
   if (block->locks > 0) --block->locks;
   SetLastError(ERROR_SUCCESS);
@@ -153,10 +148,7 @@ HGLOBAL GlobalHandle(LPCVOID mem) {
 HGLOBAL GlobalFree(HGLOBAL mem) {
   std::lock_guard<std::mutex> lock(TheHeap().mutex);
   Block* block = Find(mem);
-  if (block == nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return mem;
-  }
+  if (block == nullptr) return mem;
   TheHeap().blocksByHandle.erase(mem);
   TheHeap().handlesByAddress.erase(block->data);
   std::free(block->data);

@@ -15,6 +15,6 @@ std::string FullPath(const char* name);
 
 // The handle of the loaded module that contains `address` (our own library
 // when given one of its functions), or null.
-HMODULE ModuleContaining(const void* address);
+[[nodiscard]] HMODULE ModuleContaining(const void* address);
 
 }  // namespace imexp::posix

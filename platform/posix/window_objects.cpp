@@ -6,17 +6,18 @@ namespace imexp::posix {
 
 namespace {
 
-struct Registry {
+// Every window of the process by handle, and the desktop that owns them.
+struct WindowTable {
   std::map<HWND, std::unique_ptr<Window>> windows;
-  // Handles count up from here in steps of 4, as Win32's look, and are
-  // never given out twice.
+  // Handles count up from here by 4, as Win32's handles do, and are never
+  // given out twice.
   std::uintptr_t next = 0x10020;
   Window desktop;
 };
 
-Registry& TheRegistry() {
-  static Registry registry = [] {
-    Registry r;
+WindowTable& TheWindowTable() {
+  static WindowTable table = [] {
+    WindowTable r;
     r.desktop.kind = WindowKind::kDesktop;
     r.desktop.handle = reinterpret_cast<HWND>(std::uintptr_t{0x10010});
     r.desktop.className = "#32769";
@@ -24,15 +25,15 @@ Registry& TheRegistry() {
     r.desktop.rect = {0, 0, 1024, 768};
     return r;
   }();
-  return registry;
+  return table;
 }
 
 }  // namespace
 
-Window& Desktop() { return TheRegistry().desktop; }
+Window& Desktop() { return TheWindowTable().desktop; }
 
 Window* FindWindowObject(HWND handle) {
-  Registry& r = TheRegistry();
+  WindowTable& r = TheWindowTable();
   if (handle == r.desktop.handle) return &r.desktop;
   auto it = r.windows.find(handle);
   if (it == r.windows.end()) {
@@ -43,7 +44,7 @@ Window* FindWindowObject(HWND handle) {
 }
 
 Window& AddWindow(std::unique_ptr<Window> window) {
-  Registry& r = TheRegistry();
+  WindowTable& r = TheWindowTable();
   window->handle = reinterpret_cast<HWND>(r.next);
   r.next += 4;
   Window& added = *window;
@@ -52,7 +53,7 @@ Window& AddWindow(std::unique_ptr<Window> window) {
 }
 
 void DestroyWindowObject(HWND handle) {
-  Registry& r = TheRegistry();
+  WindowTable& r = TheWindowTable();
   auto it = r.windows.find(handle);
   if (it == r.windows.end()) return;
   std::unique_ptr<Window> window = std::move(it->second);

@@ -75,28 +75,28 @@ struct Window {
 };
 
 // The live window of `handle`, or null (and ERROR_INVALID_WINDOW_HANDLE).
-Window* FindWindowObject(HWND handle);
+[[nodiscard]] Window* FindWindowObject(HWND handle);
 Window& Desktop();
 // Registers a window and gives it its handle.
 Window& AddWindow(std::unique_ptr<Window> window);
 // Destroys a window and its children.
 void DestroyWindowObject(HWND handle);
 // The control `id` of `dialog`, or null (and ERROR_CONTROL_ID_NOT_FOUND).
-Window* FindControl(HWND dialog, int id);
+[[nodiscard]] Window* FindControl(HWND dialog, int id);
 // The dialog a window belongs to: itself for a dialog, its parent for a
 // control; null for the desktop.
-Window* DialogOf(Window& window);
+[[nodiscard]] Window* DialogOf(Window& window);
 // The top-level dialog a window lies in (through child dialogs, such as a
 // file dialog's hook template); null for the desktop.
-Window* TopDialogOf(Window& window);
+[[nodiscard]] Window* TopDialogOf(Window& window);
 
 // Builds a dialog and its controls from DLGTEMPLATE bytes; a template of
 // style WS_CHILD becomes a child of `owner`, placed in its client area.
 // Null for a template this layer does not read.
-Window* CreateDialogWindow(const BYTE* bytes, HWND owner, DLGPROC proc);
+[[nodiscard]] Window* CreateDialogWindow(const BYTE* bytes, HWND owner, DLGPROC proc);
 // Sends WM_INITDIALOG, runs the modal loop with the presenter, destroys the
 // dialog and gives the value EndDialog set.
-INT_PTR RunModalDialog(Window& dialog, LPARAM param);
+[[nodiscard]] INT_PTR RunModalDialog(Window& dialog, LPARAM param);
 // Sends WM_INITDIALOG to a child dialog made by CreateDialogWindow.
 void InitChildDialog(Window& child, LPARAM param);
 // Whether the texts the layer itself shows are Russian (as the resources).

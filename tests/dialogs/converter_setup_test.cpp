@@ -6,6 +6,7 @@
 
 #include <imexp/host.h>
 
+#include <cstring>
 #include <sstream>
 
 #include "platform/win32.h"
@@ -276,6 +277,22 @@ TEST_F(ConverterSetupTest, ExportsInstallAndRemoveWithoutTheDialog) {
   EXPECT_EQ(remove(nullptr, nullptr, 3), 0);
   EXPECT_EQ(install(nullptr, nullptr, 0), -1);
   EXPECT_EQ(Section(), Expected({"x", "b", "y"}));
+  // The list as the manager now holds it; an index outside it leaves the
+  // caller's record as it was.
+  auto getRecord = setup_->manager().Get<ImExp_GetConverterRecordFn>("ImExp_GetConverterRecord");
+  const struct {
+    int index;
+    std::string name, path;
+  } records[] = {{0, "x", Full("x")}, {2, "y", Full("y")}, {3, "kept", "kept"}, {-1, "kept", "kept"}};
+  for (const auto& r : records) {
+    ConvRecord record{};
+    std::strcpy(record.name, "kept");
+    std::strcpy(record.path, "kept");
+    EXPECT_EQ(getRecord(r.index, &record), 3) << r.index;
+    EXPECT_EQ(record.name, r.name) << r.index;
+    EXPECT_EQ(FoldCase(record.path), FoldCase(r.path)) << r.index;
+  }
+  EXPECT_EQ(getRecord(0, nullptr), 3);
 }
 
 TEST_F(ConverterSetupTest, ExportRefusesWhatCannotBeKept) {

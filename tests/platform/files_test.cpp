@@ -86,18 +86,24 @@ TEST(FilesTest, OpenFileRefusesPathsOverItsBuffer) {
 
 TEST(FilesTest, MoveFileNeverReplacesButMoveFileExCan) {
   TempDir dir;
-  std::string from = dir.File("new.tmp");
+  std::string from = dir.File("~cv00000.tmp");
   std::string to = dir.File("target.bmp");
-  WriteFileBytes(from, "new");
-  WriteFileBytes(to, "old");
-  EXPECT_FALSE(MoveFileA(from.c_str(), to.c_str()));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-  EXPECT_EQ(ReadFileBytes(to), "old");
-  EXPECT_EQ(ReadFileBytes(from), "new");
-
-  EXPECT_TRUE(MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING));
-  EXPECT_EQ(ReadFileBytes(to), "new");
-  EXPECT_FALSE(fs::exists(from));
+  // The write-through move is the one that puts a saved file in place.
+  for (DWORD flags :
+       {DWORD{MOVEFILE_REPLACE_EXISTING}, DWORD{MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH}}) {
+    SCOPED_TRACE(flags);
+    WriteFileBytes(from, "new");
+    WriteFileBytes(to, "old");
+    EXPECT_FALSE(MoveFileA(from.c_str(), to.c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(ReadFileBytes(to), "old");
+    EXPECT_EQ(ReadFileBytes(from), "new");
+    EXPECT_TRUE(MoveFileExA(from.c_str(), to.c_str(), flags));
+    EXPECT_EQ(ReadFileBytes(to), "new");
+    EXPECT_FALSE(fs::exists(from));
+    EXPECT_FALSE(MoveFileExA(from.c_str(), to.c_str(), flags));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  }
 
   std::string other = dir.File("other.bmp");
   EXPECT_TRUE(MoveFileA(to.c_str(), other.c_str()));
@@ -153,19 +159,6 @@ TEST(FilesTest, ParseGivesTheFullPathOfAFileThatNeedNotExist) {
   EXPECT_EQ(OpenFile(path.c_str(), &ofs, OF_PARSE), 0);
   EXPECT_EQ(FoldCase(ofs.szPathName), FoldCase(path));
   EXPECT_FALSE(fs::exists(path));
-}
-
-TEST(FilesTest, MoveWriteThroughReplacesInOneStep) {
-  TempDir dir;
-  std::string from = dir.File("~cv00000.tmp");
-  std::string to = dir.File("target.bmp");
-  WriteFileBytes(from, "new");
-  WriteFileBytes(to, "old");
-  EXPECT_TRUE(MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
-  EXPECT_EQ(ReadFileBytes(to), "new");
-  EXPECT_FALSE(fs::exists(from));
-  EXPECT_FALSE(MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 TEST(FilesTest, FileTitleNeedsRoomForTheWholeName) {

@@ -10,7 +10,7 @@ namespace {
 TEST_F(RegistryTest, IniPathLiesBesideTheManager) {
   setup_.WriteIni("");
   EXPECT_EQ(LoadList(), CONV_ERR_NOT_CONFIGURED);
-  EXPECT_EQ(FoldCase(TheRegistry().iniPath), FoldCase(setup_.IniPath()));
+  EXPECT_EQ(FoldCase(IniPath()), FoldCase(setup_.IniPath()));
 }
 
 TEST_F(RegistryTest, AbsoluteAndRelativePathsInListOrder) {
@@ -21,10 +21,10 @@ TEST_F(RegistryTest, AbsoluteAndRelativePathsInListOrder) {
   std::string subValue = "sub" + std::string(1, static_cast<char>(fs::path::preferred_separator)) + inSub;
   setup_.WriteIni("[Converters]\n0=" + absolutePath + "\nsecond=" + relative + "\nthird=" + subValue + "\n");
   ASSERT_EQ(LoadList(), 0);
-  ASSERT_EQ(TheRegistry().count, 3);
-  EXPECT_EQ(FoldCase(TheRegistry().list[0].path), FoldCase(absolutePath));
-  EXPECT_EQ(FoldCase(TheRegistry().list[1].path), FoldCase(setup_.dir().File(relative)));
-  EXPECT_EQ(FoldCase(TheRegistry().list[2].path), FoldCase(NativePath(setup_.dir().path() / "sub" / inSub)));
+  ASSERT_EQ(ConverterCount(), 3);
+  EXPECT_EQ(FoldCase(ConverterAt(0).path), FoldCase(absolutePath));
+  EXPECT_EQ(FoldCase(ConverterAt(1).path), FoldCase(setup_.dir().File(relative)));
+  EXPECT_EQ(FoldCase(ConverterAt(2).path), FoldCase(NativePath(setup_.dir().path() / "sub" / inSub)));
   EXPECT_EQ(NameAt(0), "far");
   EXPECT_EQ(NameAt(1), "near");
   EXPECT_EQ(NameAt(2), "deep");
@@ -48,11 +48,11 @@ TEST_F(RegistryTest, UnusableEntriesLeaveNoGap) {
                   SharedLibraryName("absent") + "\nc=" + noVersion + "\nd=" + SharedLibraryName("garbage") +
                   "\ne=" + noInfo + "\nf=" + good2 + "\n[old]\nVersion=0x000202FF\n");
   ASSERT_EQ(LoadList(), 0);
-  ASSERT_EQ(TheRegistry().count, 2);
+  ASSERT_EQ(ConverterCount(), 2);
   EXPECT_EQ(NameAt(0), "good1");
   EXPECT_EQ(NameAt(1), "good2");
   // The block holds exactly the usable records.
-  HGLOBAL block = GlobalHandle(TheRegistry().list);
+  HGLOBAL block = GlobalHandle(ConverterRecords());
   ASSERT_NE(block, nullptr);
   EXPECT_EQ(GlobalSize(block), 2 * sizeof(ConvRecord));
   EXPECT_EQ(sizeof(ConvRecord), 348u);
@@ -64,10 +64,10 @@ TEST_F(RegistryTest, ThreeKeysSecondFailingShrinksTo696Bytes) {
   std::string c = Install("c");
   setup_.WriteIni("[Converters]\n0=" + a + "\n1=" + b + "\n2=" + c + "\n[b]\nVersion=0x00000200\n");
   ASSERT_EQ(LoadList(), 0);
-  ASSERT_EQ(TheRegistry().count, 2);
+  ASSERT_EQ(ConverterCount(), 2);
   EXPECT_EQ(NameAt(0), "a");
   EXPECT_EQ(NameAt(1), "c");
-  EXPECT_EQ(GlobalSize(GlobalHandle(TheRegistry().list)), 696u);
+  EXPECT_EQ(GlobalSize(GlobalHandle(ConverterRecords())), 696u);
 }
 
 TEST_F(RegistryTest, VersionWordsAtListLoad) {
@@ -92,7 +92,7 @@ TEST_F(RegistryTest, VersionWordsAtListLoad) {
   for (std::size_t k = 0; k < std::size(cases); ++k) {
     if (cases[k].accepted) expected.push_back("v" + std::to_string(k));
   }
-  ASSERT_EQ(TheRegistry().count, static_cast<int>(expected.size()));
+  ASSERT_EQ(ConverterCount(), static_cast<int>(expected.size()));
   for (std::size_t k = 0; k < expected.size(); ++k) EXPECT_EQ(NameAt(static_cast<int>(k)), expected[k]);
 }
 
@@ -110,8 +110,8 @@ TEST_F(RegistryTest, NoUsableConverterMeansNotConfigured) {
   for (const Case& c : cases) {
     if (!c.ini.empty()) setup_.WriteIni(c.ini);
     EXPECT_EQ(LoadList(), CONV_ERR_NOT_CONFIGURED) << c.name;
-    EXPECT_EQ(TheRegistry().count, 0) << c.name;
-    EXPECT_EQ(TheRegistry().list, nullptr) << c.name;
+    EXPECT_EQ(ConverterCount(), 0) << c.name;
+    EXPECT_EQ(ConverterRecords(), nullptr) << c.name;
     setup_.Unload();
   }
 }
@@ -127,7 +127,7 @@ TEST_F(RegistryTest, PathsThatDoNotFitTheRecordAreSkipped) {
   setup_.WriteIni("[Converters]\n0=" + longCopy + "\n1=" + huge + SharedLibraryName("") + "\n2=" + good +
                   "\n");
   ASSERT_EQ(LoadList(), 0);
-  ASSERT_EQ(TheRegistry().count, 1);
+  ASSERT_EQ(ConverterCount(), 1);
   EXPECT_EQ(NameAt(0), "good");
   for (const std::string& line : setup_.CallLog()) EXPECT_EQ(line.find(longName), std::string::npos) << line;
 }
@@ -138,7 +138,7 @@ TEST_F(RegistryTest, RecordStringsWithoutTerminatorStayInTheirFields) {
   setup_.WriteIni("[Converters]\n0=" + loud + "\n[loud]\nUnterminated=1\nName=" + tail +
                   "\nDescription=" + tail + "\nExtensions=*.TST;" + tail + "\n");
   ASSERT_EQ(LoadList(), 0);
-  const ConvRecord& record = TheRegistry().list[0];
+  const ConvRecord& record = ConverterAt(0);
   EXPECT_EQ(std::string(record.name), std::string(127, 'N'));
   EXPECT_EQ(std::string(record.description), std::string(39, 'N'));
   EXPECT_EQ(std::string(record.extensions).size(), 41u);
@@ -177,18 +177,17 @@ TEST_F(RegistryTest, AllocationFailuresLeaveTheListEmpty) {
   std::string b = Install("b");
   setup_.WriteIni("[Converters]\n0=" + a + "\n1=" + b + "\n[b]\nVersion=0\n");
   setup_.Load();
-  TheRegistry().module = static_cast<HINSTANCE>(setup_.manager().handle());
-  BuildIniPath();
+  AttachRegistry(static_cast<HINSTANCE>(setup_.manager().handle()));
   if (!FailNthAllocation(nullptr, 1)) GTEST_SKIP() << "the Windows heap cannot be told to fail";
   EXPECT_EQ(LoadConverterList(), CONV_ERR_NO_MEMORY);  // the key buffer
-  EXPECT_EQ(TheRegistry().list, nullptr);
+  EXPECT_EQ(ConverterRecords(), nullptr);
   FailNthAllocation(nullptr, 2);
   EXPECT_EQ(LoadConverterList(), CONV_ERR_NO_MEMORY);  // the list block
-  EXPECT_EQ(TheRegistry().count, 0);
+  EXPECT_EQ(ConverterCount(), 0);
   FailNthAllocation(nullptr, 3);
   EXPECT_EQ(LoadConverterList(), 0);  // the shrink: the larger block stays
-  EXPECT_EQ(TheRegistry().count, 1);
-  EXPECT_EQ(GlobalSize(GlobalHandle(TheRegistry().list)), 2 * sizeof(ConvRecord));
+  EXPECT_EQ(ConverterCount(), 1);
+  EXPECT_EQ(GlobalSize(GlobalHandle(ConverterRecords())), 2 * sizeof(ConvRecord));
   EXPECT_EQ(NameAt(0), "a");
   FailNthAllocation(nullptr, 0);
 }

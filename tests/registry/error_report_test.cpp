@@ -49,8 +49,8 @@ std::string Expected(const char* format, const std::string& title) {
 
 class ErrorReportTest : public ::testing::Test {
  protected:
-  void SetUp() override { TheRegistry().module = static_cast<HINSTANCE>(ResourceInstance()); }
-  void TearDown() override { TheRegistry().module = nullptr; }
+  void SetUp() override { AttachRegistry(static_cast<HINSTANCE>(ResourceInstance()), ""); }
+  void TearDown() override { DetachRegistry(); }
 
   // The one box shown for `code`; fails the test when there is not exactly one.
   MessageBoxRecord Show(int code, const char* path, HMODULE library = nullptr) {
@@ -133,14 +133,11 @@ TEST_F(ConverterWordingTest, OwnCodesComeFromTheLoadedConverter) {
 }
 
 TEST_F(ConverterWordingTest, UnterminatedConverterTextIsCut) {
-  TheRegistry().iniPath[0] = '\0';
-  std::string ini = setup_.IniPath();
-  std::snprintf(TheRegistry().iniPath, sizeof TheRegistry().iniPath, "%s", ini.c_str());
+  AttachRegistry(static_cast<HINSTANCE>(ResourceInstance()), setup_.IniPath().c_str());
   HMODULE loud = Load(loud_);
   ASSERT_NE(loud, nullptr);
   EXPECT_EQ(Show(30, "PHOTO.BMP", loud).text, std::string(255, 'E'));
   FreeLibrary(loud);
-  TheRegistry().iniPath[0] = '\0';
 }
 
 }  // namespace

@@ -15,11 +15,7 @@ namespace imexp::test {
 
 class RegistryTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    FreeConverterList();
-    TheRegistry().module = nullptr;
-    TheRegistry().iniPath[0] = '\0';
-  }
+  void TearDown() override { DetachRegistry(); }
 
   // Installs a copy of the test converter (or a variant) named `copy`.
   std::string Install(std::string_view copy, std::string_view target = "imexp_test_converter") {
@@ -31,12 +27,11 @@ class RegistryTest : public ::testing::Test {
     setup_.Load();
     setup_.ClearCallLog();
     FreeConverterList();
-    TheRegistry().module = static_cast<HINSTANCE>(setup_.manager().handle());
-    BuildIniPath();
+    AttachRegistry(static_cast<HINSTANCE>(setup_.manager().handle()));
     return LoadConverterList();
   }
 
-  std::string NameAt(int index) const { return TheRegistry().list[index].name; }
+  std::string NameAt(int index) const { return ConverterAt(index).name; }
 
   ManagerSetup setup_;
 };

@@ -11,14 +11,8 @@ namespace {
 
 class SettingsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    TheRegistry().module = static_cast<HINSTANCE>(ResourceInstance());
-    std::snprintf(TheRegistry().iniPath, sizeof TheRegistry().iniPath, "%s", ini_.c_str());
-  }
-  void TearDown() override {
-    TheRegistry().module = nullptr;
-    TheRegistry().iniPath[0] = '\0';
-  }
+  void SetUp() override { AttachRegistry(static_cast<HINSTANCE>(ResourceInstance()), ini_.c_str()); }
+  void TearDown() override { DetachRegistry(); }
   std::string Setting(UINT key) {
     char buffer[256] = "junk";
     ReadSetting(IDS_SECTION_SETTINGS, key, "", buffer, sizeof buffer);

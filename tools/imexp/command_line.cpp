@@ -47,9 +47,10 @@ constexpr const char* kConvertHelp =
 constexpr const char* kFormatsHelp =
     "usage: imexp formats\n"
     "\n"
-    "Lists the converters installed in the CONVERT.INI beside the manager,\n"
-    "with what each can do and the layouts it writes, then the save formats\n"
-    "the manager offers.\n";
+    "Lists the manager's converters in list order (those of the CONVERT.INI\n"
+    "beside it that it could load), each with the library it was loaded from,\n"
+    "what it can do and the layouts it writes, then the save formats the\n"
+    "manager offers.\n";
 
 constexpr const char* kDetectHelp =
     "usage: imexp detect FILE...\n"

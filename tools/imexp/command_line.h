@@ -27,48 +27,49 @@ struct Command {
   int (*run)(const Arguments& args);
 };
 
-int RunInfo(const Arguments& args);
-int RunConvert(const Arguments& args);
-int RunFormats(const Arguments& args);
-int RunDetect(const Arguments& args);
-int RunInstall(const Arguments& args);
-int RunRemove(const Arguments& args);
+[[nodiscard]] int RunInfo(const Arguments& args);
+[[nodiscard]] int RunConvert(const Arguments& args);
+[[nodiscard]] int RunFormats(const Arguments& args);
+[[nodiscard]] int RunDetect(const Arguments& args);
+[[nodiscard]] int RunInstall(const Arguments& args);
+[[nodiscard]] int RunRemove(const Arguments& args);
 // The commands that open the manager's dialogs.
-int RunSetup(const Arguments& args);
-int RunInfoDialog(const Arguments& args);
-int RunOpen(const Arguments& args);
-int RunSave(const Arguments& args);
+[[nodiscard]] int RunSetup(const Arguments& args);
+[[nodiscard]] int RunInfoDialog(const Arguments& args);
+[[nodiscard]] int RunOpen(const Arguments& args);
+[[nodiscard]] int RunSave(const Arguments& args);
 
 // Every subcommand, in the order the general help lists them.
 const std::vector<Command>& Commands();
-const Command* FindCommand(const std::string& name);
+[[nodiscard]] const Command* FindCommand(const std::string& name);
 
 // True when the arguments ask for help.
-bool WantsHelp(const Arguments& args);
+[[nodiscard]] bool WantsHelp(const Arguments& args);
 // Prints the command's help to stdout.
-int PrintHelp(const Command& command);
+[[nodiscard]] int PrintHelp(const Command& command);
 // Prints "imexp <name>: message" and the command's help to stderr.
-int UsageError(const Command& command, const std::string& message);
+[[nodiscard]] int UsageError(const Command& command, const std::string& message);
 // The file arguments of a command that takes only files ("--" allowed).
 // Returns 0 with `files` filled, or the usage error's exit status.
-int FileArguments(const Command& command, const Arguments& args, std::vector<std::string>* files);
+[[nodiscard]] int FileArguments(const Command& command, const Arguments& args,
+                                std::vector<std::string>* files);
 
 // The host image types of an --accept list ("bilevel,pal16,pal256,gray256,
 // rgb24"), OR-ed; nullopt with the offending word in `bad`.
-std::optional<int> ParseAcceptedTypes(const std::string& list, std::string* bad);
+[[nodiscard]] std::optional<int> ParseAcceptedTypes(const std::string& list, std::string* bad);
 // Every host image type the tool can hold.
 int AllHostTypes();
 
 // A number as typed for an index (counted from 0): decimal digits only,
 // small enough for an int.
-std::optional<int> ParseIndex(const std::string& text);
+[[nodiscard]] std::optional<int> ParseIndex(const std::string& text);
 
 // A path's last component, for short labels.
 std::string FileTitle(const std::string& path);
 // A writable NUL-terminated copy for the manager's char* parameters.
 std::vector<char> CString(const std::string& text);
 // True when `path` names a file that can be opened for reading.
-bool IsReadableFile(const std::string& path);
+[[nodiscard]] bool IsReadableFile(const std::string& path);
 
 // Prints "<caption>: <message>" to stderr with the manager's error caption
 // and string `messageId` filled with `name`, the way the manager's own

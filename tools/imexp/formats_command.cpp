@@ -1,16 +1,12 @@
-// imexp formats: the converters of CONVERT.INI beside the manager, each
-// asked for its record the way the manager asks at start-up, and the save
-// formats the manager itself offers.
+// imexp formats: the manager's converter list, in list order, with what
+// each converter says of itself, and the save formats the manager offers.
 #include <imexp/host.h>
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "resource_ids.h"
 #include "tools/imexp/command_line.h"
-#include "tools/imexp/converter_list_file.h"
 #include "tools/imexp/host_platform.h"
 #include "tools/imexp/info_text.h"
 
@@ -62,32 +58,11 @@ std::string BitNames(uint32_t value, const Bit (&table)[N]) {
   return text.empty() ? "-" : text;
 }
 
-std::string FolderOf(const std::string& path) {
-  std::size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// One converter of the list, loaded and asked as the manager does it: a
-// library that does not load, lacks the entry points or is of an older
-// interface is left out of the manager's list, and so is marked here.
-void DescribeConverter(const std::string& folder, const std::string& value, std::string iniPath) {
-  std::string path = IsAbsoluteConverterPath(value) ? value : folder + value;
-  ConverterLibrary library(path);
-  if (!library.loaded()) {
-    std::printf("  %s: cannot be loaded; the manager leaves it out\n", value.c_str());
-    return;
-  }
-  auto getVersion = reinterpret_cast<ConvGetVersionFn>(library.Symbol("ConvGetVersion"));
-  auto getDllInfo = reinterpret_cast<ConvGetDllInfoFn>(library.Symbol("ConvGetDllInfo"));
-  if (getVersion == nullptr || getDllInfo == nullptr || (getVersion() & 0xFFFFu) < CONV_INTERFACE_VERSION) {
-    std::printf("  %s: not a converter of this interface; the manager leaves it out\n", value.c_str());
-    return;
-  }
-  ConvRecord record;
-  std::memset(&record, 0, sizeof record);
-  std::vector<char> ini = CString(iniPath);
-  getDllInfo(&record, ini.data());
-  std::printf("  %s (%s)\n", FieldText(record.name, sizeof record.name).c_str(), value.c_str());
+// One converter of the manager's list: name, the library it was loaded
+// from, and what its record says it can do.
+void DescribeConverter(const ConvRecord& record) {
+  std::printf("  %s (%s)\n", FieldText(record.name, sizeof record.name).c_str(),
+              FieldText(record.path, sizeof record.path).c_str());
   std::printf("    description : %s\n", FieldText(record.description, sizeof record.description).c_str());
   std::printf("    extensions  : %s\n", FieldText(record.extensions, sizeof record.extensions).c_str());
   std::printf("    can         : %s\n", BitNames(record.flags, kCapabilities).c_str());
@@ -120,22 +95,17 @@ int RunFormats(const Arguments& args) {
   const Command& command = *FindCommand("formats");
   if (!args.empty()) return UsageError(command, "unexpected argument " + args[0]);
 
-  std::string manager = ManagerPath();
-  std::string folder = FolderOf(manager);
-  std::string iniPath = folder + ManagerString(IDS_CONVERT_INI);
-  std::ifstream file(iniPath, std::ios::binary);
-  std::vector<std::string> converters;
-  if (file) {
-    std::ostringstream text;
-    text << file.rdbuf();
-    converters = SectionValues(text.str(), ManagerString(IDS_SECTION_CONVERTERS));
+  int count = Manager().getConverterRecord(-1, nullptr);
+  std::printf("Converters the manager loaded:\n");
+  if (count <= 0) std::printf("  none\n");
+  for (int i = 0; i < count; ++i) {
+    ConvRecord record{};
+    Manager().getConverterRecord(i, &record);
+    DescribeConverter(record);
   }
-  std::printf("Converters listed in %s:\n", iniPath.c_str());
-  if (converters.empty()) std::printf("  none\n");
-  for (const std::string& value : converters) DescribeConverter(folder, value, iniPath);
   PrintSaveFormats();
   std::fflush(stdout);
-  if (converters.empty()) {
+  if (count <= 0) {
     ReportInManagerWords(IDS_ERR_NOT_CONFIGURED, "");
     return kExitFailed;
   }

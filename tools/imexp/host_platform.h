@@ -1,7 +1,7 @@
 // What the command-line host does differently on POSIX and on Windows: the
-// terminal, Ctrl-C, the manager's message boxes and strings, where the
-// manager lies and how a converter library is opened. One implementation
-// file per platform; nothing else in the tool knows which one it runs on.
+// terminal, Ctrl-C, the manager's message boxes and strings, how its
+// functions are reached. One implementation file per platform; nothing else
+// in the tool knows which one it runs on.
 #pragma once
 
 #include <imexp/host.h>
@@ -17,7 +17,7 @@ bool IsStderrTerminal();
 // From now on Ctrl-C only sets a flag that CancelRequested reports; the
 // operation in progress then ends itself at its next progress update.
 void InstallCancelHandler();
-bool CancelRequested();
+[[nodiscard]] bool CancelRequested();
 
 // A write past the process's file-size limit (ulimit -f) fails with an error
 // that the manager reports and recovers from, instead of ending the program
@@ -49,6 +49,7 @@ struct ManagerFunctions {
   FillSaveFormatsInfoFn fillSaveFormatsInfo = nullptr;
   ImExp_InstallConverterFn installConverter = nullptr;
   ImExp_RemoveConverterFn removeConverter = nullptr;
+  ImExp_GetConverterRecordFn getConverterRecord = nullptr;
   ImExp_ShowFileInfoFn showFileInfo = nullptr;
   ImExp_ConfigureConvertersFn configureConverters = nullptr;
   ImExp_SelectFileAndReadFn selectFileAndRead = nullptr;
@@ -76,29 +77,7 @@ class DialogSession {
   bool ready_ = false;
 };
 
-// Full path of the manager library this program runs with; empty if unknown.
-std::string ManagerPath();
-
-// True when a converter path of CONVERT.INI is absolute rather than relative
-// to the manager's folder (the manager's own rule).
-bool IsAbsoluteConverterPath(const std::string& value);
-
 // The platform's spelling of a path the user typed.
 std::string NativePath(const std::string& path);
-
-// A converter library opened for inspection and closed again.
-class ConverterLibrary {
- public:
-  explicit ConverterLibrary(const std::string& path);
-  ~ConverterLibrary();
-  ConverterLibrary(const ConverterLibrary&) = delete;
-  ConverterLibrary& operator=(const ConverterLibrary&) = delete;
-  bool loaded() const { return handle_ != nullptr; }
-  // The entry point `name`, or null.
-  void* Symbol(const char* name) const;
-
- private:
-  void* handle_ = nullptr;
-};
 
 }  // namespace imexp::cli

@@ -8,7 +8,6 @@
 #include <imexp/host.h>
 #include <imexp/presenter.h>
 
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -148,43 +147,13 @@ std::string ManagerString(unsigned id) {
 }
 
 const ManagerFunctions& Manager() {
-  static const ManagerFunctions functions{&ImExp_ReadFile,
-                                          &ImExp_WriteFile,
-                                          &ImExp_GetFileInfo,
-                                          &FindReader,
-                                          &FillSaveFormatsInfo,
-                                          &ImExp_InstallConverter,
-                                          &ImExp_RemoveConverter,
-                                          &ImExp_ShowFileInfo,
-                                          &ImExp_ConfigureConverters,
-                                          &ImExp_SelectFileAndRead,
-                                          &ImExp_SelectFileAndWrite};
+  static const ManagerFunctions functions{
+      &ImExp_ReadFile,      &ImExp_WriteFile,           &ImExp_GetFileInfo,       &FindReader,
+      &FillSaveFormatsInfo, &ImExp_InstallConverter,    &ImExp_RemoveConverter,   &ImExp_GetConverterRecord,
+      &ImExp_ShowFileInfo,  &ImExp_ConfigureConverters, &ImExp_SelectFileAndRead, &ImExp_SelectFileAndWrite};
   return functions;
 }
 
-std::string ManagerPath() {
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&ImExp_ReadFile), &info) == 0 || info.dli_fname == nullptr) return "";
-  char resolved[PATH_MAX];
-  return realpath(info.dli_fname, resolved) != nullptr ? resolved : info.dli_fname;
-}
-
-bool IsAbsoluteConverterPath(const std::string& value) {
-  // The manager also takes a drive letter as absolute, so that a list
-  // written on Windows means the same here.
-  return !value.empty() && (value[0] == '/' || (value.size() > 1 && value[1] == ':'));
-}
-
 std::string NativePath(const std::string& path) { return path; }
-
-ConverterLibrary::ConverterLibrary(const std::string& path) {
-  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-}
-
-ConverterLibrary::~ConverterLibrary() {
-  if (handle_ != nullptr) dlclose(handle_);
-}
-
-void* ConverterLibrary::Symbol(const char* name) const { return handle_ ? dlsym(handle_, name) : nullptr; }
 
 }  // namespace imexp::cli

@@ -124,6 +124,7 @@ const ManagerFunctions& Manager() {
                                           Lookup<FillSaveFormatsInfoFn>("FillSaveFormatsInfo"),
                                           Lookup<ImExp_InstallConverterFn>("ImExp_InstallConverter"),
                                           Lookup<ImExp_RemoveConverterFn>("ImExp_RemoveConverter"),
+                                          Lookup<ImExp_GetConverterRecordFn>("ImExp_GetConverterRecord"),
                                           Lookup<ImExp_ShowFileInfoFn>("ImExp_ShowFileInfo"),
                                           Lookup<ImExp_ConfigureConvertersFn>("ImExp_ConfigureConverters"),
                                           Lookup<ImExp_SelectFileAndReadFn>("ImExp_SelectFileAndRead"),
@@ -131,35 +132,12 @@ const ManagerFunctions& Manager() {
   return functions;
 }
 
-std::string ManagerPath() {
-  char path[MAX_PATH];
-  DWORD length = GetModuleFileNameA(ManagerModule(), path, sizeof path);
-  return length > 0 && length < sizeof path ? std::string(path, length) : std::string();
-}
-
-bool IsAbsoluteConverterPath(const std::string& value) { return value.size() > 1 && value[1] == ':'; }
-
 std::string NativePath(const std::string& path) {
   std::string native = path;
   for (char& c : native) {
     if (c == '/') c = '\\';
   }
   return native;
-}
-
-ConverterLibrary::ConverterLibrary(const std::string& path) {
-  UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-  handle_ = reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
-  SetErrorMode(previous);
-}
-
-ConverterLibrary::~ConverterLibrary() {
-  if (handle_ != nullptr) FreeLibrary(static_cast<HMODULE>(handle_));
-}
-
-void* ConverterLibrary::Symbol(const char* name) const {
-  return handle_ != nullptr ? reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name))
-                            : nullptr;
 }
 
 }  // namespace imexp::cli

@@ -14,18 +14,18 @@ namespace imexp::cli {
 // shown, or one it kept quiet about, which must not look like success.
 // `messagesBefore` is MessagesShown() before the call. Returns the exit
 // status.
-int ExplainFailure(const ConsoleProgress& progress, int messagesBefore, const char* doing,
-                   const std::string& path);
+[[nodiscard]] int ExplainFailure(const ConsoleProgress& progress, int messagesBefore, const char* doing,
+                                 const std::string& path);
 
 // After a read of `path` into `receiver` that returned `read`: kExitOk when
 // the whole image arrived, otherwise the exit status once the reason has
 // been told.
-int CheckRead(int read, const ImageReceiver& receiver, const ConsoleProgress& progress, int messagesBefore,
-              const std::string& path);
+[[nodiscard]] int CheckRead(int read, const ImageReceiver& receiver, const ConsoleProgress& progress,
+                            int messagesBefore, const std::string& path);
 
 // ImExp_ReadFile of `path` into `image`, holding it in one of the host
 // types `accepted`, with a progress bar where stderr is a terminal. Returns
 // CheckRead's status.
-int ReadImageFile(const std::string& path, int accepted, MemoryImage& image);
+[[nodiscard]] int ReadImageFile(const std::string& path, int accepted, MemoryImage& image);
 
 }  // namespace imexp::cli

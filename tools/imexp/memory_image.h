@@ -28,7 +28,7 @@ struct MemoryImage {
 };
 
 // Bits per pixel of a host image type; 0 for anything else.
-int HostTypeBits(int imageType);
+[[nodiscard]] int HostTypeBits(int imageType);
 
 // Takes an image from ImExp_ReadFile into a MemoryImage.
 class ImageReceiver : public CAbstractReadWA {
