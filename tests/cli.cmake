@@ -14,7 +14,8 @@ imexp_add_test(cli_tests
   SOURCES cli/cli_support.cpp cli/cli_commands_test.cpp cli/cli_roundtrip_test.cpp cli/cli_failure_test.cpp
           cli/cli_robustness_test.cpp cli/cli_concurrency_test.cpp cli/cli_converters_test.cpp cli/info_text_test.cpp ${PROJECT_SOURCE_DIR}/tools/imexp/info_text.cpp
           ${cli_platform_sources}
-  LIBRARIES imexp_test_support)
+  LIBRARIES imexp_test_support
+  SHARDS 3)
 target_compile_definitions(cli_tests PRIVATE IMEXP_SAMPLES_DIR="${PROJECT_SOURCE_DIR}/samples")
 add_dependencies(cli_tests imexp_cli imexp_bmp imexp_pnm imexp_pcx imexp_dcx)
 # install and remove are tried on the test converter and a variant it refuses.

@@ -122,13 +122,9 @@ int RunOpen(const Arguments& args) {
   // No path came back and nothing was shown: the dialog was cancelled.
   if (!read && chosen.empty() && MessagesShown() == messagesBefore) return Cancelled();
   if (int status = CheckRead(read, receiver, progress, messagesBefore, chosen)) return status;
-  HeldImage held{chosen,
-                 image.width,
-                 image.height,
-                 image.type,
-                 static_cast<unsigned>(HostTypeBits(image.type)),
-                 image.resolutionX,
-                 image.resolutionY};
+  HeldImage held{
+      chosen,           image.width, image.height, image.type, HostTypeBits(image.type), image.resolutionX,
+      image.resolutionY};
   PrintInfoLines(DescribeHeldImage(held, &ManagerString));
   std::fflush(stdout);
   return kExitOk;

@@ -6,22 +6,6 @@
 
 namespace imexp::cli {
 
-int HostTypeBits(int imageType) {
-  switch (imageType) {
-    case HIT_BILEVEL:
-      return 1;
-    case HIT_PAL16:
-      return 4;
-    case HIT_PAL256:
-    case HIT_GRAY256:
-      return 8;
-    case HIT_RGB24:
-      return 24;
-    default:
-      return 0;
-  }
-}
-
 int ImageReceiver::SetImageSize(int, int, unsigned int width, unsigned int height) {
   image_.width = width;
   image_.height = height;
@@ -34,8 +18,8 @@ int ImageReceiver::SetImageSize(int, int, unsigned int width, unsigned int heigh
 
 int ImageReceiver::SetImageType(int, int, int imageType) {
   image_.type = imageType;
-  int bits = HostTypeBits(imageType);
-  image_.rowBytes = (std::size_t{image_.width} * static_cast<unsigned>(bits) + 7) / 8;
+  const uint32_t bits = HostTypeBits(imageType);
+  image_.rowBytes = static_cast<std::size_t>(PackedRowBytes(image_.width, bits));
   if (bits == 0) {
     failed_ = true;
     return 0;

@@ -11,6 +11,9 @@
 #include <memory>
 #include <vector>
 
+// The host row sizes the manager computes, so that both agree.
+#include "pipeline/row_sizes.h"
+
 namespace imexp::cli {
 
 struct MemoryImage {
@@ -26,9 +29,6 @@ struct MemoryImage {
   uint8_t* Row(unsigned hostRow) { return pixels.get() + std::size_t{hostRow} * rowBytes; }
   const uint8_t* Row(unsigned hostRow) const { return pixels.get() + std::size_t{hostRow} * rowBytes; }
 };
-
-// Bits per pixel of a host image type; 0 for anything else.
-[[nodiscard]] int HostTypeBits(int imageType);
 
 // Takes an image from ImExp_ReadFile into a MemoryImage.
 class ImageReceiver : public CAbstractReadWA {
