@@ -175,7 +175,8 @@ inline long ReadAt(HFILE file, uint64_t offset, void* buffer, uint64_t count) {
   if (offset > static_cast<uint64_t>(std::numeric_limits<long>::max())) return CONV_ERR_DISK_FULL;
   long at = static_cast<long>(offset);
   if (ConvFileSeek(file, at, CONV_SEEK_SET) != at) return CONV_ERR_DISK_FULL;
-  return ConvFileWrite(file, bytes, static_cast<unsigned long>(count)) == 0 ? int{CONV_OK} : int{CONV_ERR_DISK_FULL};
+  return ConvFileWrite(file, bytes, static_cast<unsigned long>(count)) == 0 ? int{CONV_OK}
+                                                                            : int{CONV_ERR_DISK_FULL};
 }
 
 // Reads the bytes between two file offsets through a buffer, seeking before
@@ -231,8 +232,10 @@ class FileOutput {
     pending_.clear();
   }
   void Append(const void* bytes, std::size_t count) {
-    const uint8_t* begin = static_cast<const uint8_t*>(bytes);
-    pending_.insert(pending_.end(), begin, begin + count);
+    if (count == 0) return;
+    std::size_t at = pending_.size();
+    pending_.resize(at + count);
+    std::memcpy(pending_.data() + at, bytes, count);
   }
   // The bytes not yet written, for encoders that append to them directly.
   std::vector<uint8_t>& pending() { return pending_; }

@@ -13,7 +13,8 @@ namespace {
 
 TEST(ConverterSupportTest, CopyFieldCutsAndTerminatesInsideTheField) {
   const std::tuple<const char*, std::size_t, std::string> cases[] = {
-      {"BMP", 8, "BMP"}, {"1234567", 8, "1234567"}, {"12345678", 8, "1234567"}, {nullptr, 8, ""}, {"x", 1, ""},
+      {"BMP", 8, "BMP"}, {"1234567", 8, "1234567"}, {"12345678", 8, "1234567"}, {nullptr, 8, ""},
+      {"x", 1, ""},
   };
   for (const auto& [text, size, expected] : cases) {
     char buffer[10];
