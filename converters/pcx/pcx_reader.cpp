@@ -187,15 +187,13 @@ CONV_ENTRY(int) RDGetImageInfo(HFILE file, int image, char* /*iniPath*/, ConvIma
 }
 
 CONV_ENTRY(int) RDReadHeader(ConvImageDesc* desc, char** /*hostParam*/, int /*hostValue*/) {
-  return pcx::Guarded([&] { return pcx::ReadHeader(desc); });
+  return pcx::Guarded(pcx::ReadHeader, desc);
 }
 
-CONV_ENTRY(int) RDSetupReading(ConvImageDesc* desc) {
-  return pcx::Guarded([&] { return pcx::SetupReading(desc); });
-}
+CONV_ENTRY(int) RDSetupReading(ConvImageDesc* desc) { return pcx::Guarded(pcx::SetupReading, desc); }
 
 CONV_ENTRY(int) RDReadBand(ConvImageDesc* desc, unsigned char* band) {
-  return pcx::Guarded([&] { return pcx::ReadBand(desc, band); });
+  return pcx::Guarded(pcx::ReadBand, desc, band);
 }
 
 CONV_ENTRY(void) RDCleanUp(ConvImageDesc* /*desc*/) { pcx::g_read.reset(); }

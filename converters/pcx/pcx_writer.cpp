@@ -182,19 +182,15 @@ void NameBand(const WriteState& s, ConvImageDesc* desc) {
 }  // namespace pcx
 
 CONV_ENTRY(int) WRSetupWriting(ConvImageDesc* desc, char** /*hostParam*/, int /*hostValue*/) {
-  return pcx::Guarded([&] { return pcx::SetupWriting(desc); });
+  return pcx::Guarded(pcx::SetupWriting, desc);
 }
 
-CONV_ENTRY(int) WRWriteHeader(ConvImageDesc* desc) {
-  return pcx::Guarded([&] { return pcx::WriteHeader(desc); });
-}
+CONV_ENTRY(int) WRWriteHeader(ConvImageDesc* desc) { return pcx::Guarded(pcx::WriteHeader, desc); }
 
 CONV_ENTRY(int) WRWriteBand(ConvImageDesc* desc, unsigned char* band) {
-  return pcx::Guarded([&] { return pcx::WriteBand(desc, band); });
+  return pcx::Guarded(pcx::WriteBand, desc, band);
 }
 
-CONV_ENTRY(int) WREndWriting(ConvImageDesc* desc) {
-  return pcx::Guarded([&] { return pcx::EndWriting(desc); });
-}
+CONV_ENTRY(int) WREndWriting(ConvImageDesc* desc) { return pcx::Guarded(pcx::EndWriting, desc); }
 
 CONV_ENTRY(void) WRCleanUp(ConvImageDesc* /*desc*/) { pcx::g_write.reset(); }

@@ -173,15 +173,13 @@ void ConvertBinaryRow(const ReadState& s, const uint8_t* in, uint8_t* out) {
 }  // namespace pnm
 
 CONV_ENTRY(int) RDReadHeader(ConvImageDesc* desc, char** /*hostParam*/, int /*hostValue*/) {
-  return pnm::Guarded([&] { return pnm::ReadHeader(desc); });
+  return pnm::Guarded(pnm::ReadHeader, desc);
 }
 
-CONV_ENTRY(int) RDSetupReading(ConvImageDesc* desc) {
-  return pnm::Guarded([&] { return pnm::SetupReading(desc); });
-}
+CONV_ENTRY(int) RDSetupReading(ConvImageDesc* desc) { return pnm::Guarded(pnm::SetupReading, desc); }
 
 CONV_ENTRY(int) RDReadBand(ConvImageDesc* desc, unsigned char* band) {
-  return pnm::Guarded([&] { return pnm::ReadBand(desc, band); });
+  return pnm::Guarded(pnm::ReadBand, desc, band);
 }
 
 CONV_ENTRY(void) RDCleanUp(ConvImageDesc* /*desc*/) { pnm::g_read.reset(); }

@@ -102,19 +102,15 @@ void AppendRow(WriteState& s, const uint8_t* row) {
 }  // namespace pnm
 
 CONV_ENTRY(int) WRSetupWriting(ConvImageDesc* desc, char** /*hostParam*/, int /*hostValue*/) {
-  return pnm::Guarded([&] { return pnm::SetupWriting(desc); });
+  return pnm::Guarded(pnm::SetupWriting, desc);
 }
 
-CONV_ENTRY(int) WRWriteHeader(ConvImageDesc* desc) {
-  return pnm::Guarded([&] { return pnm::WriteHeader(desc); });
-}
+CONV_ENTRY(int) WRWriteHeader(ConvImageDesc* desc) { return pnm::Guarded(pnm::WriteHeader, desc); }
 
 CONV_ENTRY(int) WRWriteBand(ConvImageDesc* desc, unsigned char* band) {
-  return pnm::Guarded([&] { return pnm::WriteBand(desc, band); });
+  return pnm::Guarded(pnm::WriteBand, desc, band);
 }
 
-CONV_ENTRY(int) WREndWriting(ConvImageDesc* /*desc*/) {
-  return pnm::Guarded([&] { return pnm::EndWriting(); });
-}
+CONV_ENTRY(int) WREndWriting(ConvImageDesc* /*desc*/) { return pnm::Guarded(pnm::EndWriting); }
 
 CONV_ENTRY(void) WRCleanUp(ConvImageDesc* /*desc*/) { pnm::g_write.reset(); }

@@ -17,10 +17,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <limits>
 #include <new>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace imexp::conv {
@@ -82,13 +84,14 @@ inline void WordError(int code, const char* fileTitle, char* text, std::span<con
 
 // ------------------------------------------------------- exception guard
 
-// Runs the body of an entry point that returns an error code. No exception
-// may unwind into the manager: running out of memory becomes
-// CONV_ERR_NO_MEMORY, anything else CONV_ERR_GENERAL.
-template <typename Body>
-[[nodiscard]] int Guarded(Body&& body) noexcept {
+// Runs the body of an entry point that returns an error code, with the
+// entry point's arguments if given. No exception may unwind into the
+// manager: running out of memory becomes CONV_ERR_NO_MEMORY, anything else
+// CONV_ERR_GENERAL.
+template <typename Body, typename... Args>
+[[nodiscard]] int Guarded(Body&& body, Args&&... args) noexcept {
   try {
-    return body();
+    return std::invoke(body, std::forward<Args>(args)...);
   } catch (const std::bad_alloc&) {
     return CONV_ERR_NO_MEMORY;
   } catch (...) {

@@ -60,6 +60,18 @@ using tconv::Script;
   }
 }
 
+// The fields ConvImageInfo and ConvImageDesc share, as scripted.
+template <typename Record>
+void ScriptImageFields(const Script& s, Record& record) {
+  record.width = static_cast<uint32_t>(s.Number("width", 1));
+  record.height = static_cast<uint32_t>(s.Number("height", 1));
+  record.colorType = static_cast<uint16_t>(s.Number("colorType", 0));
+  record.bitsPerPixel = static_cast<uint16_t>(s.Number("bitsPerPixel", 8));
+  record.resUnit = static_cast<uint16_t>(s.Number("resUnit", 0));
+  record.resX = static_cast<uint32_t>(s.Number("resX", 0));
+  record.resY = static_cast<uint32_t>(s.Number("resY", 0));
+}
+
 // The start of the log line of RDReadHeader and WRSetupWriting.
 [[maybe_unused]] std::string OpeningCall(const char* entry, char** hostParam, int hostValue,
                                          const ConvImageDesc& desc) {
@@ -306,13 +318,7 @@ CONV_ENTRY(int) RDGetImageInfo(HFILE file, int image, char* iniPath, ConvImageIn
     Log(line.str());
     if (int error = tconv::ScriptedError(script, "RDGetImageInfo", 1)) return error;
     if (script.Number("infoLeaves", 0) != 0) return 0;
-    info->width = static_cast<uint32_t>(script.Number("width", 1));
-    info->height = static_cast<uint32_t>(script.Number("height", 1));
-    info->colorType = static_cast<uint16_t>(script.Number("colorType", 0));
-    info->bitsPerPixel = static_cast<uint16_t>(script.Number("bitsPerPixel", 8));
-    info->resUnit = static_cast<uint16_t>(script.Number("resUnit", 0));
-    info->resX = static_cast<uint32_t>(script.Number("resX", 0));
-    info->resY = static_cast<uint32_t>(script.Number("resY", 0));
+    ScriptImageFields(script, *info);
     info->hasDetails = static_cast<int32_t>(script.Number("hasDetails", 0));
     CopyField(info->formatName, sizeof info->formatName, script.Text("format", "Test format"), true);
     CopyField(info->compression, sizeof info->compression, script.Text("compression", ""), true);
@@ -341,10 +347,7 @@ CONV_ENTRY(int) RDReadHeader(ConvImageDesc* desc, char** hostParam, int hostValu
         " imageIndex=" + std::to_string(desc->imageIndex) +
         " imageCount=" + std::to_string(desc->imageCount) + PaletteBehind(*desc));
 
-    desc->width = static_cast<uint32_t>(s.Number("width", 1));
-    desc->height = static_cast<uint32_t>(s.Number("height", 1));
-    desc->colorType = static_cast<uint16_t>(s.Number("colorType", 0));
-    desc->bitsPerPixel = static_cast<uint16_t>(s.Number("bitsPerPixel", 8));
+    ScriptImageFields(s, *desc);
     desc->planes = static_cast<uint16_t>(s.Number("planes", 1));
     uint32_t defaultBytes = desc->planes > 1 ? (desc->width * (desc->bitsPerPixel / desc->planes) + 7) / 8
                                              : (desc->width * desc->bitsPerPixel + 7) / 8;
@@ -352,9 +355,6 @@ CONV_ENTRY(int) RDReadHeader(ConvImageDesc* desc, char** hostParam, int hostValu
     desc->packedPixels = static_cast<int32_t>(s.Number("packedPixels", 1));
     desc->invertedGray = static_cast<int32_t>(s.Number("invertedGray", 0));
     desc->bgrOrder = static_cast<int32_t>(s.Number("bgrOrder", 0));
-    desc->resUnit = static_cast<uint16_t>(s.Number("resUnit", 0));
-    desc->resX = static_cast<uint32_t>(s.Number("resX", 0));
-    desc->resY = static_cast<uint32_t>(s.Number("resY", 0));
     desc->accessMode = static_cast<uint16_t>(s.Number("accessMode", 1));
     desc->rowOrder = static_cast<uint16_t>(s.Number("rowOrder", desc->accessMode == 2 ? 2 : 1));
     desc->fixedBand = static_cast<uint16_t>(s.Number("fixedBand", 0));
