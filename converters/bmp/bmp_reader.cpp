@@ -99,10 +99,7 @@ bool IsRle(const BmpHeader& h) {
   desc.bgrOrder = h.bits > 8 ? 1 : 0;
   FillResolution(h, desc);
   uint16_t order = h.topDown ? CONV_ACCESS_TOP_DOWN : CONV_ACCESS_BOTTOM_UP;
-  desc.accessMode = IsRle(h) ? CONV_ACCESS_CONVERTER : order;
-  desc.rowOrder = order;
-  desc.fixedBand = 0;
-  desc.maxBandRows = kReadBandRows;
+  DescribeBands(desc, IsRle(h) ? CONV_ACCESS_CONVERTER : order, order, kReadBandRows);
   gRead = std::move(state);
   return CONV_OK;
 }

@@ -76,10 +76,7 @@ int32_t PixelsPerMetre(uint16_t unit, uint32_t value) {
   desc.bytesPerLine = s.rowBytes;
   desc.packedPixels = 1;
   desc.bgrOrder = rgb ? 1 : 0;
-  desc.accessMode = CONV_ACCESS_BOTTOM_UP;
-  desc.rowOrder = CONV_ACCESS_BOTTOM_UP;
-  desc.fixedBand = 0;
-  desc.maxBandRows = kWriteBandRows;
+  DescribeBands(desc, CONV_ACCESS_BOTTOM_UP, CONV_ACCESS_BOTTOM_UP, kWriteBandRows);
   gWrite = std::move(state);
   return CONV_OK;
 }

@@ -127,10 +127,7 @@ std::unique_ptr<ReadState> g_read;
     desc->resUnit = CONV_UNIT_UNKNOWN;
     desc->resX = desc->resY = 0;
   }
-  desc->accessMode = CONV_ACCESS_TOP_DOWN;
-  desc->rowOrder = CONV_ACCESS_TOP_DOWN;
-  desc->fixedBand = 0;
-  desc->maxBandRows = kReadBandRows;
+  DescribeBands(*desc, CONV_ACCESS_TOP_DOWN, CONV_ACCESS_TOP_DOWN, kReadBandRows);
   state->rowBytes = desc->planes * desc->bytesPerLine;
   g_read = std::move(state);
   return CONV_OK;

@@ -95,10 +95,7 @@ void NameBand(const WriteState& s, ConvImageDesc* desc) {
   desc->bytesPerLine = s.bytesPerLine;
   desc->packedPixels = 1;
   desc->bgrOrder = 0;
-  desc->accessMode = CONV_ACCESS_CONVERTER;
-  desc->rowOrder = CONV_ACCESS_TOP_DOWN;
-  desc->fixedBand = 0;
-  desc->maxBandRows = kWriteBandRows;
+  DescribeBands(*desc, CONV_ACCESS_CONVERTER, CONV_ACCESS_TOP_DOWN, kWriteBandRows);
   NameBand(s, desc);
   g_write = std::move(state);
   return CONV_OK;

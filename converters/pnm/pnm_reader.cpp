@@ -62,15 +62,10 @@ void DescribeLayout(const PnmHeader& h, ConvImageDesc* desc) {
     desc->bytesPerLine = h.width * h.Channels();
   }
   if (h.Binary()) {
-    desc->accessMode = CONV_ACCESS_EITHER;
-    desc->rowOrder = CONV_ACCESS_BOTTOM_UP;
-    desc->maxBandRows = kBinaryBandRows;
+    DescribeBands(*desc, CONV_ACCESS_EITHER, CONV_ACCESS_BOTTOM_UP, kBinaryBandRows);
   } else {
-    desc->accessMode = CONV_ACCESS_TOP_DOWN;
-    desc->rowOrder = CONV_ACCESS_TOP_DOWN;
-    desc->maxBandRows = kTextBandRows;
+    DescribeBands(*desc, CONV_ACCESS_TOP_DOWN, CONV_ACCESS_TOP_DOWN, kTextBandRows);
   }
-  desc->fixedBand = 0;
 }
 
 [[nodiscard]] int ReadTextRow(ReadState& s, uint8_t* row) {

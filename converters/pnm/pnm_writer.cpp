@@ -60,10 +60,7 @@ void AppendRow(WriteState& s, const uint8_t* row) {
   desc->bytesPerLine = state->rowBytes;
   desc->packedPixels = 1;
   desc->bgrOrder = 0;
-  desc->accessMode = CONV_ACCESS_TOP_DOWN;
-  desc->rowOrder = CONV_ACCESS_TOP_DOWN;
-  desc->fixedBand = 0;
-  desc->maxBandRows = kWriteBandRows;
+  DescribeBands(*desc, CONV_ACCESS_TOP_DOWN, CONV_ACCESS_TOP_DOWN, kWriteBandRows);
   g_write = std::move(state);
   return CONV_OK;
 }

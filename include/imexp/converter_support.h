@@ -143,6 +143,17 @@ inline void PutLe32(uint8_t* p, uint32_t v) {
 
 // ------------------------------------------------------------------ bands
 
+// Tells the manager how the bands go: who names them and how they travel
+// (accessMode, CONV_ACCESS_*), the row order, and the most rows a band may
+// hold. Bands are not fixed: the manager or the converter says each band's
+// count.
+inline void DescribeBands(ConvImageDesc& desc, uint16_t accessMode, uint16_t rowOrder, uint32_t maxBandRows) {
+  desc.accessMode = accessMode;
+  desc.rowOrder = rowOrder;
+  desc.fixedBand = 0;
+  desc.maxBandRows = maxBandRows;
+}
+
 // True when the band the descriptor names (bandCount rows from bandRow)
 // holds at least one row, fits the band buffer (bandRows) and lies inside an
 // image of `height` rows, travelling down from bandRow or, with `up`,
