@@ -12,7 +12,7 @@ install_packages cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev
 
 step "Building imexp (linux preset)"
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target imexp_cli imexp_bmp imexp_pnm imexp_pcx imexp_dcx
+cmake --build --preset linux --target imexp_cli imexp_converters
 IMEXP=build/linux/bin/imexp
 OUT=build/linux/demo
 rm -rf "$OUT"

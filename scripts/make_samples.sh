@@ -15,7 +15,7 @@ if [ ! -x "$IMEXP" ]; then
   step "Building imexp"
   install_packages cmake ninja-build g++ libgtest-dev
   cmake --preset linux >/dev/null
-  cmake --build --preset linux --target imexp_cli imexp_bmp imexp_pnm imexp_pcx imexp_dcx
+  cmake --build --preset linux --target imexp_cli imexp_converters
   IMEXP=build/linux/bin/imexp
 fi
 IMEXP=$(realpath "$IMEXP")

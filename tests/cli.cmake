@@ -17,7 +17,7 @@ imexp_add_test(cli_tests
   LIBRARIES imexp_test_support
   SHARDS 3)
 target_compile_definitions(cli_tests PRIVATE IMEXP_SAMPLES_DIR="${PROJECT_SOURCE_DIR}/samples")
-add_dependencies(cli_tests imexp_cli imexp_bmp imexp_pnm imexp_pcx imexp_dcx)
+add_dependencies(cli_tests imexp_cli imexp_converters)
 # install and remove are tried on the test converter and a variant it refuses.
 add_dependencies(cli_tests imexp_test_converter imexp_test_converter_no_ConvGetDllInfo)
 if(NOT IMEXP_WINDOWS)

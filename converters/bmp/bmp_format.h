@@ -1,29 +1,23 @@
 // What the reader, the writer and the entry points of the BMP converter share:
-// our error codes, the parsed file header and small byte helpers.
+// our error codes and the parsed file header.
 #pragma once
 
-#include <imexp/converter.h>
+#include <imexp/converter_support.h>
 
-#include <cstddef>
 #include <cstdint>
-#include <new>
 
 namespace imexp::bmp {
 
-// Codes 16 to 20 already carry the manager's meanings, and the manager asks
-// this library to word any code from 16 up while it is loaded (code 19 comes
-// from the host while a read is under way), so our own codes start above them.
-constexpr int kErrBadHeader = 21;
-constexpr int kErrBadDimensions = 22;
-constexpr int kErrUnsupportedDepth = 23;
-constexpr int kErrUnsupportedCompression = 24;
-constexpr int kErrPaletteTooLarge = 25;
-constexpr int kErrBadBitFields = 26;
-constexpr int kErrBadDataOffset = 27;
+using namespace imexp::conv;
 
-// The manager refuses wider, taller or longer rows; refusing them here gives
-// the user a clearer message than an inconsistent descriptor would.
-constexpr uint32_t kMaxSide = 32512;
+// Our own error codes, worded in bmp_converter.cpp.
+constexpr int kErrBadHeader = kFirstOwnError;
+constexpr int kErrBadDimensions = kFirstOwnError + 1;
+constexpr int kErrUnsupportedDepth = kFirstOwnError + 2;
+constexpr int kErrUnsupportedCompression = kFirstOwnError + 3;
+constexpr int kErrPaletteTooLarge = kFirstOwnError + 4;
+constexpr int kErrBadBitFields = kFirstOwnError + 5;
+constexpr int kErrBadDataOffset = kFirstOwnError + 6;
 
 constexpr uint32_t kFileHeaderSize = 14;
 constexpr uint32_t kWindowsInfoHeaderSize = 40;
@@ -60,37 +54,5 @@ struct BmpHeader {
 
 const char* VariantName(Variant variant);
 const char* CompressionName(Compression compression);
-
-// Reads up to `count` bytes from `offset`; the number read, or -1.
-long ReadAt(HFILE file, uint64_t offset, void* buffer, uint64_t count);
-
-inline uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-inline uint32_t Le32(const uint8_t* p) {
-  return p[0] | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
-inline void PutLe16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void PutLe32(uint8_t* p, uint32_t v) {
-  PutLe16(p, v);
-  PutLe16(p + 2, v >> 16);
-}
-
-// Copies into a fixed-size record field, always terminated.
-void CopyField(char* field, std::size_t size, const char* text);
-
-// No exception may cross the C boundary into the manager.
-template <typename Fn>
-int Guarded(Fn&& fn) noexcept {
-  try {
-    return fn();
-  } catch (const std::bad_alloc&) {
-    return CONV_ERR_NO_MEMORY;
-  } catch (...) {
-    return CONV_ERR_GENERAL;
-  }
-}
 
 }  // namespace imexp::bmp

@@ -70,12 +70,6 @@ bool IsWindows(Variant variant) { return variant != Variant::kOs2V1 && variant !
 
 }  // namespace
 
-long ReadAt(HFILE file, uint64_t offset, void* buffer, uint64_t count) {
-  if (offset > static_cast<uint64_t>(LONG_MAX) || count > 0xFFFFFFFFu) return -1;
-  if (ConvFileSeek(file, static_cast<long>(offset), CONV_SEEK_SET) < 0) return -1;
-  return ConvFileRead(file, buffer, static_cast<unsigned long>(count));
-}
-
 bool LooksLikeBmp(HFILE file) {
   uint8_t bytes[kFileHeaderSize + 4] = {};
   if (ReadAt(file, 0, bytes, sizeof bytes) != static_cast<long>(sizeof bytes)) return false;
@@ -207,13 +201,6 @@ const char* CompressionName(Compression compression) {
       return "Bit fields";
   }
   return "";
-}
-
-void CopyField(char* field, std::size_t size, const char* text) {
-  if (size == 0) return;
-  std::size_t length = std::min(std::strlen(text), size - 1);
-  std::memcpy(field, text, length);
-  field[length] = '\0';
 }
 
 }  // namespace imexp::bmp

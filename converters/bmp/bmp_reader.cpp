@@ -99,10 +99,7 @@ bool IsRle(const BmpHeader& h) {
   desc.bgrOrder = h.bits > 8 ? 1 : 0;
   FillResolution(h, desc);
   uint16_t order = h.topDown ? CONV_ACCESS_TOP_DOWN : CONV_ACCESS_BOTTOM_UP;
-  desc.accessMode = IsRle(h) ? CONV_ACCESS_CONVERTER : order;
-  desc.rowOrder = order;
-  desc.fixedBand = 0;
-  desc.maxBandRows = kReadBandRows;
+  DescribeBands(desc, IsRle(h) ? CONV_ACCESS_CONVERTER : order, order, kReadBandRows);
   gRead = std::move(state);
   return CONV_OK;
 }
@@ -111,7 +108,7 @@ bool IsRle(const BmpHeader& h) {
   if (!gRead || desc.bandRows == 0) return CONV_ERR_GENERAL;
   const BmpHeader& h = gRead->header;
   if (IsRle(h)) {
-    gRead->rle = std::make_unique<RleDecoder>(desc.hFile, h.dataOffset, static_cast<uint64_t>(h.fileSize),
+    gRead->rle = std::make_unique<RleDecoder>(desc.hFile, static_cast<long>(h.dataOffset), h.fileSize,
                                               h.width, h.height, h.compression == Compression::kRle4);
   } else if (gRead->expandRow != nullptr) {
     gRead->stored.assign(desc.bandRows * h.stride, 0);
@@ -126,8 +123,7 @@ bool IsRle(const BmpHeader& h) {
   const BmpHeader& h = s.header;
   uint32_t first = desc.bandRow;
   uint32_t count = desc.bandCount;
-  if (count == 0 || count > desc.bandRows || first >= h.height) return CONV_ERR_GENERAL;
-  if (h.topDown ? count > h.height - first : count > first + 1) return CONV_ERR_GENERAL;
+  if (!BandInsideImage(desc, h.height, !h.topDown)) return CONV_ERR_GENERAL;
   uint32_t firstStored = h.topDown ? first : h.height - 1 - first;
 
   uint8_t* target = s.expandRow != nullptr ? s.stored.data() : band;
@@ -188,8 +184,8 @@ CONV_ENTRY(int) RDGetImageInfo(HFILE file, int image, char* /*iniPath*/, ConvIma
     info->colorType = h.bits <= 8 ? CONV_COLOR_PALETTE : CONV_COLOR_RGB;
     info->bitsPerPixel = h.bits;
     FillResolution(h, *info);
-    CopyField(info->formatName, sizeof info->formatName, VariantName(h.variant));
-    CopyField(info->compression, sizeof info->compression, CompressionName(h.compression));
+    CopyField(info->formatName, VariantName(h.variant));
+    CopyField(info->compression, CompressionName(h.compression));
     return static_cast<int>(CONV_OK);
   });
 }

@@ -16,32 +16,16 @@ constexpr uint8_t kDelta = 2;
 
 }  // namespace
 
-RleDecoder::RleDecoder(HFILE file, uint64_t dataOffset, uint64_t dataEnd, uint32_t width, uint32_t height,
+RleDecoder::RleDecoder(HFILE file, long dataOffset, long dataEnd, uint32_t width, uint32_t height,
                        bool fourBit)
-    : file_(file),
-      position_(dataOffset),
-      end_(dataEnd),
-      width_(width),
-      height_(height),
-      fourBit_(fourBit),
-      row_(std::size_t{width} + 1, 0) {}
-
-int RleDecoder::Refill() {
-  if (position_ >= end_) return CONV_ERR_END_OF_FILE;
-  uint64_t want = std::min<uint64_t>(sizeof buffer_, end_ - position_);
-  long got = ReadAt(file_, position_, buffer_, want);
-  if (got <= 0) return CONV_ERR_END_OF_FILE;
-  position_ += static_cast<uint64_t>(got);
-  bufferUsed_ = 0;
-  bufferLength_ = static_cast<uint32_t>(got);
-  return CONV_OK;
+    : width_(width), height_(height), fourBit_(fourBit), row_(std::size_t{width} + 1, 0) {
+  input_.Start(file, dataOffset, dataEnd);
 }
 
 int RleDecoder::NextByte(uint8_t& value) {
-  if (bufferUsed_ == bufferLength_) {
-    if (int error = Refill()) return error;
-  }
-  value = buffer_[bufferUsed_++];
+  int byte = input_.Get();
+  if (byte < 0) return CONV_ERR_END_OF_FILE;
+  value = static_cast<uint8_t>(byte);
   return CONV_OK;
 }
 

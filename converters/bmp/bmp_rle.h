@@ -1,7 +1,7 @@
 // Decoding of RLE8 and RLE4 pixel data, one stored row at a time.
 #pragma once
 
-#include <imexp/converter.h>
+#include <imexp/converter_support.h>
 
 #include <cstdint>
 #include <vector>
@@ -11,8 +11,7 @@ namespace imexp::bmp {
 class RleDecoder {
  public:
   // The compressed data runs from `dataOffset` to `dataEnd` in `file`.
-  RleDecoder(HFILE file, uint64_t dataOffset, uint64_t dataEnd, uint32_t width, uint32_t height,
-             bool fourBit);
+  RleDecoder(HFILE file, long dataOffset, long dataEnd, uint32_t width, uint32_t height, bool fourBit);
 
   // Decodes the next stored row (bottom row first in a bottom-up file) into
   // row(): one byte per pixel, pixels the data never reaches left 0. Runs or
@@ -24,15 +23,9 @@ class RleDecoder {
 
  private:
   [[nodiscard]] int NextByte(uint8_t& value);
-  [[nodiscard]] int Refill();
   [[nodiscard]] int AbsoluteRun(uint32_t count);
 
-  HFILE file_;
-  uint64_t position_;  // file offset of the byte after the buffered ones
-  uint64_t end_;
-  uint8_t buffer_[4096];
-  uint32_t bufferUsed_ = 0;
-  uint32_t bufferLength_ = 0;
+  imexp::conv::FileInput input_;
 
   uint32_t width_;
   uint32_t height_;

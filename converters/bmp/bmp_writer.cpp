@@ -76,16 +76,9 @@ int32_t PixelsPerMetre(uint16_t unit, uint32_t value) {
   desc.bytesPerLine = s.rowBytes;
   desc.packedPixels = 1;
   desc.bgrOrder = rgb ? 1 : 0;
-  desc.accessMode = CONV_ACCESS_BOTTOM_UP;
-  desc.rowOrder = CONV_ACCESS_BOTTOM_UP;
-  desc.fixedBand = 0;
-  desc.maxBandRows = kWriteBandRows;
+  DescribeBands(desc, CONV_ACCESS_BOTTOM_UP, CONV_ACCESS_BOTTOM_UP, kWriteBandRows);
   gWrite = std::move(state);
   return CONV_OK;
-}
-
-[[nodiscard]] int WriteAll(HFILE file, const std::vector<uint8_t>& bytes) {
-  return ConvFileWrite(file, bytes.data(), bytes.size()) == 0 ? CONV_OK : CONV_ERR_DISK_FULL;
 }
 
 [[nodiscard]] int WriteHeader(const ConvImageDesc& desc) {
@@ -112,16 +105,14 @@ int32_t PixelsPerMetre(uint16_t unit, uint32_t value) {
     entry[1] = desc.palette[256 + i];
     entry[2] = desc.palette[i];
   }
-  if (ConvFileSeek(desc.hFile, 0, CONV_SEEK_SET) != 0) return CONV_ERR_DISK_FULL;
-  return WriteAll(desc.hFile, header);
+  return WriteAt(desc.hFile, 0, header.data(), header.size());
 }
 
 [[nodiscard]] int WriteBand(const ConvImageDesc& desc, const unsigned char* band) {
   WriteState& s = *gWrite;
   uint32_t count = desc.bandCount;
   // Rows must come bottom first and without gaps: the file is written in order.
-  if (count == 0 || count > desc.bandRows || count > s.height - s.rowsWritten ||
-      desc.bandRow != s.height - 1 - s.rowsWritten) {
+  if (desc.bandRow != s.height - 1 - s.rowsWritten || !BandInsideImage(desc, s.height, true)) {
     return CONV_ERR_GENERAL;
   }
   s.stored.assign(std::size_t{count} * s.stride, 0);
@@ -131,8 +122,7 @@ int32_t PixelsPerMetre(uint16_t unit, uint32_t value) {
     out[s.rowBytes - 1] &= s.lastByteMask;
   }
   uint64_t offset = s.dataOffset + uint64_t{s.rowsWritten} * s.stride;
-  if (ConvFileSeek(desc.hFile, static_cast<long>(offset), CONV_SEEK_SET) < 0) return CONV_ERR_DISK_FULL;
-  if (int error = WriteAll(desc.hFile, s.stored)) return error;
+  if (int error = WriteAt(desc.hFile, offset, s.stored.data(), s.stored.size())) return error;
   s.rowsWritten += count;
   return CONV_OK;
 }

@@ -23,15 +23,15 @@ struct PageTable {
   if (size < 0) return CONV_ERR_END_OF_FILE;
   uint8_t bytes[kFullTableBytes];
   std::size_t want = std::min<std::size_t>(static_cast<std::size_t>(size), sizeof bytes);
-  if (ConvFileSeek(file, 0, CONV_SEEK_SET) != 0) return CONV_ERR_END_OF_FILE;
-  long got = ConvFileRead(file, bytes, static_cast<unsigned long>(want));
-  if (got < 4 || Get32(bytes) != kDcxMagic) return CONV_ERR_UNKNOWN_FORMAT;
+  long got = ReadAt(file, 0, bytes, want);
+  if (got < 0) return CONV_ERR_END_OF_FILE;
+  if (got < 4 || Le32(bytes) != kDcxMagic) return CONV_ERR_UNKNOWN_FORMAT;
   table->fileSize = size;
   table->offsets.clear();
   for (std::size_t i = 0; i < kMaxPages; ++i) {
     // A table that the end of the file cuts off has lost its pages too.
     if (4 + 4 * (i + 1) > static_cast<std::size_t>(got)) return kErrBadPageTable;
-    uint32_t offset = Get32(bytes + 4 + 4 * i);
+    uint32_t offset = Le32(bytes + 4 + 4 * i);
     if (offset == 0) break;
     table->offsets.push_back(offset);
   }
@@ -44,8 +44,7 @@ const ContainerIdentity kContainer = {"DCX", "Multi-page PCX image", "*.DCX", CO
 
 bool HasContainerSignature(HFILE file) {
   uint8_t magic[4] = {};
-  if (ConvFileSeek(file, 0, CONV_SEEK_SET) != 0 || ConvFileRead(file, magic, 4) != 4) return false;
-  return Get32(magic) == kDcxMagic;
+  return ReadExactlyAt(file, 0, magic, sizeof magic) && Le32(magic) == kDcxMagic;
 }
 
 int LocatePage(HFILE file, int index, PcxPage* page) {
@@ -73,12 +72,9 @@ int LocatePage(HFILE file, int index, PcxPage* page) {
 
 int WriteContainerHeader(HFILE file, long* pageOffset) {
   std::vector<uint8_t> bytes(kFullTableBytes, 0);
-  Put32(bytes.data(), kDcxMagic);
-  Put32(bytes.data() + 4, static_cast<uint32_t>(kFullTableBytes));
-  if (ConvFileSeek(file, 0, CONV_SEEK_SET) != 0) return CONV_ERR_DISK_FULL;
-  if (ConvFileWrite(file, bytes.data(), static_cast<unsigned long>(bytes.size())) != 0) {
-    return CONV_ERR_DISK_FULL;
-  }
+  PutLe32(bytes.data(), kDcxMagic);
+  PutLe32(bytes.data() + 4, static_cast<uint32_t>(kFullTableBytes));
+  if (int error = WriteAt(file, 0, bytes.data(), bytes.size())) return error;
   *pageOffset = static_cast<long>(kFullTableBytes);
   return CONV_OK;
 }

@@ -16,16 +16,16 @@ void DecodeHeader(const uint8_t* b, PcxHeader* h) {
   h->version = b[1];
   h->encoding = b[2];
   h->bitsPerPlane = b[3];
-  h->xMin = Get16(b + 4);
-  h->yMin = Get16(b + 6);
-  h->xMax = Get16(b + 8);
-  h->yMax = Get16(b + 10);
-  h->hDpi = Get16(b + 12);
-  h->vDpi = Get16(b + 14);
+  h->xMin = Le16(b + 4);
+  h->yMin = Le16(b + 6);
+  h->xMax = Le16(b + 8);
+  h->yMax = Le16(b + 10);
+  h->hDpi = Le16(b + 12);
+  h->vDpi = Le16(b + 14);
   std::memcpy(h->colorMap.data(), b + 16, h->colorMap.size());
   h->planes = b[65];
-  h->bytesPerLine = Get16(b + 66);
-  h->paletteInfo = Get16(b + 68);
+  h->bytesPerLine = Le16(b + 66);
+  h->paletteInfo = Le16(b + 68);
 }
 
 void EncodeHeader(const PcxHeader& h, uint8_t* b) {
@@ -34,16 +34,16 @@ void EncodeHeader(const PcxHeader& h, uint8_t* b) {
   b[1] = h.version;
   b[2] = h.encoding;
   b[3] = h.bitsPerPlane;
-  Put16(b + 4, h.xMin);
-  Put16(b + 6, h.yMin);
-  Put16(b + 8, h.xMax);
-  Put16(b + 10, h.yMax);
-  Put16(b + 12, h.hDpi);
-  Put16(b + 14, h.vDpi);
+  PutLe16(b + 4, h.xMin);
+  PutLe16(b + 6, h.yMin);
+  PutLe16(b + 8, h.xMax);
+  PutLe16(b + 10, h.yMax);
+  PutLe16(b + 12, h.hDpi);
+  PutLe16(b + 14, h.vDpi);
   std::memcpy(b + 16, h.colorMap.data(), h.colorMap.size());
   b[65] = h.planes;
-  Put16(b + 66, h.bytesPerLine);
-  Put16(b + 68, h.paletteInfo);
+  PutLe16(b + 66, h.bytesPerLine);
+  PutLe16(b + 68, h.paletteInfo);
 }
 
 uint8_t LayoutBitsPerPlane(PcxLayout layout) {
@@ -68,7 +68,7 @@ int ValidateHeader(const PcxHeader& h, PcxImage* image) {
   PcxImage out;
   out.width = uint32_t{h.xMax} - h.xMin + 1;
   out.height = uint32_t{h.yMax} - h.yMin + 1;
-  if (out.width > kMaxDimension || out.height > kMaxDimension) return kErrImageTooLarge;
+  if (out.width > kMaxSide || out.height > kMaxSide) return kErrImageTooLarge;
 
   if (h.bitsPerPlane == 1 && h.planes == 1) {
     out.layout = PcxLayout::kBilevel;
@@ -87,7 +87,7 @@ int ValidateHeader(const PcxHeader& h, PcxImage* image) {
   // A line that cannot hold its pixels would make us deliver bytes that
   // were never decoded.
   if (out.bytesPerLine < (out.width * h.bitsPerPlane + 7) / 8) return CONV_ERR_INVALID_FILE;
-  if (std::size_t{out.planes} * out.bytesPerLine > kMaxDimension) return CONV_ERR_FILE_TOO_BIG;
+  if (std::size_t{out.planes} * out.bytesPerLine > kMaxBandBytes) return CONV_ERR_FILE_TOO_BIG;
   *image = out;
   return CONV_OK;
 }
@@ -107,13 +107,6 @@ const char* VersionName(uint8_t version) {
     default:
       return "PCX";
   }
-}
-
-void CopyField(char* field, std::size_t size, const char* text) {
-  std::size_t length = std::strlen(text);
-  if (length >= size) length = size - 1;
-  std::memcpy(field, text, length);
-  field[length] = '\0';
 }
 
 }  // namespace pcx

@@ -3,22 +3,20 @@
 // and write, and the converter's own error codes.
 #pragma once
 
-#include <imexp/converter.h>
+#include <imexp/converter_support.h>
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <new>
 
 namespace pcx {
 
-// The manager asks us to word every code from 16 up while we are loaded,
-// including its own 17 to 20, so our codes start above those.
-inline constexpr int kErrImageTooLarge = 21;
-inline constexpr int kErrBadPageTable = 22;
+using namespace imexp::conv;
 
-// The manager's limit for width, height and row bytes.
-inline constexpr uint32_t kMaxDimension = 32512;
+// Our own error codes, worded in pcx_converter.cpp.
+inline constexpr int kErrImageTooLarge = kFirstOwnError;
+inline constexpr int kErrBadPageTable = kFirstOwnError + 1;
+
 inline constexpr std::size_t kHeaderBytes = 128;
 inline constexpr uint8_t kManufacturer = 0x0A;
 // The 256-colour palette trails the page: a marker byte and 256 RGB triples.
@@ -72,35 +70,5 @@ const char* VersionName(uint8_t version);
 // The 16 colours a reader assumes when a file carries no palette of its
 // own, as red, green, blue triples.
 extern const std::array<uint8_t, 48> kDefaultColorMap;
-
-// Copies a string into a fixed-size record field, always terminated.
-void CopyField(char* field, std::size_t size, const char* text);
-
-// Little-endian fields of the header and of the DCX page table.
-inline uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-inline uint32_t Get32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-inline void Put16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void Put32(uint8_t* p, uint32_t v) {
-  Put16(p, static_cast<uint16_t>(v));
-  Put16(p + 2, static_cast<uint16_t>(v >> 16));
-}
-
-// Runs an entry point's body; an allocation failure becomes
-// CONV_ERR_NO_MEMORY instead of unwinding into the manager.
-template <typename Body>
-[[nodiscard]] int Guarded(Body&& body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return CONV_ERR_NO_MEMORY;
-  } catch (...) {
-    return CONV_ERR_GENERAL;
-  }
-}
 
 }  // namespace pcx

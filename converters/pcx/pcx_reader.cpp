@@ -41,8 +41,7 @@ bool HeaderPaletteIsMeaningless(const PcxHeader& h) {
   long start = d.page.end - static_cast<long>(kTrailingPaletteBytes);
   if (start < d.page.offset + static_cast<long>(kHeaderBytes)) return CONV_OK;
   uint8_t bytes[kTrailingPaletteBytes];
-  if (ConvFileSeek(file, start, CONV_SEEK_SET) != start) return CONV_ERR_END_OF_FILE;
-  if (ConvFileRead(file, bytes, sizeof bytes) != static_cast<long>(sizeof bytes)) return CONV_ERR_END_OF_FILE;
+  if (!ReadExactlyAt(file, static_cast<uint64_t>(start), bytes, sizeof bytes)) return CONV_ERR_END_OF_FILE;
   if (bytes[0] != kPaletteMarker) return CONV_OK;
   for (std::size_t i = 0; i < 256; ++i) SetEntry(d, i, bytes + 1 + 3 * i);
   d.dataEnd = start;
@@ -87,8 +86,8 @@ bool HeaderPaletteIsMeaningless(const PcxHeader& h) {
 [[nodiscard]] int DescribePage(HFILE file, int index, PageDescription* d) {
   if (int error = LocatePage(file, index, &d->page)) return error;
   uint8_t bytes[kHeaderBytes];
-  if (ConvFileSeek(file, d->page.offset, CONV_SEEK_SET) != d->page.offset) return CONV_ERR_END_OF_FILE;
-  if (ConvFileRead(file, bytes, sizeof bytes) != static_cast<long>(sizeof bytes)) return CONV_ERR_END_OF_FILE;
+  if (!ReadExactlyAt(file, static_cast<uint64_t>(d->page.offset), bytes, sizeof bytes))
+    return CONV_ERR_END_OF_FILE;
   DecodeHeader(bytes, &d->header);
   if (int error = ValidateHeader(d->header, &d->image)) return error;
   d->dataEnd = d->page.end;
@@ -97,7 +96,7 @@ bool HeaderPaletteIsMeaningless(const PcxHeader& h) {
 
 struct ReadState {
   PageDescription page;
-  ByteInput input;
+  FileInput input;
   uint32_t rowBytes = 0;
   uint32_t nextRow = 0;
 };
@@ -128,10 +127,7 @@ std::unique_ptr<ReadState> g_read;
     desc->resUnit = CONV_UNIT_UNKNOWN;
     desc->resX = desc->resY = 0;
   }
-  desc->accessMode = CONV_ACCESS_TOP_DOWN;
-  desc->rowOrder = CONV_ACCESS_TOP_DOWN;
-  desc->fixedBand = 0;
-  desc->maxBandRows = kReadBandRows;
+  DescribeBands(*desc, CONV_ACCESS_TOP_DOWN, CONV_ACCESS_TOP_DOWN, kReadBandRows);
   state->rowBytes = desc->planes * desc->bytesPerLine;
   g_read = std::move(state);
   return CONV_OK;
@@ -150,10 +146,8 @@ std::unique_ptr<ReadState> g_read;
   ReadState& s = *g_read;
   uint32_t count = desc->bandCount;
   // Rows come in file order only, and no more than the band buffer holds.
-  if (desc->bandRow != s.nextRow || count == 0 || count > desc->bandRows ||
-      count > s.page.image.height - s.nextRow) {
+  if (desc->bandRow != s.nextRow || !BandInsideImage(*desc, s.page.image.height, false))
     return CONV_ERR_GENERAL;
-  }
   bool compressed = s.page.header.encoding == 1;
   for (uint32_t k = 0; k < count; ++k) {
     if (int error = DecodeLine(s.input, compressed, band + std::size_t{k} * s.rowBytes, s.rowBytes)) {
@@ -183,20 +177,20 @@ CONV_ENTRY(int) RDGetImageInfo(HFILE file, int image, char* /*iniPath*/, ConvIma
     info->resUnit = dpi ? CONV_UNIT_DPI : CONV_UNIT_UNKNOWN;
     info->resX = dpi ? d.header.hDpi : 0;
     info->resY = dpi ? d.header.vDpi : 0;
-    pcx::CopyField(info->formatName, sizeof info->formatName, pcx::ContainerFormatName(d.header));
-    pcx::CopyField(info->compression, sizeof info->compression, d.header.encoding == 1 ? "RLE" : "");
+    pcx::CopyField(info->formatName, pcx::ContainerFormatName(d.header));
+    pcx::CopyField(info->compression, d.header.encoding == 1 ? "RLE" : "");
     return int{CONV_OK};
   });
 }
 
 CONV_ENTRY(int) RDReadHeader(ConvImageDesc* desc, char** /*hostParam*/, int /*hostValue*/) {
-  return pcx::Guarded([&] { return pcx::ReadHeader(desc); });
+  return pcx::Guarded(pcx::ReadHeader, desc);
 }
 
-CONV_ENTRY(int) RDSetupReading(ConvImageDesc* desc) {
-  return pcx::Guarded([&] { return pcx::SetupReading(desc); });
-}
+CONV_ENTRY(int) RDSetupReading(ConvImageDesc* desc) { return pcx::Guarded(pcx::SetupReading, desc); }
 
-CONV_ENTRY(int) RDReadBand(ConvImageDesc* desc, unsigned char* band) { return pcx::ReadBand(desc, band); }
+CONV_ENTRY(int) RDReadBand(ConvImageDesc* desc, unsigned char* band) {
+  return pcx::Guarded(pcx::ReadBand, desc, band);
+}
 
 CONV_ENTRY(void) RDCleanUp(ConvImageDesc* /*desc*/) { pcx::g_read.reset(); }

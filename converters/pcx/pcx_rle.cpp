@@ -1,7 +1,6 @@
-// Run-length coding of PCX scan lines and the buffered file streams around it.
+// Run-length coding of PCX scan lines.
 #include "pcx_rle.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace pcx {
@@ -11,34 +10,7 @@ constexpr uint8_t kRunFlag = 0xC0;
 constexpr std::size_t kLongestRun = 63;
 }  // namespace
 
-bool ByteInput::Refill() {
-  if (next_ >= end_) return false;
-  if (ConvFileSeek(file_, next_, CONV_SEEK_SET) != next_) return false;
-  std::size_t want = std::min<std::size_t>(buffer_.size(), static_cast<std::size_t>(end_ - next_));
-  long got = ConvFileRead(file_, buffer_.data(), static_cast<unsigned long>(want));
-  if (got <= 0) return false;
-  pos_ = 0;
-  len_ = static_cast<std::size_t>(got);
-  next_ += got;
-  return true;
-}
-
-void ByteOutput::Append(const uint8_t* bytes, std::size_t count) {
-  pending_.insert(pending_.end(), bytes, bytes + count);
-}
-
-int ByteOutput::Flush() {
-  if (pending_.empty()) return CONV_OK;
-  if (ConvFileSeek(file_, offset_, CONV_SEEK_SET) != offset_) return CONV_ERR_DISK_FULL;
-  if (ConvFileWrite(file_, pending_.data(), static_cast<unsigned long>(pending_.size())) != 0) {
-    return CONV_ERR_DISK_FULL;
-  }
-  offset_ += static_cast<long>(pending_.size());
-  pending_.clear();
-  return CONV_OK;
-}
-
-int DecodeLine(ByteInput& input, bool compressed, uint8_t* line, std::size_t count) {
+int DecodeLine(imexp::conv::FileInput& input, bool compressed, uint8_t* line, std::size_t count) {
   std::size_t filled = 0;
   while (filled < count) {
     int byte = input.Get();

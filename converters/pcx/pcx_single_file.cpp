@@ -7,7 +7,7 @@ const ContainerIdentity kContainer = {"PCX", "PCX image", "*.PCX", 0};
 
 bool HasContainerSignature(HFILE file) {
   uint8_t b[4] = {};
-  if (ConvFileSeek(file, 0, CONV_SEEK_SET) != 0 || ConvFileRead(file, b, sizeof b) != sizeof b) return false;
+  if (!ReadExactlyAt(file, 0, b, sizeof b)) return false;
   bool knownDepth = b[3] == 1 || b[3] == 2 || b[3] == 4 || b[3] == 8;
   return b[0] == kManufacturer && b[1] <= 5 && b[2] <= 1 && knownDepth;
 }

@@ -26,7 +26,7 @@ struct WriteState {
   uint32_t bandRows = 0;      // the most rows we name in one band
   uint32_t nextRow = 0;
   std::vector<uint8_t> line;
-  ByteOutput output;
+  FileOutput output;
 };
 
 std::unique_ptr<WriteState> g_write;
@@ -62,7 +62,7 @@ void NameBand(const WriteState& s, ConvImageDesc* desc) {
   auto state = std::make_unique<WriteState>();
   WriteState& s = *state;
   if (desc->width == 0 || desc->height == 0) return CONV_ERR_INVALID_FILE;
-  if (desc->width > kMaxDimension || desc->height > kMaxDimension) return kErrImageTooLarge;
+  if (desc->width > kMaxSide || desc->height > kMaxSide) return kErrImageTooLarge;
   switch (desc->bitsPerPixel) {
     case 1:
       s.layout = PcxLayout::kBilevel;
@@ -84,9 +84,9 @@ void NameBand(const WriteState& s, ConvImageDesc* desc) {
   s.planes = LayoutPlanes(s.layout);
   s.bytesPerLine = ((desc->width * LayoutBitsPerPlane(s.layout) + 7) / 8 + 1) & ~1u;
   s.rowBytes = s.planes * s.bytesPerLine;
-  if (s.rowBytes > kMaxDimension) return CONV_ERR_FILE_TOO_BIG;
+  if (s.rowBytes > kMaxBandBytes) return CONV_ERR_FILE_TOO_BIG;
   // The manager's band buffer holds at most 32512 bytes.
-  s.bandRows = std::min(kWriteBandRows, kMaxDimension / s.rowBytes);
+  s.bandRows = std::min(kWriteBandRows, kMaxBandBytes / s.rowBytes);
   s.line.resize(s.rowBytes);
 
   // Ask for the file's own layout: the manager splits 16-colour rows into
@@ -95,10 +95,7 @@ void NameBand(const WriteState& s, ConvImageDesc* desc) {
   desc->bytesPerLine = s.bytesPerLine;
   desc->packedPixels = 1;
   desc->bgrOrder = 0;
-  desc->accessMode = CONV_ACCESS_CONVERTER;
-  desc->rowOrder = CONV_ACCESS_TOP_DOWN;
-  desc->fixedBand = 0;
-  desc->maxBandRows = kWriteBandRows;
+  DescribeBands(*desc, CONV_ACCESS_CONVERTER, CONV_ACCESS_TOP_DOWN, kWriteBandRows);
   NameBand(s, desc);
   g_write = std::move(state);
   return CONV_OK;
@@ -142,7 +139,8 @@ void NameBand(const WriteState& s, ConvImageDesc* desc) {
   if (!g_write) return CONV_ERR_GENERAL;
   WriteState& s = *g_write;
   uint32_t count = desc->bandCount;
-  if (desc->bandRow != s.nextRow || count == 0 || count > s.bandRows || count > s.height - s.nextRow) {
+  // Only the band we named, never more rows than we said we take.
+  if (desc->bandRow != s.nextRow || count > s.bandRows || !BandInsideImage(*desc, s.height, false)) {
     return CONV_ERR_GENERAL;
   }
   for (uint32_t k = 0; k < count; ++k) {
@@ -181,19 +179,15 @@ void NameBand(const WriteState& s, ConvImageDesc* desc) {
 }  // namespace pcx
 
 CONV_ENTRY(int) WRSetupWriting(ConvImageDesc* desc, char** /*hostParam*/, int /*hostValue*/) {
-  return pcx::Guarded([&] { return pcx::SetupWriting(desc); });
+  return pcx::Guarded(pcx::SetupWriting, desc);
 }
 
-CONV_ENTRY(int) WRWriteHeader(ConvImageDesc* desc) {
-  return pcx::Guarded([&] { return pcx::WriteHeader(desc); });
-}
+CONV_ENTRY(int) WRWriteHeader(ConvImageDesc* desc) { return pcx::Guarded(pcx::WriteHeader, desc); }
 
 CONV_ENTRY(int) WRWriteBand(ConvImageDesc* desc, unsigned char* band) {
-  return pcx::Guarded([&] { return pcx::WriteBand(desc, band); });
+  return pcx::Guarded(pcx::WriteBand, desc, band);
 }
 
-CONV_ENTRY(int) WREndWriting(ConvImageDesc* desc) {
-  return pcx::Guarded([&] { return pcx::EndWriting(desc); });
-}
+CONV_ENTRY(int) WREndWriting(ConvImageDesc* desc) { return pcx::Guarded(pcx::EndWriting, desc); }
 
 CONV_ENTRY(void) WRCleanUp(ConvImageDesc* /*desc*/) { pcx::g_write.reset(); }

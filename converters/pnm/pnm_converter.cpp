@@ -1,68 +1,41 @@
 // The PNM converter's identity and its questions that need no pixels: the
 // record, error texts, the content check and the image information.
-#include <cstdio>
-
 #include "pnm_format.h"
 
 namespace pnm {
 namespace {
 
-constexpr uint32_t kVersion = 0x00030300u;
-
-// The message for a code of 16 or more; "%s" takes the file title.
-const char* ErrorFormat(int code) {
-  switch (code) {
-    case kErrImageTooLarge:
-      return "The image in %s is wider or higher than 32512 pixels";
-    case kErrBadMaxval:
-      return "The sample maximum of %s is not between 1 and 65535";
-    case kErrBadSample:
-      return "Unreadable pixel value in the text raster of %s";
-    // The manager's own codes reach us too while we are loaded.
-    case CONV_ERR_CUSTOM:
-      return "Custom Converter Error";
-    case CONV_ERR_NOT_CONFIGURED:
-      return "Converters configured inproperly";
-    case CONV_ERR_WRONG_DLL_VERSION:
-      return "Wrong custom DLL version %s";
-    case CONV_ERR_WA_FAILURE:
-      return "WA Failure";
-    case CONV_ERR_NO_SAVE_FORMAT:
-      return "No Suitable Formats for Save";
-    default:
-      return nullptr;
-  }
-}
+constexpr ErrorWording kOwnErrors[] = {
+    {kErrImageTooLarge, "The image in %s is wider or higher than 32512 pixels"},
+    {kErrBadMaxval, "The sample maximum of %s is not between 1 and 65535"},
+    {kErrBadSample, "Unreadable pixel value in the text raster of %s"},
+};
 
 }  // namespace
 }  // namespace pnm
 
 using namespace pnm;
 
-CONV_ENTRY(uint32_t) ConvGetVersion(void) { return kVersion; }
+CONV_ENTRY(uint32_t) ConvGetVersion(void) { return kConverterVersion; }
 
 CONV_ENTRY(void) ConvGetDllInfo(ConvRecord* record, char* /*iniPath*/) {
+  if (record == nullptr) return;
   record->flags = CONV_FLAG_READER | CONV_FLAG_WRITER | CONV_FLAG_CHECKS_CONTENT;
   // Grey images become PGM, bilevel ones PBM, and everything else PPM.
   record->writeFormats = WF_GRAY1 | WF_GRAY8 | WF_RGB24_1;
   record->writeResUnits = CONV_RES_NONE;
-  CopyField(record->name, sizeof record->name, "PNM");
-  CopyField(record->description, sizeof record->description, "Portable Bitmap/Graymap/Pixmap");
-  CopyField(record->extensions, sizeof record->extensions, "*.PBM;*.PGM;*.PPM;*.PNM");
+  CopyField(record->name, "PNM");
+  CopyField(record->description, "Portable Bitmap/Graymap/Pixmap");
+  CopyField(record->extensions, "*.PBM;*.PGM;*.PPM;*.PNM");
 }
 
 CONV_ENTRY(void) ConvGetErrorString(int code, char* fileTitle, char* /*iniPath*/, char* text) {
-  const char* title = fileTitle ? fileTitle : "";
-  if (const char* format = ErrorFormat(code)) {
-    std::snprintf(text, 256, format, title);
-  } else {
-    std::snprintf(text, 256, "PNM converter error %d in %s", code, title);
-  }
+  WordError(code, fileTitle, text, kOwnErrors, "PNM");
 }
 
 CONV_ENTRY(int) RDCheckFile(HFILE file, char* /*iniPath*/) {
   unsigned char magic[3] = {};
-  if (ConvFileSeek(file, 0, CONV_SEEK_SET) != 0 || ConvFileRead(file, magic, 3) != 3) return 0;
+  if (!ReadExactlyAt(file, 0, magic, sizeof magic)) return 0;
   bool separator = magic[2] == ' ' || magic[2] == '\t' || magic[2] == '\n' || magic[2] == '\r' ||
                    magic[2] == '\v' || magic[2] == '\f' || magic[2] == '#';
   return magic[0] == 'P' && magic[1] >= '1' && magic[1] <= '6' && separator;
@@ -80,8 +53,8 @@ CONV_ENTRY(int) RDGetImageInfo(HFILE file, int image, char* /*iniPath*/, ConvIma
     info->bitsPerPixel = h.FileBitsPerPixel();
     info->resUnit = CONV_UNIT_UNKNOWN;
     info->resX = info->resY = 0;
-    CopyField(info->formatName, sizeof info->formatName, FormatName(h.kind));
-    CopyField(info->compression, sizeof info->compression, "");
+    CopyField(info->formatName, FormatName(h.kind));
+    CopyField(info->compression, "");
     return static_cast<int>(CONV_OK);
   });
 }

@@ -1,26 +1,19 @@
 // What the PNM converter's entry points share: the header as parsed, the
-// buffered input that headers and text rasters are read through, the
-// converter's own error codes and a guard that keeps C++ exceptions from
-// crossing the C boundary.
+// text tokeniser and the converter's own error codes.
 #pragma once
 
-#include <imexp/converter.h>
+#include <imexp/converter_support.h>
 
-#include <array>
-#include <cstddef>
 #include <cstdint>
-#include <new>
 
 namespace pnm {
 
-// The manager asks us to word every code from 16 up while we are loaded,
-// including its own 17 to 20, so our codes start above those.
-inline constexpr int kErrImageTooLarge = 21;
-inline constexpr int kErrBadMaxval = 22;
-inline constexpr int kErrBadSample = 23;
+using namespace imexp::conv;
 
-// The manager's limit for width, height and row bytes.
-inline constexpr uint32_t kMaxDimension = 32512;
+// Our own error codes, worded in pnm_converter.cpp.
+inline constexpr int kErrImageTooLarge = kFirstOwnError;
+inline constexpr int kErrBadMaxval = kFirstOwnError + 1;
+inline constexpr int kErrBadSample = kFirstOwnError + 2;
 
 struct PnmHeader {
   int kind = 0;  // the digit after 'P': 1 to 3 text, 4 to 6 binary
@@ -43,47 +36,9 @@ struct PnmHeader {
   }
 };
 
-// Reads a file through a buffer. It seeks before every refill: the manager
-// promises nothing about the file position between two of our calls.
-class FileInput {
- public:
-  void Start(HFILE file, long offset) {
-    file_ = file;
-    next_ = offset;
-    pos_ = len_ = 0;
-  }
-  // The next byte, or -1 at the end of the file or on a read error.
-  int Get() {
-    if (pos_ == len_ && !Refill()) return -1;
-    return buffer_[pos_++];
-  }
-  int Peek() {
-    if (pos_ == len_ && !Refill()) return -1;
-    return buffer_[pos_];
-  }
-  // File offset of the byte Get would return next.
-  long Offset() const { return next_ - static_cast<long>(len_ - pos_); }
-
- private:
-  bool Refill() {
-    if (ConvFileSeek(file_, next_, CONV_SEEK_SET) != next_) return false;
-    long got = ConvFileRead(file_, buffer_.data(), buffer_.size());
-    if (got <= 0) return false;
-    pos_ = 0;
-    len_ = static_cast<std::size_t>(got);
-    next_ += got;
-    return true;
-  }
-
-  HFILE file_ = -1;
-  long next_ = 0;
-  std::size_t pos_ = 0;
-  std::size_t len_ = 0;
-  std::array<uint8_t, 8192> buffer_{};
-};
-
 // Parses the header at the start of the file. On success the input stands
-// at the first raster byte (header->dataOffset).
+// at the first raster byte (header->dataOffset); text rasters are read on
+// through the same input.
 [[nodiscard]] int ParseHeader(HFILE file, FileInput& input, PnmHeader* header);
 
 // One text sample: a decimal number, or for P1 a single '0' or '1' (plain
@@ -92,21 +47,5 @@ class FileInput {
 
 // "PPM binary (P6)" and its kin.
 const char* FormatName(int kind);
-
-// Copies a string into a fixed-size record field, always terminated.
-void CopyField(char* field, std::size_t size, const char* text);
-
-// Runs an entry point's body; an allocation failure becomes
-// CONV_ERR_NO_MEMORY instead of unwinding into the manager.
-template <typename Body>
-[[nodiscard]] int Guarded(Body&& body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return CONV_ERR_NO_MEMORY;
-  } catch (...) {
-    return CONV_ERR_GENERAL;
-  }
-}
 
 }  // namespace pnm

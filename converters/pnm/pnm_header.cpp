@@ -1,6 +1,4 @@
 // Header and text-sample tokenising for the six PNM variants.
-#include <cstring>
-
 #include "pnm_format.h"
 
 namespace pnm {
@@ -70,7 +68,7 @@ int ParseHeader(HFILE file, FileInput& input, PnmHeader* header) {
     if (c != -1 && !IsSpace(c) && c != '#') return CONV_ERR_INVALID_FILE;
   }
   if (h.width == 0 || h.height == 0) return CONV_ERR_INVALID_FILE;
-  if (h.width > kMaxDimension || h.height > kMaxDimension) return kErrImageTooLarge;
+  if (h.width > kMaxSide || h.height > kMaxSide) return kErrImageTooLarge;
   if (h.maxval == 0 || h.maxval > 0xFFFF) return kErrBadMaxval;
 
   // A binary raster starts right after one whitespace byte; taking more
@@ -101,13 +99,6 @@ const char* FormatName(int kind) {
   static const char* const kNames[] = {"PBM text (P1)",   "PGM text (P2)",   "PPM text (P3)",
                                        "PBM binary (P4)", "PGM binary (P5)", "PPM binary (P6)"};
   return kind >= 1 && kind <= 6 ? kNames[kind - 1] : "PNM";
-}
-
-void CopyField(char* field, std::size_t size, const char* text) {
-  std::size_t length = std::strlen(text);
-  if (length >= size) length = size - 1;
-  std::memcpy(field, text, length);
-  field[length] = '\0';
 }
 
 }  // namespace pnm

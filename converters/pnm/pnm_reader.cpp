@@ -62,15 +62,10 @@ void DescribeLayout(const PnmHeader& h, ConvImageDesc* desc) {
     desc->bytesPerLine = h.width * h.Channels();
   }
   if (h.Binary()) {
-    desc->accessMode = CONV_ACCESS_EITHER;
-    desc->rowOrder = CONV_ACCESS_BOTTOM_UP;
-    desc->maxBandRows = kBinaryBandRows;
+    DescribeBands(*desc, CONV_ACCESS_EITHER, CONV_ACCESS_BOTTOM_UP, kBinaryBandRows);
   } else {
-    desc->accessMode = CONV_ACCESS_TOP_DOWN;
-    desc->rowOrder = CONV_ACCESS_TOP_DOWN;
-    desc->maxBandRows = kTextBandRows;
+    DescribeBands(*desc, CONV_ACCESS_TOP_DOWN, CONV_ACCESS_TOP_DOWN, kTextBandRows);
   }
-  desc->fixedBand = 0;
 }
 
 [[nodiscard]] int ReadTextRow(ReadState& s, uint8_t* row) {
@@ -107,12 +102,8 @@ void ConvertBinaryRow(const ReadState& s, const uint8_t* in, uint8_t* out) {
   uint64_t offset = static_cast<uint64_t>(s.header.dataOffset) + top * fileRowBytes;
   uint64_t bytes = count * fileRowBytes;
   if (bytes > s.raw.size()) return CONV_ERR_GENERAL;
-  if (ConvFileSeek(file, static_cast<long>(offset), CONV_SEEK_SET) != static_cast<long>(offset)) {
+  if (!ReadExactlyAt(file, offset, s.raw.data(), static_cast<std::size_t>(bytes)))
     return CONV_ERR_END_OF_FILE;
-  }
-  if (ConvFileRead(file, s.raw.data(), static_cast<unsigned long>(bytes)) != static_cast<long>(bytes)) {
-    return CONV_ERR_END_OF_FILE;
-  }
   for (uint32_t k = 0; k < count; ++k) {
     uint32_t fileRow = up ? count - 1 - k : k;
     ConvertBinaryRow(s, s.raw.data() + fileRow * fileRowBytes, band + std::size_t{k} * s.rowBytes);
@@ -126,7 +117,7 @@ void ConvertBinaryRow(const ReadState& s, const uint8_t* in, uint8_t* out) {
   PnmHeader& h = state->header;
   if (int error = ParseHeader(desc->hFile, state->input, &h)) return error;
   DescribeLayout(h, desc);
-  if (desc->bytesPerLine > kMaxDimension) return CONV_ERR_FILE_TOO_BIG;
+  if (desc->bytesPerLine > kMaxBandBytes) return CONV_ERR_FILE_TOO_BIG;
   if (h.Binary()) {
     // A raster shorter than its header promises is refused before the host
     // sets up an image for it.
@@ -161,8 +152,7 @@ void ConvertBinaryRow(const ReadState& s, const uint8_t* in, uint8_t* out) {
   uint32_t count = desc->bandCount;
   bool up = desc->chosenAccess == CONV_ACCESS_BOTTOM_UP;
   // Only rows inside the image, and no more than the band buffer holds.
-  if (count == 0 || count > desc->bandRows || first >= height) return CONV_ERR_GENERAL;
-  if (up ? count > first + 1 : count > height - first) return CONV_ERR_GENERAL;
+  if (!BandInsideImage(*desc, height, up)) return CONV_ERR_GENERAL;
 
   if (s.header.Binary()) return ReadBinaryBand(s, desc->hFile, first, count, up, band);
 
@@ -178,13 +168,13 @@ void ConvertBinaryRow(const ReadState& s, const uint8_t* in, uint8_t* out) {
 }  // namespace pnm
 
 CONV_ENTRY(int) RDReadHeader(ConvImageDesc* desc, char** /*hostParam*/, int /*hostValue*/) {
-  return pnm::Guarded([&] { return pnm::ReadHeader(desc); });
+  return pnm::Guarded(pnm::ReadHeader, desc);
 }
 
-CONV_ENTRY(int) RDSetupReading(ConvImageDesc* desc) {
-  return pnm::Guarded([&] { return pnm::SetupReading(desc); });
-}
+CONV_ENTRY(int) RDSetupReading(ConvImageDesc* desc) { return pnm::Guarded(pnm::SetupReading, desc); }
 
-CONV_ENTRY(int) RDReadBand(ConvImageDesc* desc, unsigned char* band) { return pnm::ReadBand(desc, band); }
+CONV_ENTRY(int) RDReadBand(ConvImageDesc* desc, unsigned char* band) {
+  return pnm::Guarded(pnm::ReadBand, desc, band);
+}
 
 CONV_ENTRY(void) RDCleanUp(ConvImageDesc* /*desc*/) { pnm::g_read.reset(); }

@@ -12,8 +12,6 @@ namespace pnm {
 namespace {
 
 constexpr uint32_t kWriteBandRows = 16;
-// Encoded bytes collected before they go to the file.
-constexpr std::size_t kFlushBytes = 32768;
 
 struct WriteState {
   int kind = 0;  // 4, 5 or 6
@@ -21,30 +19,19 @@ struct WriteState {
   uint32_t height = 0;
   uint32_t rowBytes = 0;  // bytes of one row, in the band and in the file
   uint32_t nextRow = 0;
-  long filePos = 0;
-  std::vector<uint8_t> pending;
+  FileOutput output;
 };
 
 std::unique_ptr<WriteState> g_write;
 
-[[nodiscard]] int Flush(WriteState& s, HFILE file) {
-  if (s.pending.empty()) return CONV_OK;
-  if (ConvFileSeek(file, s.filePos, CONV_SEEK_SET) != s.filePos) return CONV_ERR_DISK_FULL;
-  if (ConvFileWrite(file, s.pending.data(), static_cast<unsigned long>(s.pending.size())) != 0) {
-    return CONV_ERR_DISK_FULL;
-  }
-  s.filePos += static_cast<long>(s.pending.size());
-  s.pending.clear();
-  return CONV_OK;
-}
-
 void AppendRow(WriteState& s, const uint8_t* row) {
-  std::size_t start = s.pending.size();
-  s.pending.insert(s.pending.end(), row, row + s.rowBytes);
+  std::vector<uint8_t>& pending = s.output.pending();
+  std::size_t start = pending.size();
+  s.output.Append(row, s.rowBytes);
   if (s.kind != 4) return;
   // The manager's bilevel rows have white as the set bit; PBM has black.
   // The bits after the last pixel are written as 0, as PBM asks.
-  uint8_t* out = s.pending.data() + start;
+  uint8_t* out = pending.data() + start;
   for (uint32_t i = 0; i < s.rowBytes; ++i) out[i] = static_cast<uint8_t>(~out[i]);
   if (uint32_t tail = s.width % 8) out[s.rowBytes - 1] &= static_cast<uint8_t>(0xFF00u >> tail);
 }
@@ -53,7 +40,7 @@ void AppendRow(WriteState& s, const uint8_t* row) {
   g_write.reset();
   auto state = std::make_unique<WriteState>();
   if (desc->width == 0 || desc->height == 0) return CONV_ERR_INVALID_FILE;
-  if (desc->width > kMaxDimension || desc->height > kMaxDimension) return kErrImageTooLarge;
+  if (desc->width > kMaxSide || desc->height > kMaxSide) return kErrImageTooLarge;
   // The host's file extension does not pick the variant: the layout does.
   if (desc->bitsPerPixel == 1) {
     state->kind = 4;
@@ -67,16 +54,13 @@ void AppendRow(WriteState& s, const uint8_t* row) {
   state->width = desc->width;
   state->height = desc->height;
   state->rowBytes = (desc->width * desc->bitsPerPixel + 7) / 8;
-  if (state->rowBytes > kMaxDimension) return CONV_ERR_FILE_TOO_BIG;
+  if (state->rowBytes > kMaxBandBytes) return CONV_ERR_FILE_TOO_BIG;
 
   desc->planes = 1;
   desc->bytesPerLine = state->rowBytes;
   desc->packedPixels = 1;
   desc->bgrOrder = 0;
-  desc->accessMode = CONV_ACCESS_TOP_DOWN;
-  desc->rowOrder = CONV_ACCESS_TOP_DOWN;
-  desc->fixedBand = 0;
-  desc->maxBandRows = kWriteBandRows;
+  DescribeBands(*desc, CONV_ACCESS_TOP_DOWN, CONV_ACCESS_TOP_DOWN, kWriteBandRows);
   g_write = std::move(state);
   return CONV_OK;
 }
@@ -87,10 +71,10 @@ void AppendRow(WriteState& s, const uint8_t* row) {
   char text[64];
   int length = s.kind == 4 ? std::snprintf(text, sizeof text, "P4\n%u %u\n", s.width, s.height)
                            : std::snprintf(text, sizeof text, "P%d\n%u %u\n255\n", s.kind, s.width, s.height);
-  s.pending.assign(text, text + length);
-  s.filePos = 0;
+  s.output.Start(desc->hFile, 0);
+  s.output.Append(text, static_cast<std::size_t>(length));
   s.nextRow = 0;
-  return Flush(s, desc->hFile);
+  return s.output.Flush();
 }
 
 [[nodiscard]] int WriteBand(ConvImageDesc* desc, const uint8_t* band) {
@@ -98,38 +82,32 @@ void AppendRow(WriteState& s, const uint8_t* row) {
   WriteState& s = *g_write;
   uint32_t count = desc->bandCount;
   // Rows are written as they come, so they must come in order.
-  if (desc->bandRow != s.nextRow || count == 0 || count > desc->bandRows || count > s.height - s.nextRow) {
-    return CONV_ERR_GENERAL;
-  }
+  if (desc->bandRow != s.nextRow || !BandInsideImage(*desc, s.height, false)) return CONV_ERR_GENERAL;
   std::size_t stride = std::size_t{desc->planes} * desc->bytesPerLine;
   for (uint32_t k = 0; k < count; ++k) AppendRow(s, band + k * stride);
   s.nextRow += count;
-  return s.pending.size() >= kFlushBytes ? Flush(s, desc->hFile) : CONV_OK;
+  return s.output.Full() ? s.output.Flush() : CONV_OK;
 }
 
-[[nodiscard]] int EndWriting(ConvImageDesc* desc) {
+[[nodiscard]] int EndWriting() {
   if (!g_write) return CONV_ERR_GENERAL;
   if (g_write->nextRow != g_write->height) return CONV_ERR_GENERAL;
-  return Flush(*g_write, desc->hFile);
+  return g_write->output.Flush();
 }
 
 }  // namespace
 }  // namespace pnm
 
 CONV_ENTRY(int) WRSetupWriting(ConvImageDesc* desc, char** /*hostParam*/, int /*hostValue*/) {
-  return pnm::Guarded([&] { return pnm::SetupWriting(desc); });
+  return pnm::Guarded(pnm::SetupWriting, desc);
 }
 
-CONV_ENTRY(int) WRWriteHeader(ConvImageDesc* desc) {
-  return pnm::Guarded([&] { return pnm::WriteHeader(desc); });
-}
+CONV_ENTRY(int) WRWriteHeader(ConvImageDesc* desc) { return pnm::Guarded(pnm::WriteHeader, desc); }
 
 CONV_ENTRY(int) WRWriteBand(ConvImageDesc* desc, unsigned char* band) {
-  return pnm::Guarded([&] { return pnm::WriteBand(desc, band); });
+  return pnm::Guarded(pnm::WriteBand, desc, band);
 }
 
-CONV_ENTRY(int) WREndWriting(ConvImageDesc* desc) {
-  return pnm::Guarded([&] { return pnm::EndWriting(desc); });
-}
+CONV_ENTRY(int) WREndWriting(ConvImageDesc* /*desc*/) { return pnm::Guarded(pnm::EndWriting); }
 
 CONV_ENTRY(void) WRCleanUp(ConvImageDesc* /*desc*/) { pnm::g_write.reset(); }

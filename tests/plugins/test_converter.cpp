@@ -28,10 +28,10 @@
 
 namespace {
 
+using imexp::conv::Guarded;
+using imexp::conv::GuardedVoid;
 using tconv::Log;
 using tconv::Script;
-
-constexpr uint32_t kDefaultVersion = 0x00030300;
 
 [[maybe_unused]] std::string Quoted(const char* text) {
   return text == nullptr ? "(null)" : "'" + std::string(text) + "'";
@@ -49,9 +49,41 @@ constexpr uint32_t kDefaultVersion = 0x00030300;
   return bytes;
 }
 
+// Fills a record field zero-padded, or under Unterminated=1 with no
+// terminator at all, to prove that the manager bounds every read of it.
 [[maybe_unused]] void CopyField(char* field, std::size_t size, const std::string& text, bool terminate) {
   std::memset(field, terminate ? 0 : 'X', size);
-  std::memcpy(field, text.data(), std::min(text.size(), terminate ? size - 1 : size));
+  if (terminate) {
+    imexp::conv::CopyField(field, size, text.c_str());
+  } else {
+    std::memcpy(field, text.data(), std::min(text.size(), size));
+  }
+}
+
+// The fields ConvImageInfo and ConvImageDesc share, as scripted.
+template <typename Record>
+void ScriptImageFields(const Script& s, Record& record) {
+  record.width = static_cast<uint32_t>(s.Number("width", 1));
+  record.height = static_cast<uint32_t>(s.Number("height", 1));
+  record.colorType = static_cast<uint16_t>(s.Number("colorType", 0));
+  record.bitsPerPixel = static_cast<uint16_t>(s.Number("bitsPerPixel", 8));
+  record.resUnit = static_cast<uint16_t>(s.Number("resUnit", 0));
+  record.resX = static_cast<uint32_t>(s.Number("resX", 0));
+  record.resY = static_cast<uint32_t>(s.Number("resY", 0));
+}
+
+// The start of the log line of RDReadHeader and WRSetupWriting.
+[[maybe_unused]] std::string OpeningCall(const char* entry, char** hostParam, int hostValue,
+                                         const ConvImageDesc& desc) {
+  return std::string(entry) + " hostParam=" + HostParam(hostParam) +
+         " hostValue=" + std::to_string(hostValue) + " fileName=" + Quoted(desc.fileName) +
+         " iniPath=" + Quoted(desc.iniPath);
+}
+
+// Whether the manager put the palette right behind the descriptor.
+[[maybe_unused]] std::string PaletteBehind(const ConvImageDesc& desc) {
+  bool behind = desc.palette == reinterpret_cast<const unsigned char*>(&desc) + sizeof(ConvImageDesc);
+  return " paletteBehind=" + std::to_string(behind ? 1 : 0);
 }
 
 // One line per band call, or only the first under quiet=1: a line per band
@@ -74,21 +106,50 @@ constexpr uint32_t kDefaultVersion = 0x00030300;
   return script;
 }
 
-// ------------------------------------------------------------------ reading
-
-struct ReadState {
+// The bands of one read or write: the scripted converter-driven bands
+// ("row:count,..."), else the whole image in bands of `rows`, and the
+// scripted counts of fixed bands.
+struct BandPlan {
   Script script;
-  std::string file;
-  long dataOffset = -1;
-  std::size_t rowBytes = 0;
-  uint32_t height = 0;
-  bool synthetic = false;
   int bandCalls = 0;
   std::vector<std::pair<long long, long long>> bands;
   std::size_t nextBand = 0;
   std::vector<long long> fixedCounts;
   std::size_t nextFixed = 0;
   uint32_t produced = 0;
+
+  // The next converter-driven band; false when there is none left. Unless
+  // scripted, bands travel from row 0 down, or with `up` from the bottom row.
+  bool NextBand(bool scripted, uint32_t height, uint32_t rows, bool up, long long* first, long long* count) {
+    if (scripted) {
+      if (nextBand >= bands.size()) return false;
+      *first = bands[nextBand].first;
+      *count = bands[nextBand].second;
+      ++nextBand;
+      return true;
+    }
+    if (produced >= height) return false;
+    *count = std::min(rows, height - produced);
+    *first = up ? height - 1 - produced : produced;
+    produced += static_cast<uint32_t>(*count);
+    return true;
+  }
+  // A fixed band's next scripted count, while there is one.
+  void NextFixedCount(ConvImageDesc& desc) {
+    if (desc.fixedBand && nextFixed < fixedCounts.size()) {
+      desc.bandCount = static_cast<uint32_t>(fixedCounts[nextFixed++]);
+    }
+  }
+};
+
+// ------------------------------------------------------------------ reading
+
+struct ReadState : BandPlan {
+  std::string file;
+  long dataOffset = -1;
+  std::size_t rowBytes = 0;
+  uint32_t height = 0;
+  bool synthetic = false;
 };
 
 std::unique_ptr<ReadState> reading;
@@ -123,14 +184,7 @@ std::unique_ptr<ReadState> reading;
 
 // ------------------------------------------------------------------ writing
 
-struct WriteState {
-  Script script;
-  int bandCalls = 0;
-  std::vector<std::pair<long long, long long>> bands;
-  std::size_t nextBand = 0;
-  std::vector<long long> fixedCounts;
-  std::size_t nextFixed = 0;
-  uint32_t produced = 0;
+struct WriteState : BandPlan {
   unsigned long long checksum = 0;
 };
 
@@ -138,18 +192,14 @@ std::unique_ptr<WriteState> writing;
 
 // Names the next converter-driven band; false when the image is done.
 [[maybe_unused]] bool NextWriteBand(WriteState& state, ConvImageDesc& desc) {
-  if (state.script.Has("Write.bands")) {
-    if (state.nextBand >= state.bands.size()) return false;
-    desc.bandRow = static_cast<uint32_t>(state.bands[state.nextBand].first);
-    desc.bandCount = static_cast<uint32_t>(state.bands[state.nextBand].second);
-    ++state.nextBand;
-    return true;
+  long long first = 0;
+  long long count = 0;
+  if (!state.NextBand(state.script.Has("Write.bands"), desc.height, std::max<uint32_t>(desc.bandRows, 1),
+                      false, &first, &count)) {
+    return false;
   }
-  if (state.produced >= desc.height) return false;
-  uint32_t count = std::min<uint32_t>(std::max<uint32_t>(desc.bandRows, 1), desc.height - state.produced);
-  desc.bandRow = state.produced;
-  desc.bandCount = count;
-  state.produced += count;
+  desc.bandRow = static_cast<uint32_t>(first);
+  desc.bandCount = static_cast<uint32_t>(count);
   return true;
 }
 
@@ -157,316 +207,323 @@ std::unique_ptr<WriteState> writing;
 
 #ifndef TCONV_NO_ConvGetVersion
 CONV_ENTRY(uint32_t) ConvGetVersion(void) {
-  Script script = tconv::LoadScript(nullptr);
-  Log("ConvGetVersion");
-  return static_cast<uint32_t>(script.Number("Version", kDefaultVersion));
+  uint32_t version = 0;
+  GuardedVoid([&] {
+    Script script = tconv::LoadScript(nullptr);
+    Log("ConvGetVersion");
+    version = static_cast<uint32_t>(script.Number("Version", imexp::conv::kConverterVersion));
+  });
+  return version;
 }
 #endif
 
 #ifndef TCONV_NO_ConvGetDllInfo
 CONV_ENTRY(void) ConvGetDllInfo(ConvRecord* record, char* iniPath) {
-  Script script = tconv::LoadScript(iniPath);
-  Log("ConvGetDllInfo path=" + Quoted(record->path) + " iniPath=" + Quoted(iniPath));
-  bool terminate = script.Number("Unterminated", 0) == 0;
-  record->flags = static_cast<uint32_t>(script.Number("Flags", 0x13));
-  record->writeFormats = static_cast<uint32_t>(script.Number("WriteFormats", 0x3FF));
-  record->writeResUnits = static_cast<uint16_t>(script.Number("WriteResUnits", 0x04));
-  CopyField(record->name, sizeof record->name, script.Text("Name", tconv::CopyName()), terminate);
-  CopyField(record->description, sizeof record->description, script.Text("Description", "Test images"),
-            terminate);
-  CopyField(record->extensions, sizeof record->extensions, script.Text("Extensions", "*.TST"), terminate);
+  GuardedVoid([&] {
+    Script script = tconv::LoadScript(iniPath);
+    Log("ConvGetDllInfo path=" + Quoted(record->path) + " iniPath=" + Quoted(iniPath));
+    bool terminate = script.Number("Unterminated", 0) == 0;
+    record->flags = static_cast<uint32_t>(script.Number("Flags", 0x13));
+    record->writeFormats = static_cast<uint32_t>(script.Number("WriteFormats", 0x3FF));
+    record->writeResUnits = static_cast<uint16_t>(script.Number("WriteResUnits", 0x04));
+    CopyField(record->name, sizeof record->name, script.Text("Name", tconv::CopyName()), terminate);
+    CopyField(record->description, sizeof record->description, script.Text("Description", "Test images"),
+              terminate);
+    CopyField(record->extensions, sizeof record->extensions, script.Text("Extensions", "*.TST"), terminate);
+  });
 }
 #endif
 
 #ifndef TCONV_NO_ConvGetErrorString
 CONV_ENTRY(void) ConvGetErrorString(int code, char* fileTitle, char* iniPath, char* text) {
-  Script script = tconv::LoadScript(iniPath);
-  Log("ConvGetErrorString code=" + std::to_string(code) + " title=" + Quoted(fileTitle));
-  if (script.Number("Unterminated", 0) != 0) {
-    std::memset(text, 'E', 256);
-    return;
-  }
-  std::snprintf(text, 256, "%s says error %d in '%s'", tconv::CopyName().c_str(), code,
-                fileTitle ? fileTitle : "(null)");
+  GuardedVoid([&] {
+    Script script = tconv::LoadScript(iniPath);
+    Log("ConvGetErrorString code=" + std::to_string(code) + " title=" + Quoted(fileTitle));
+    if (script.Number("Unterminated", 0) != 0) {
+      std::memset(text, 'E', imexp::conv::kErrorTextSize);
+      return;
+    }
+    std::snprintf(text, imexp::conv::kErrorTextSize, "%s says error %d in '%s'", tconv::CopyName().c_str(),
+                  code, fileTitle ? fileTitle : "(null)");
+  });
 }
 #endif
 
 #ifndef TCONV_NO_ConvSetup
-CONV_ENTRY(void) ConvSetup(HWND, char* iniPath) { Log("ConvSetup iniPath=" + Quoted(iniPath)); }
+CONV_ENTRY(void) ConvSetup(HWND, char* iniPath) {
+  GuardedVoid([&] { Log("ConvSetup iniPath=" + Quoted(iniPath)); });
+}
 #endif
 
 #ifndef TCONV_NO_ConvAbout
 CONV_ENTRY(void) ConvAbout(HWND owner) {
-  Log("ConvAbout");
-  // "AboutOpensSetup=1": asks the manager for its setup dialog, as a
-  // converter's window could while the manager's own setup dialog is up.
-  if (tconv::LoadScript(nullptr).Number("AboutOpensSetup", 0) == 0) return;
-  auto configure =
-      reinterpret_cast<int(CONV_API*)(HWND)>(tconv::ManagerFunction("ImExp_ConfigureConverters"));
-  Log("ConvAbout setup=" + std::to_string(configure != nullptr ? configure(owner) : -1));
+  GuardedVoid([&] {
+    Log("ConvAbout");
+    // "AboutOpensSetup=1": asks the manager for its setup dialog, as a
+    // converter's window could while the manager's own setup dialog is up.
+    if (tconv::LoadScript(nullptr).Number("AboutOpensSetup", 0) == 0) return;
+    auto configure =
+        reinterpret_cast<int(CONV_API*)(HWND)>(tconv::ManagerFunction("ImExp_ConfigureConverters"));
+    Log("ConvAbout setup=" + std::to_string(configure != nullptr ? configure(owner) : -1));
+  });
 }
 #endif
 
 #ifndef TCONV_NO_RDCheckFile
 CONV_ENTRY(int) RDCheckFile(HFILE file, char* iniPath) {
-  long position = ConvFileSeek(file, 0, CONV_SEEK_CUR);
-  Script script = tconv::LoadScript(iniPath);
-  std::string mode = script.Text("Check", "magic");
-  int accepted;
-  if (mode == "accept") {
-    accepted = 1;
-  } else if (mode == "refuse") {
-    accepted = 0;
-  } else {
-    char magic[9] = {};
-    accepted = ConvFileSeek(file, 0, CONV_SEEK_SET) == 0 && ConvFileRead(file, magic, 9) == 9 &&
-               std::memcmp(magic, "IMEXPTEST", 9) == 0;
-  }
-  Log("RDCheckFile position=" + std::to_string(position) + " iniPath=" + Quoted(iniPath) +
-      " result=" + std::to_string(accepted));
-  return accepted;
+  return Guarded([&] {
+    long position = ConvFileSeek(file, 0, CONV_SEEK_CUR);
+    Script script = tconv::LoadScript(iniPath);
+    std::string mode = script.Text("Check", "magic");
+    int accepted;
+    if (mode == "accept") {
+      accepted = 1;
+    } else if (mode == "refuse") {
+      accepted = 0;
+    } else {
+      char magic[9] = {};
+      accepted = imexp::conv::ReadExactlyAt(file, 0, magic, sizeof magic) &&
+                 std::memcmp(magic, "IMEXPTEST", sizeof magic) == 0;
+    }
+    Log("RDCheckFile position=" + std::to_string(position) + " iniPath=" + Quoted(iniPath) +
+        " result=" + std::to_string(accepted));
+    return accepted;
+  });
 }
 #endif
 
 #ifndef TCONV_NO_RDGetImageCount
 CONV_ENTRY(int) RDGetImageCount(HFILE file, char* iniPath, int* count, int* singleView) {
-  Script script = FileScript(file, iniPath, nullptr, nullptr);
-  Log("RDGetImageCount");
-  if (int error = tconv::ScriptedError(script, "RDGetImageCount", 1)) return error;
-  *count = static_cast<int>(script.Number("imageCount", 1));
-  *singleView = static_cast<int>(script.Number("singleView", 0));
-  return 0;
+  return Guarded([&] {
+    Script script = FileScript(file, iniPath, nullptr, nullptr);
+    Log("RDGetImageCount");
+    if (int error = tconv::ScriptedError(script, "RDGetImageCount", 1)) return error;
+    *count = static_cast<int>(script.Number("imageCount", 1));
+    *singleView = static_cast<int>(script.Number("singleView", 0));
+    return 0;
+  });
 }
 #endif
 
 #ifndef TCONV_NO_RDGetImageInfo
 CONV_ENTRY(int) RDGetImageInfo(HFILE file, int image, char* iniPath, ConvImageInfo* info) {
-  Script script = FileScript(file, iniPath, nullptr, nullptr);
-  std::ostringstream line;
-  line << "RDGetImageInfo image=" << image << " title=" << Quoted(info->title)
-       << " formatName0=" << static_cast<int>(info->formatName[0])
-       << " compression0=" << static_cast<int>(info->compression[0]) << " imageCount=" << info->imageCount
-       << " imageIndex=" << info->imageIndex << " resUnit=" << info->resUnit
-       << " hasDetails=" << info->hasDetails;
-  Log(line.str());
-  if (int error = tconv::ScriptedError(script, "RDGetImageInfo", 1)) return error;
-  if (script.Number("infoLeaves", 0) != 0) return 0;
-  info->width = static_cast<uint32_t>(script.Number("width", 1));
-  info->height = static_cast<uint32_t>(script.Number("height", 1));
-  info->colorType = static_cast<uint16_t>(script.Number("colorType", 0));
-  info->bitsPerPixel = static_cast<uint16_t>(script.Number("bitsPerPixel", 8));
-  info->resUnit = static_cast<uint16_t>(script.Number("resUnit", 0));
-  info->resX = static_cast<uint32_t>(script.Number("resX", 0));
-  info->resY = static_cast<uint32_t>(script.Number("resY", 0));
-  info->hasDetails = static_cast<int32_t>(script.Number("hasDetails", 0));
-  CopyField(info->formatName, sizeof info->formatName, script.Text("format", "Test format"), true);
-  CopyField(info->compression, sizeof info->compression, script.Text("compression", ""), true);
-  return 0;
+  return Guarded([&] {
+    Script script = FileScript(file, iniPath, nullptr, nullptr);
+    std::ostringstream line;
+    line << "RDGetImageInfo image=" << image << " title=" << Quoted(info->title)
+         << " formatName0=" << static_cast<int>(info->formatName[0])
+         << " compression0=" << static_cast<int>(info->compression[0]) << " imageCount=" << info->imageCount
+         << " imageIndex=" << info->imageIndex << " resUnit=" << info->resUnit
+         << " hasDetails=" << info->hasDetails;
+    Log(line.str());
+    if (int error = tconv::ScriptedError(script, "RDGetImageInfo", 1)) return error;
+    if (script.Number("infoLeaves", 0) != 0) return 0;
+    ScriptImageFields(script, *info);
+    info->hasDetails = static_cast<int32_t>(script.Number("hasDetails", 0));
+    CopyField(info->formatName, sizeof info->formatName, script.Text("format", "Test format"), true);
+    CopyField(info->compression, sizeof info->compression, script.Text("compression", ""), true);
+    return 0;
+  });
 }
 #endif
 
 #ifndef TCONV_NO_RDShowDetails
 CONV_ENTRY(int) RDShowDetails(HWND, HFILE file, char* iniPath, ConvImageInfo* info) {
-  Script script = FileScript(file, iniPath, nullptr, nullptr);
-  Log("RDShowDetails title=" + Quoted(info->title));
-  return tconv::ScriptedError(script, "RDShowDetails", 1);
+  return Guarded([&] {
+    Script script = FileScript(file, iniPath, nullptr, nullptr);
+    Log("RDShowDetails title=" + Quoted(info->title));
+    return tconv::ScriptedError(script, "RDShowDetails", 1);
+  });
 }
 #endif
 
 #ifndef TCONV_NO_RDReadHeader
 CONV_ENTRY(int) RDReadHeader(ConvImageDesc* desc, char** hostParam, int hostValue) {
-  auto state = std::make_unique<ReadState>();
-  state->script = FileScript(desc->hFile, desc->iniPath, &state->file, &state->dataOffset);
-  const Script& s = state->script;
-  bool paletteBehind = desc->palette == reinterpret_cast<unsigned char*>(desc) + sizeof(ConvImageDesc);
-  Log("RDReadHeader hostParam=" + HostParam(hostParam) + " hostValue=" + std::to_string(hostValue) +
-      " fileName=" + Quoted(desc->fileName) + " iniPath=" + Quoted(desc->iniPath) +
-      " imageIndex=" + std::to_string(desc->imageIndex) + " imageCount=" + std::to_string(desc->imageCount) +
-      " paletteBehind=" + std::to_string(paletteBehind ? 1 : 0));
+  return Guarded([&] {
+    auto state = std::make_unique<ReadState>();
+    state->script = FileScript(desc->hFile, desc->iniPath, &state->file, &state->dataOffset);
+    const Script& s = state->script;
+    Log(OpeningCall("RDReadHeader", hostParam, hostValue, *desc) +
+        " imageIndex=" + std::to_string(desc->imageIndex) +
+        " imageCount=" + std::to_string(desc->imageCount) + PaletteBehind(*desc));
 
-  desc->width = static_cast<uint32_t>(s.Number("width", 1));
-  desc->height = static_cast<uint32_t>(s.Number("height", 1));
-  desc->colorType = static_cast<uint16_t>(s.Number("colorType", 0));
-  desc->bitsPerPixel = static_cast<uint16_t>(s.Number("bitsPerPixel", 8));
-  desc->planes = static_cast<uint16_t>(s.Number("planes", 1));
-  uint32_t defaultBytes = desc->planes > 1 ? (desc->width * (desc->bitsPerPixel / desc->planes) + 7) / 8
-                                           : (desc->width * desc->bitsPerPixel + 7) / 8;
-  desc->bytesPerLine = static_cast<uint32_t>(s.Number("bytesPerLine", defaultBytes));
-  desc->packedPixels = static_cast<int32_t>(s.Number("packedPixels", 1));
-  desc->invertedGray = static_cast<int32_t>(s.Number("invertedGray", 0));
-  desc->bgrOrder = static_cast<int32_t>(s.Number("bgrOrder", 0));
-  desc->resUnit = static_cast<uint16_t>(s.Number("resUnit", 0));
-  desc->resX = static_cast<uint32_t>(s.Number("resX", 0));
-  desc->resY = static_cast<uint32_t>(s.Number("resY", 0));
-  desc->accessMode = static_cast<uint16_t>(s.Number("accessMode", 1));
-  desc->rowOrder = static_cast<uint16_t>(s.Number("rowOrder", desc->accessMode == 2 ? 2 : 1));
-  desc->fixedBand = static_cast<uint16_t>(s.Number("fixedBand", 0));
-  desc->maxBandRows = static_cast<uint32_t>(s.Number("maxBandRows", 1));
-  std::string palette = s.Text("palette");
-  for (std::size_t i = 0; i + 1 < palette.size() && i / 2 < CONV_PALETTE_BYTES; i += 2) {
-    desc->palette[i / 2] = static_cast<unsigned char>(std::stoi(palette.substr(i, 2), nullptr, 16));
-  }
+    ScriptImageFields(s, *desc);
+    desc->planes = static_cast<uint16_t>(s.Number("planes", 1));
+    uint32_t defaultBytes = desc->planes > 1 ? (desc->width * (desc->bitsPerPixel / desc->planes) + 7) / 8
+                                             : (desc->width * desc->bitsPerPixel + 7) / 8;
+    desc->bytesPerLine = static_cast<uint32_t>(s.Number("bytesPerLine", defaultBytes));
+    desc->packedPixels = static_cast<int32_t>(s.Number("packedPixels", 1));
+    desc->invertedGray = static_cast<int32_t>(s.Number("invertedGray", 0));
+    desc->bgrOrder = static_cast<int32_t>(s.Number("bgrOrder", 0));
+    desc->accessMode = static_cast<uint16_t>(s.Number("accessMode", 1));
+    desc->rowOrder = static_cast<uint16_t>(s.Number("rowOrder", desc->accessMode == 2 ? 2 : 1));
+    desc->fixedBand = static_cast<uint16_t>(s.Number("fixedBand", 0));
+    desc->maxBandRows = static_cast<uint32_t>(s.Number("maxBandRows", 1));
+    std::string palette = s.Text("palette");
+    for (std::size_t i = 0; i + 1 < palette.size() && i / 2 < CONV_PALETTE_BYTES; i += 2) {
+      desc->palette[i / 2] = static_cast<unsigned char>(std::stoi(palette.substr(i, 2), nullptr, 16));
+    }
 
-  state->rowBytes = std::size_t{desc->planes} * desc->bytesPerLine;
-  state->height = desc->height;
-  state->synthetic = s.Number("synthetic", 0) != 0;
-  state->bands = s.Pairs("bands");
-  state->fixedCounts = s.Numbers("fixedCounts");
-  int error = tconv::ScriptedError(s, "RDReadHeader", 1);
-  reading = std::move(state);
-  return error;
+    state->rowBytes = std::size_t{desc->planes} * desc->bytesPerLine;
+    state->height = desc->height;
+    state->synthetic = s.Number("synthetic", 0) != 0;
+    state->bands = s.Pairs("bands");
+    state->fixedCounts = s.Numbers("fixedCounts");
+    int error = tconv::ScriptedError(s, "RDReadHeader", 1);
+    reading = std::move(state);
+    return error;
+  });
 }
 #endif
 
 #ifndef TCONV_NO_RDSetupReading
 CONV_ENTRY(int) RDSetupReading(ConvImageDesc* desc) {
-  Log("RDSetupReading " + tconv::DescriptorFields(*desc));
-  if (!reading) return CONV_ERR_GENERAL;
-  if (desc->fixedBand && !reading->fixedCounts.empty()) {
-    desc->bandCount = static_cast<uint32_t>(reading->fixedCounts[reading->nextFixed++]);
-  }
-  return tconv::ScriptedError(reading->script, "RDSetupReading", 1);
+  return Guarded([&] {
+    Log("RDSetupReading " + tconv::DescriptorFields(*desc));
+    if (!reading) return int{CONV_ERR_GENERAL};
+    reading->NextFixedCount(*desc);
+    return tconv::ScriptedError(reading->script, "RDSetupReading", 1);
+  });
 }
 #endif
 
 #ifndef TCONV_NO_RDReadBand
 CONV_ENTRY(int) RDReadBand(ConvImageDesc* desc, unsigned char* band) {
-  if (!reading) return CONV_ERR_GENERAL;
-  ReadState& state = *reading;
-  int call = ++state.bandCalls;
-  LogBandCall("RDReadBand", call, *desc, state.script);
-  if (int error = tconv::ScriptedError(state.script, "RDReadBand", call)) return error;
+  return Guarded([&] {
+    if (!reading) return int{CONV_ERR_GENERAL};
+    ReadState& state = *reading;
+    int call = ++state.bandCalls;
+    LogBandCall("RDReadBand", call, *desc, state.script);
+    if (int error = tconv::ScriptedError(state.script, "RDReadBand", call)) return error;
 
-  if (desc->chosenAccess == 0) {
-    long long first;
-    long long count;
-    if (state.script.Has("bands")) {
-      if (state.nextBand >= state.bands.size()) return 1;
-      first = state.bands[state.nextBand].first;
-      count = state.bands[state.nextBand].second;
-      ++state.nextBand;
-    } else {
-      if (state.produced >= state.height) return 1;
-      count = std::min<uint32_t>(desc->bandRows, state.height - state.produced);
-      first = desc->rowOrder == 2 ? state.height - 1 - state.produced : state.produced;
-      state.produced += static_cast<uint32_t>(count);
+    if (desc->chosenAccess == 0) {
+      long long first = 0;
+      long long count = 0;
+      if (!state.NextBand(state.script.Has("bands"), state.height, desc->bandRows, desc->rowOrder == 2,
+                          &first, &count)) {
+        return 1;
+      }
+      desc->bandRow = static_cast<uint32_t>(first);
+      desc->bandCount = static_cast<uint32_t>(count);
+      FillBand(state, *desc, band, first, count);
+      return 0;
     }
-    desc->bandRow = static_cast<uint32_t>(first);
-    desc->bandCount = static_cast<uint32_t>(count);
-    FillBand(state, *desc, band, first, count);
+    FillBand(state, *desc, band, desc->bandRow, desc->bandCount);
+    state.NextFixedCount(*desc);
     return 0;
-  }
-  FillBand(state, *desc, band, desc->bandRow, desc->bandCount);
-  if (desc->fixedBand && state.nextFixed < state.fixedCounts.size()) {
-    desc->bandCount = static_cast<uint32_t>(state.fixedCounts[state.nextFixed++]);
-  }
-  return 0;
+  });
 }
 #endif
 
 #ifndef TCONV_NO_RDCleanUp
 CONV_ENTRY(void) RDCleanUp(ConvImageDesc* desc) {
-  Log("RDCleanUp bandCalls=" + std::to_string(reading ? reading->bandCalls : -1) +
-      " width=" + std::to_string(desc->width));
+  GuardedVoid([&] {
+    Log("RDCleanUp bandCalls=" + std::to_string(reading ? reading->bandCalls : -1) +
+        " width=" + std::to_string(desc->width));
+  });
   reading.reset();
 }
 #endif
 
 #ifndef TCONV_NO_WRSetupWriting
 CONV_ENTRY(int) WRSetupWriting(ConvImageDesc* desc, char** hostParam, int hostValue) {
-  auto state = std::make_unique<WriteState>();
-  state->script = tconv::LoadScript(desc->iniPath);
-  const Script& s = state->script;
-  bool paletteBehind = desc->palette == reinterpret_cast<unsigned char*>(desc) + sizeof(ConvImageDesc);
-  Log("WRSetupWriting hostParam=" + HostParam(hostParam) + " hostValue=" + std::to_string(hostValue) +
-      " fileName=" + Quoted(desc->fileName) + " iniPath=" + Quoted(desc->iniPath) +
-      " hFilePath=" + Quoted(tconv::PathOfFile(desc->hFile).c_str()) + " " + tconv::DescriptorFields(*desc) +
-      " paletteBehind=" + std::to_string(paletteBehind ? 1 : 0) +
-      " palette=" + tconv::Hex(desc->palette, CONV_PALETTE_BYTES));
+  return Guarded([&] {
+    auto state = std::make_unique<WriteState>();
+    state->script = tconv::LoadScript(desc->iniPath);
+    const Script& s = state->script;
+    Log(OpeningCall("WRSetupWriting", hostParam, hostValue, *desc) + " hFilePath=" +
+        Quoted(tconv::PathOfFile(desc->hFile).c_str()) + " " + tconv::DescriptorFields(*desc) +
+        PaletteBehind(*desc) + " palette=" + tconv::Hex(desc->palette, CONV_PALETTE_BYTES));
 
-  auto apply16 = [&](const char* key, uint16_t& field) {
-    if (s.Has(key)) field = static_cast<uint16_t>(s.Number(key));
-  };
-  auto apply32 = [&](const char* key, auto& field) {
-    if (s.Has(key)) field = static_cast<std::remove_reference_t<decltype(field)>>(s.Number(key));
-  };
-  apply16("Write.planes", desc->planes);
-  apply32("Write.bytesPerLine", desc->bytesPerLine);
-  apply32("Write.packedPixels", desc->packedPixels);
-  apply32("Write.bgrOrder", desc->bgrOrder);
-  apply16("Write.accessMode", desc->accessMode);
-  apply16("Write.rowOrder", desc->rowOrder);
-  apply16("Write.fixedBand", desc->fixedBand);
-  apply32("Write.maxBandRows", desc->maxBandRows);
-  apply16("Write.bitsPerPixel", desc->bitsPerPixel);
-  state->bands = s.Pairs("Write.bands");
-  state->fixedCounts = s.Numbers("Write.fixedCounts");
-  if (!state->fixedCounts.empty())
-    desc->bandCount = static_cast<uint32_t>(state->fixedCounts[state->nextFixed++]);
-  if (desc->accessMode == 0 && s.Has("Write.bands") && s.Text("Write.firstBandIn") != "header") {
-    NextWriteBand(*state, *desc);
-  }
-  int error = tconv::ScriptedError(s, "WRSetupWriting", 1);
-  writing = std::move(state);
-  return error;
+    auto apply16 = [&](const char* key, uint16_t& field) {
+      if (s.Has(key)) field = static_cast<uint16_t>(s.Number(key));
+    };
+    auto apply32 = [&](const char* key, auto& field) {
+      if (s.Has(key)) field = static_cast<std::remove_reference_t<decltype(field)>>(s.Number(key));
+    };
+    apply16("Write.planes", desc->planes);
+    apply32("Write.bytesPerLine", desc->bytesPerLine);
+    apply32("Write.packedPixels", desc->packedPixels);
+    apply32("Write.bgrOrder", desc->bgrOrder);
+    apply16("Write.accessMode", desc->accessMode);
+    apply16("Write.rowOrder", desc->rowOrder);
+    apply16("Write.fixedBand", desc->fixedBand);
+    apply32("Write.maxBandRows", desc->maxBandRows);
+    apply16("Write.bitsPerPixel", desc->bitsPerPixel);
+    state->bands = s.Pairs("Write.bands");
+    state->fixedCounts = s.Numbers("Write.fixedCounts");
+    if (!state->fixedCounts.empty()) {
+      desc->bandCount = static_cast<uint32_t>(state->fixedCounts[state->nextFixed++]);
+    }
+    if (desc->accessMode == 0 && s.Has("Write.bands") && s.Text("Write.firstBandIn") != "header") {
+      NextWriteBand(*state, *desc);
+    }
+    int error = tconv::ScriptedError(s, "WRSetupWriting", 1);
+    writing = std::move(state);
+    return error;
+  });
 }
 #endif
 
 #ifndef TCONV_NO_WRWriteHeader
 CONV_ENTRY(int) WRWriteHeader(ConvImageDesc* desc) {
-  if (!writing) return CONV_ERR_GENERAL;
-  if (desc->accessMode == 0 && writing->script.Text("Write.firstBandIn") == "header") {
-    NextWriteBand(*writing, *desc);
-  } else if (desc->accessMode == 0 && !writing->script.Has("Write.bands")) {
-    if (writing->script.Number("Write.defaultFirstBand", 0) != 0) {
-      // The manager's default names the top row alone.
-      writing->produced = desc->bandCount;
-    } else {
-      // Without a script, walk the image top to bottom in bands of bandRows.
+  return Guarded([&] {
+    if (!writing) return int{CONV_ERR_GENERAL};
+    if (desc->accessMode == 0 && writing->script.Text("Write.firstBandIn") == "header") {
       NextWriteBand(*writing, *desc);
+    } else if (desc->accessMode == 0 && !writing->script.Has("Write.bands")) {
+      if (writing->script.Number("Write.defaultFirstBand", 0) != 0) {
+        // The manager's default names the top row alone.
+        writing->produced = desc->bandCount;
+      } else {
+        // Without a script, walk the image top to bottom in bands of bandRows.
+        NextWriteBand(*writing, *desc);
+      }
     }
-  }
-  Log("WRWriteHeader " + tconv::DescriptorFields(*desc));
-  return tconv::ScriptedError(writing->script, "WRWriteHeader", 1);
+    Log("WRWriteHeader " + tconv::DescriptorFields(*desc));
+    return tconv::ScriptedError(writing->script, "WRWriteHeader", 1);
+  });
 }
 #endif
 
 #ifndef TCONV_NO_WRWriteBand
 CONV_ENTRY(int) WRWriteBand(ConvImageDesc* desc, unsigned char* band) {
-  if (!writing) return CONV_ERR_GENERAL;
-  WriteState& state = *writing;
-  int call = ++state.bandCalls;
-  LogBandCall("WRWriteBand", call, *desc, state.script);
-  if (long long sleep = state.script.Number("Write.sleepMs", 0)) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(sleep));
-  }
-  if (int error = tconv::ScriptedError(state.script, "WRWriteBand", call)) return error;
+  return Guarded([&] {
+    if (!writing) return int{CONV_ERR_GENERAL};
+    WriteState& state = *writing;
+    int call = ++state.bandCalls;
+    LogBandCall("WRWriteBand", call, *desc, state.script);
+    if (long long sleep = state.script.Number("Write.sleepMs", 0)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(sleep));
+    }
+    if (int error = tconv::ScriptedError(state.script, "WRWriteBand", call)) return error;
 
-  std::size_t rowBytes = std::size_t{desc->planes} * desc->bytesPerLine;
-  std::size_t bytes = std::min<std::size_t>(desc->bandCount, desc->bandRows) * rowBytes;
-  if (state.script.Number("Write.sink", 0) != 0) {
-    for (std::size_t i = 0; i < bytes; i += 64) state.checksum += band[i];
-  } else if (bytes > 0 && ConvFileWrite(desc->hFile, band, static_cast<unsigned long>(bytes)) != 0) {
-    return CONV_ERR_DISK_FULL;
-  }
-  if (desc->accessMode == 0 && !NextWriteBand(state, *desc)) return 1;
-  if (desc->fixedBand && state.nextFixed < state.fixedCounts.size()) {
-    desc->bandCount = static_cast<uint32_t>(state.fixedCounts[state.nextFixed++]);
-  }
-  return 0;
+    std::size_t rowBytes = std::size_t{desc->planes} * desc->bytesPerLine;
+    std::size_t bytes = std::min<std::size_t>(desc->bandCount, desc->bandRows) * rowBytes;
+    if (state.script.Number("Write.sink", 0) != 0) {
+      for (std::size_t i = 0; i < bytes; i += 64) state.checksum += band[i];
+    } else if (bytes > 0 && ConvFileWrite(desc->hFile, band, static_cast<unsigned long>(bytes)) != 0) {
+      return int{CONV_ERR_DISK_FULL};
+    }
+    if (desc->accessMode == 0 && !NextWriteBand(state, *desc)) return 1;
+    state.NextFixedCount(*desc);
+    return 0;
+  });
 }
 #endif
 
 #ifndef TCONV_NO_WREndWriting
 CONV_ENTRY(int) WREndWriting(ConvImageDesc*) {
-  Log("WREndWriting bandCalls=" + std::to_string(writing ? writing->bandCalls : -1));
-  return writing ? tconv::ScriptedError(writing->script, "WREndWriting", 1) : CONV_ERR_GENERAL;
+  return Guarded([&] {
+    Log("WREndWriting bandCalls=" + std::to_string(writing ? writing->bandCalls : -1));
+    return writing ? tconv::ScriptedError(writing->script, "WREndWriting", 1) : int{CONV_ERR_GENERAL};
+  });
 }
 #endif
 
 #ifndef TCONV_NO_WRCleanUp
 CONV_ENTRY(void) WRCleanUp(ConvImageDesc*) {
-  Log("WRCleanUp");
+  GuardedVoid([] { Log("WRCleanUp"); });
   writing.reset();
 }
 #endif

@@ -1,7 +1,7 @@
 // Internals of the scriptable test converter shared by its source files.
 #pragma once
 
-#include <imexp/converter.h>
+#include <imexp/converter_support.h>
 
 #include <cstdint>
 #include <map>

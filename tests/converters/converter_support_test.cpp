@@ -1,0 +1,78 @@
+// The support header every converter builds on: bounded field copies, error
+// wording, band checks and little-endian fields.
+#include <imexp/converter_support.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <tuple>
+
+namespace imexp::conv {
+namespace {
+
+TEST(ConverterSupportTest, CopyFieldCutsAndTerminatesInsideTheField) {
+  const std::tuple<const char*, std::size_t, std::string> cases[] = {
+      {"BMP", 8, "BMP"}, {"1234567", 8, "1234567"}, {"12345678", 8, "1234567"}, {nullptr, 8, ""},
+      {"x", 1, ""},
+  };
+  for (const auto& [text, size, expected] : cases) {
+    char buffer[10];
+    std::memset(buffer, 0x7F, sizeof buffer);
+    CopyField(buffer, size, text);
+    EXPECT_EQ(std::string(buffer), expected) << size;
+    EXPECT_EQ(buffer[size], 0x7F) << "wrote past a field of " << size;
+  }
+}
+
+TEST(ConverterSupportTest, WordsOwnCodesThenTheManagersThenAnyCode) {
+  constexpr ErrorWording own[] = {{kFirstOwnError, "Broken %s"}};
+  const std::string longTitle(400, 't');
+  const std::tuple<int, const char*, std::string> cases[] = {
+      {kFirstOwnError, "a.x", "Broken a.x"},
+      {CONV_ERR_NOT_CONFIGURED, "a.x", "Converters configured inproperly"},
+      {CONV_ERR_WRONG_DLL_VERSION, "a.x", "Wrong custom DLL version a.x"},
+      {CONV_ERR_NO_SAVE_FORMAT, nullptr, "No Suitable Formats for Save"},
+      {99, nullptr, "XYZ converter error 99 in "},
+      {kFirstOwnError, longTitle.c_str(), "Broken " + std::string(248, 't')},
+  };
+  for (const auto& [code, title, expected] : cases) {
+    char text[kErrorTextSize + 1];
+    text[kErrorTextSize] = 0x7F;
+    WordError(code, title, text, own, "XYZ");
+    EXPECT_EQ(std::string(text), expected) << code;
+    EXPECT_EQ(text[kErrorTextSize], 0x7F);
+  }
+}
+
+TEST(ConverterSupportTest, BandInsideImageHoldsTheBandToTheImageAndTheBuffer) {
+  struct Case {
+    uint32_t bandRow, bandCount, bandRows, height;
+    bool up, inside;
+  };
+  const Case cases[] = {
+      {0, 4, 4, 4, false, true},  {1, 4, 4, 4, false, false}, {3, 1, 4, 4, false, true},
+      {4, 1, 4, 4, false, false}, {0, 5, 4, 9, false, false}, {0, 0, 4, 4, false, false},
+      {3, 4, 4, 4, true, true},   {2, 4, 4, 4, true, false},  {0, 1, 1, 1, true, true},
+      {4, 1, 4, 4, true, false},
+  };
+  for (const Case& c : cases) {
+    ConvImageDesc desc{};
+    desc.bandRow = c.bandRow;
+    desc.bandCount = c.bandCount;
+    desc.bandRows = c.bandRows;
+    EXPECT_EQ(BandInsideImage(desc, c.height, c.up), c.inside)
+        << c.bandRow << "+" << c.bandCount << " of " << c.height << (c.up ? " up" : " down");
+  }
+}
+
+TEST(ConverterSupportTest, FieldsAreLittleEndian) {
+  uint8_t bytes[6] = {};
+  PutLe32(bytes, 0x12345678);
+  PutLe16(bytes + 4, 0xABCD);
+  EXPECT_EQ(std::string(bytes, bytes + 6), std::string("\x78\x56\x34\x12\xCD\xAB", 6));
+  EXPECT_EQ(std::tuple(Le32(bytes), Le16(bytes + 4)), std::tuple(0x12345678u, uint16_t{0xABCD}));
+}
+
+}  // namespace
+}  // namespace imexp::conv
