@@ -4,12 +4,23 @@
 #pragma once
 
 #include <imexp/converter.h>
+#include <imexp/host.h>
 
 #include <algorithm>
 
 #include "pipeline/descriptor_rules.h"
 
 namespace imexp {
+
+// Tells the host's progress object (if any) that row `done` of `height` has
+// gone through, counting from 0 over the whole call; CONV_ERR_CANCELLED when
+// the host answers that the user cancelled.
+[[nodiscard]] inline int CountRow(CProgress* progress, uint32_t done, uint32_t height) {
+  if (progress != nullptr && progress->Update(static_cast<int>(done), static_cast<int>(height)) == 0) {
+    return CONV_ERR_CANCELLED;
+  }
+  return CONV_OK;
+}
 
 // Calls `row(hostRow, k)` for the `count` rows of a band from descriptor row
 // `first` (0 = top), k counting from the band's start, in the descriptor's

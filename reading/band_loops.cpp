@@ -43,12 +43,7 @@ class BandLoop {
       c_.stage2(rows);
       c_.image->PutRow(0, 0, static_cast<int>(hostRow), rows.host);
     }
-    uint32_t done = delivered_++;
-    if (c_.progress != nullptr &&
-        c_.progress->Update(static_cast<int>(done), static_cast<int>(d_.height)) == 0) {
-      return CONV_ERR_CANCELLED;
-    }
-    return CONV_OK;
+    return CountRow(c_.progress, delivered_++, d_.height);
   }
 
   // Hands over `count` rows from the start of the band buffer.

@@ -60,12 +60,7 @@ class RowTransfer {
       c_.rows.destination = slot;
       c_.rowStep.convert(c_.rows);
     }
-    uint32_t done = transferred_++;
-    if (c_.progress != nullptr &&
-        c_.progress->Update(static_cast<int>(done), static_cast<int>(d_.height)) == 0) {
-      return CONV_ERR_CANCELLED;
-    }
-    return CONV_OK;
+    return CountRow(c_.progress, transferred_++, d_.height);
   }
 
   // `count` rows from descriptor row `first`, in the row order.
