@@ -1,6 +1,6 @@
 // The band loops of a read, converter-driven or manager-driven, by rows or
-// by bands. Every row goes through the installed row
-// converters to the host, followed by a progress update that may cancel.
+// by bands. Every row goes through the installed row converters to the
+// host, followed by a progress update that may cancel.
 //
 // The converter names the rows of a converter-driven band, and of a fixed
 // manager-driven band the count; such a band must lie inside the image and

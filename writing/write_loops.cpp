@@ -1,5 +1,6 @@
-// The loops of a write, converter-driven or manager-driven. Every host row is fetched with GetRow,
-// converted into its place in the band and counted for progress.
+// The loops of a write, converter-driven or manager-driven. Every host row
+// is fetched with GetRow, converted into its place in the band and counted
+// for progress.
 //
 // The writer names the rows of a converter-driven band, and of a fixed band
 // the count; such a band must lie inside the image and the band buffer, or
