@@ -50,3 +50,27 @@ function(imexp_converter_compile_settings target)
     target_compile_options(${target} PRIVATE -fno-gnu-unique)
   endif()
 endfunction()
+
+# imexp_converter_library(<var> <pkg-config module> <format>)
+#
+# Finds the field library a converter is built over. Sets <var> to an
+# imported target to link the converter with, or to "" with a line in the
+# configure output saying that the <format> converter is skipped: where the
+# library is missing, and on Windows targets, whose cross builds have no
+# such libraries.
+function(imexp_converter_library var module format)
+  set(${var} "" PARENT_SCOPE)
+  if(IMEXP_WINDOWS)
+    message(STATUS "imexp: the ${format} converter is skipped: ${module} is not available for Windows targets")
+    return()
+  endif()
+  find_package(PkgConfig QUIET)
+  if(PkgConfig_FOUND)
+    pkg_check_modules(imexp_${module} QUIET IMPORTED_TARGET ${module})
+  endif()
+  if(NOT imexp_${module}_FOUND)
+    message(STATUS "imexp: the ${format} converter is skipped: ${module} not found by pkg-config")
+    return()
+  endif()
+  set(${var} PkgConfig::imexp_${module} PARENT_SCOPE)
+endfunction()

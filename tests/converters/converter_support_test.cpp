@@ -1,10 +1,13 @@
-// The support header every converter builds on: bounded field copies, error
-// wording, band checks and little-endian fields.
+// The support headers every converter builds on: bounded field copies, error
+// wording, band checks, little-endian fields and the converter's settings.
+#include <imexp/converter_settings.h>
 #include <imexp/converter_support.h>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <tuple>
 
@@ -72,6 +75,45 @@ TEST(ConverterSupportTest, FieldsAreLittleEndian) {
   PutLe16(bytes + 4, 0xABCD);
   EXPECT_EQ(std::string(bytes, bytes + 6), std::string("\x78\x56\x34\x12\xCD\xAB", 6));
   EXPECT_EQ(std::tuple(Le32(bytes), Le16(bytes + 4)), std::tuple(0x12345678u, uint16_t{0xABCD}));
+}
+
+TEST(ConverterSupportTest, SettingsAreReadLikeProfileStrings) {
+  std::filesystem::path ini = std::filesystem::temp_directory_path() / "imexp_settings_test.ini";
+  std::ofstream(ini) << "[Converters]\n0=imexp_png.so\n"
+                        "[ png ]\n  Level = 7  \nlevel=3\nBackground=10, 20,30\nBad=1,2\nWord=fast\n"
+                        "Huge=99999\nSpaced=4 2\n[Other]\nQuality=5\n";
+  const std::string path = ini.string();
+  const char* file = path.c_str();
+  const std::tuple<const char*, const char*, int, int> numbers[] = {
+      {"PNG", "level", 7, 6},      // names without case, blanks trimmed, the first key wins
+      {"png", "Quality", 6, 6},    // a key of another section is not ours
+      {"png", "Word", 6, 6},       // no number
+      {"png", "Spaced", 6, 6},     // not one number
+      {"png", "Huge", 9, 6},       // kept within the range
+      {"Missing", "level", 6, 6},  // no section
+  };
+  for (const auto& [section, key, expected, fallback] : numbers) {
+    EXPECT_EQ(ReadIntSetting(file, section, key, fallback, 0, 9), expected) << section << "/" << key;
+  }
+  EXPECT_EQ(ReadIntSetting("/nonexistent/CONVERT.INI", "png", "level", 6, 0, 9), 6);
+  EXPECT_EQ(ReadSetting(file, "png", "word", "x"), "fast");
+  SettingColor background = ReadColorSetting(file, "png", "Background", {});
+  EXPECT_EQ(std::tie(background.red, background.green, background.blue), std::make_tuple(10, 20, 30));
+  SettingColor white = ReadColorSetting(file, "png", "Bad", {});
+  EXPECT_EQ(std::tie(white.red, white.green, white.blue), std::make_tuple(255, 255, 255));
+  std::filesystem::remove(ini);
+}
+
+TEST(ConverterSupportTest, AlphaAndSixteenBitSamplesRound) {
+  const std::tuple<uint8_t, uint8_t, uint8_t, uint8_t> over[] = {
+      {200, 255, 0, 200}, {200, 0, 17, 17}, {255, 128, 0, 128}, {0, 128, 255, 127}, {100, 51, 255, 224},
+  };
+  for (const auto& [value, alpha, background, expected] : over) {
+    EXPECT_EQ(OverBackground(value, alpha, background), expected) << int{value} << " " << int{alpha};
+  }
+  const std::pair<uint16_t, uint8_t> reduce[] = {{0, 0},   {128, 0},     {129, 1},
+                                                 {257, 1}, {65535, 255}, {32896, 128}};
+  for (const auto& [value, expected] : reduce) EXPECT_EQ(Reduce16(value), expected) << value;
 }
 
 }  // namespace

@@ -108,6 +108,11 @@ ConverterDriver::ConverterDriver(std::string_view target)
   std::strncpy(iniPath_, ini.c_str(), sizeof iniPath_ - 1);
 }
 
+void ConverterDriver::UseIni(const std::string& path) {
+  std::memset(iniPath_, 0, sizeof iniPath_);
+  std::strncpy(iniPath_, path.c_str(), sizeof iniPath_ - 1);
+}
+
 uint32_t ConverterDriver::Version() const {
   auto fn = library_.Get<ConvGetVersionFn>("ConvGetVersion");
   return fn ? fn() : 0;

@@ -32,6 +32,9 @@ class ConverterDriver {
   // Loads the converter library `target` from the test folder.
   explicit ConverterDriver(std::string_view target);
   bool loaded() const { return library_.loaded(); }
+  // Hands `path` to every entry point as the CONVERT.INI path from now on
+  // (by default the CONVERT.INI beside the test programs).
+  void UseIni(const std::string& path);
   const Library& library() const { return library_; }
 
   uint32_t Version() const;

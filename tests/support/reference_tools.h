@@ -1,0 +1,48 @@
+// Comparing a converter's pixels with what the field's own tools make of the
+// same file: running those tools, reading the PNM they print, and bringing
+// both sides to 8-bit RGB.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tests/support/converter_driver.h"
+#include "tests/support/test_support.h"
+
+namespace imexp::test {
+
+// An image as 8-bit red, green, blue triplets, top row first.
+struct RgbImage {
+  uint32_t width = 0;
+  uint32_t height = 0;
+  std::vector<uint8_t> rgb;
+  bool operator==(const RgbImage&) const = default;
+};
+
+// Runs `command` through the shell; its exit status, or -1 when it could
+// not run or was killed.
+int RunCommand(const std::string& command);
+
+// True when `program` is found on PATH.
+bool ToolAvailable(const std::string& program);
+
+// A shell word for `path`, quoted.
+std::string ShellQuote(const std::string& path);
+
+// Reads a binary or plain PBM, PGM or PPM (any maxval, scaled to 8 bits with
+// rounding) as RGB. An empty image (width 0) when the file is no PNM.
+RgbImage ReadPnmAsRgb(const fs::path& file);
+
+// The image a converter delivered, in whatever layout it described (bilevel,
+// grey with or without inversion, palette, packed or not, planes, BGR), as
+// RGB.
+RgbImage ConverterImageAsRgb(const ConverterImage& image);
+
+// The largest difference of one sample between two images of equal size, or
+// 256 when their sizes differ. For failure messages, FirstDifference says
+// where the first sample above `tolerance` is.
+int LargestDifference(const RgbImage& a, const RgbImage& b);
+std::string FirstDifference(const RgbImage& a, const RgbImage& b, int tolerance = 0);
+
+}  // namespace imexp::test
