@@ -26,7 +26,7 @@ struct ReadState {
   // Set where stored rows are expanded: 16 and 32 bits, and 1-bit images
   // of two colours other than black and white, read as 4-bit images.
   BitFieldRowFn expandRow = nullptr;
-  std::vector<uint8_t> stored;        // stored rows of a band awaiting expansion
+  std::vector<uint8_t> stored;  // stored rows of a band awaiting expansion
   std::unique_ptr<RleDecoder> rle;
   uint32_t nextStoredRow = 0;  // converter-driven: first stored row of the next band
 };

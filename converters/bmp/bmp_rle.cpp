@@ -37,7 +37,8 @@ int RleDecoder::AbsoluteRun(uint32_t count) {
   for (uint32_t i = 0; i < bytes; ++i) {
     uint8_t value;
     if (int error = NextByte(value)) return error;
-    uint8_t pixels[2] = {fourBit_ ? static_cast<uint8_t>(value >> 4) : value, static_cast<uint8_t>(value & 15)};
+    uint8_t pixels[2] = {fourBit_ ? static_cast<uint8_t>(value >> 4) : value,
+                         static_cast<uint8_t>(value & 15)};
     for (uint32_t k = 0; k < (fourBit_ ? 2u : 1u); ++k) {
       uint32_t at = fourBit_ ? 2 * i + k : i;
       if (at < kept) out[at] = pixels[k];

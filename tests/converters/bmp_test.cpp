@@ -299,7 +299,8 @@ TEST(BmpConverterTest, RoundTripsEveryDepthAndOddWidths) {
           for (auto& row : expected) {
             std::vector<uint8_t> nibbles((width + 1) / 2, 0);
             for (uint32_t x = 0; x < width; ++x) {
-              nibbles[x / 2] |= static_cast<uint8_t>(((row[x / 8] >> (7 - x % 8)) & 1) << (x % 2 == 0 ? 4 : 0));
+              nibbles[x / 2] |=
+                  static_cast<uint8_t>(((row[x / 8] >> (7 - x % 8)) & 1) << (x % 2 == 0 ? 4 : 0));
             }
             row = nibbles;
           }

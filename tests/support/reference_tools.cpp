@@ -76,7 +76,8 @@ RgbImage ReadPnmAsRgb(const fs::path& file) {
   auto sample = [&](uint32_t* value) -> bool {
     if (!binary) {
       if (kind == 1) {  // plain PBM: one digit a pixel, no separators needed
-        while (at < bytes.size() && (std::isspace(static_cast<unsigned char>(bytes[at])) || bytes[at] == '#')) {
+        while (at < bytes.size() &&
+               (std::isspace(static_cast<unsigned char>(bytes[at])) || bytes[at] == '#')) {
           if (bytes[at] == '#') {
             while (at < bytes.size() && bytes[at] != '\n') ++at;
           } else {
@@ -178,8 +179,9 @@ std::string FirstDifference(const RgbImage& a, const RgbImage& b, int tolerance)
   for (std::size_t i = 0; i < a.rgb.size() && i < b.rgb.size(); ++i) {
     if (std::abs(a.rgb[i] - b.rgb[i]) > tolerance) {
       std::size_t pixel = i / 3;
-      return "pixel (" + std::to_string(pixel % a.width) + ", " + std::to_string(pixel / a.width) + ") channel " +
-             std::to_string(i % 3) + ": " + std::to_string(a.rgb[i]) + " against " + std::to_string(b.rgb[i]);
+      return "pixel (" + std::to_string(pixel % a.width) + ", " + std::to_string(pixel / a.width) +
+             ") channel " + std::to_string(i % 3) + ": " + std::to_string(a.rgb[i]) + " against " +
+             std::to_string(b.rgb[i]);
     }
   }
   return "no difference";
