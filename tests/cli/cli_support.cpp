@@ -1,5 +1,6 @@
 #include "tests/cli/cli_support.h"
 
+#include <algorithm>
 #include <cctype>
 #include <sstream>
 
@@ -46,6 +47,21 @@ std::string CleanExit(const RunResult& result) {
 }
 
 fs::path SamplesDir() { return fs::path(IMEXP_SAMPLES_DIR); }
+
+std::vector<fs::path> ReadableSamples() {
+  std::string built = "," IMEXP_BUILT_FORMATS ",";
+  std::vector<fs::path> samples;
+  for (const auto& folder : fs::directory_iterator(SamplesDir())) {
+    std::string format = folder.path().filename().string();
+    if (format == "dcx") format = "pcx";
+    if (!folder.is_directory() || built.find("," + format + ",") == std::string::npos) continue;
+    for (const auto& entry : fs::directory_iterator(folder.path())) {
+      if (entry.is_regular_file()) samples.push_back(entry.path());
+    }
+  }
+  std::sort(samples.begin(), samples.end());
+  return samples;
+}
 
 std::string Sample(const std::string& relative) { return NativePath(SamplesDir() / relative); }
 

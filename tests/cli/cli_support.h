@@ -55,6 +55,9 @@ std::string CleanExit(const RunResult& result);
 
 // The committed sample files.
 fs::path SamplesDir();
+// The samples of the formats whose converters this build has (samples/<format>/;
+// the DCX pages come with the PCX converter), in a stable order.
+std::vector<fs::path> ReadableSamples();
 // A sample's path as the platform spells it, for imexp's arguments.
 std::string Sample(const std::string& relative);
 
