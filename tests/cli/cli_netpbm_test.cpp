@@ -23,14 +23,14 @@ bool Netpbm(const std::string& command, const std::string& output) {
 Pixels NetpbmDecode(const std::string& decoder, const std::string& file, const TempDir& dir) {
   std::string out = dir.File("netpbm.pnm");
   if (!Netpbm(decoder + " " + Quoted(file) + " | pamdepth 255 | pamtopnm", out)) return {};
-  return DecodePnmFile(out);
+  return ReadPnmAsRgb(out);
 }
 
 Pixels ImexpDecode(const std::string& file, const TempDir& dir) {
   std::string out = dir.File("imexp.pnm");
   RunResult run = RunImexp({"convert", file, out});
   EXPECT_EQ(run.status, 0) << run.err;
-  return DecodePnmFile(out);
+  return ReadPnmAsRgb(out);
 }
 
 struct SampleCase {
