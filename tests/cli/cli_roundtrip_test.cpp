@@ -97,5 +97,49 @@ TEST(CliRoundTrip, EverySampleThroughEveryFormat) {
   }
 }
 
+// Any two of the formats this build has: a paletted image, which every
+// format can hold, written in one format converts into every other, and
+// keeps its pixels wherever the target is lossless.
+TEST(CliRoundTrip, EveryFormatIntoEveryOther) {
+  struct Format {
+    const char* converter;  // its converters/ folder
+    const char* extension;
+    bool lossless;
+  };
+  const Format formats[] = {
+      {"bmp", "bmp", true},  {"pnm", "ppm", true}, {"pcx", "pcx", true},
+      {"pcx", "dcx", true},  {"png", "png", true}, {"jpeg", "jpg", false},
+      {"tiff", "tif", true}, {"gif", "gif", true}, {"webp", "webp", false},
+  };
+  TempDir dir;
+  SourceImage image = MakeSource("pal256", 19, 7);
+  std::string original = dir.File("original.bmp");
+  WriteFileBytes(original, EncodeSourceFile(image));
+  for (const Format& from : formats) {
+    if (!FormatBuilt(from.converter)) continue;
+    std::string source = dir.File(std::string("source.") + from.extension);
+    ASSERT_EQ(RunImexp({"convert", original, source}).status, 0) << from.extension;
+    // What the source holds: the image itself, or what a lossy format kept.
+    ASSERT_EQ(RunImexp({"convert", source, dir.File("source.ppm")}).status, 0) << from.extension;
+    Pixels held = ReadPnmAsRgb(dir.File("source.ppm"));
+    if (from.lossless) EXPECT_EQ(FirstDifference(image.ToPixels(), held), "") << from.extension;
+    for (const Format& to : formats) {
+      if (!FormatBuilt(to.converter)) continue;
+      SCOPED_TRACE(std::string(from.extension) + " to " + to.extension);
+      std::string target = dir.File(std::string("target.") + to.extension);
+      RunResult run = RunImexp({"convert", source, target});
+      ASSERT_EQ(run.status, 0) << run.err;
+      ASSERT_EQ(RunImexp({"convert", target, dir.File("back.ppm")}).status, 0);
+      Pixels back = ReadPnmAsRgb(dir.File("back.ppm"));
+      if (to.lossless) {
+        EXPECT_EQ(FirstDifference(held, back), "");
+      } else {
+        EXPECT_EQ(std::tie(back.width, back.height), std::tie(held.width, held.height));
+      }
+    }
+  }
+  EXPECT_TRUE(LeftoverTemporaries(dir.path()).empty());
+}
+
 }  // namespace
 }  // namespace imexp::test::cli

@@ -48,13 +48,15 @@ std::string CleanExit(const RunResult& result) {
 
 fs::path SamplesDir() { return fs::path(IMEXP_SAMPLES_DIR); }
 
+bool FormatBuilt(const std::string& format) {
+  return std::string("," IMEXP_BUILT_FORMATS ",").find("," + format + ",") != std::string::npos;
+}
+
 std::vector<fs::path> ReadableSamples() {
-  std::string built = "," IMEXP_BUILT_FORMATS ",";
   std::vector<fs::path> samples;
   for (const auto& folder : fs::directory_iterator(SamplesDir())) {
     std::string format = folder.path().filename().string();
-    if (format == "dcx") format = "pcx";
-    if (!folder.is_directory() || built.find("," + format + ",") == std::string::npos) continue;
+    if (!folder.is_directory() || !FormatBuilt(format == "dcx" ? "pcx" : format)) continue;
     for (const auto& entry : fs::directory_iterator(folder.path())) {
       if (entry.is_regular_file()) samples.push_back(entry.path());
     }

@@ -56,6 +56,9 @@ std::string CleanExit(const RunResult& result);
 
 // The committed sample files.
 fs::path SamplesDir();
+// True when this build has the converter of `format` (a converters/ folder
+// name: "bmp", "pcx", "png", ...).
+bool FormatBuilt(const std::string& format);
 // The samples of the formats whose converters this build has (samples/<format>/;
 // the DCX pages come with the PCX converter), in a stable order.
 std::vector<fs::path> ReadableSamples();
