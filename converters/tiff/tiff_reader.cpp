@@ -225,6 +225,24 @@ void DescribeLayout(const ReadState& s, ConvImageDesc* desc) {
   return CONV_OK;
 }
 
+// Every strip or tile must lie inside the file: a cut file is refused
+// before the host sets up an image for it. Old-style JPEG is left to
+// libtiff, which repairs the byte counts such files often get wrong.
+[[nodiscard]] int CheckStriles(const ReadState& s) {
+  if (s.page.compression == COMPRESSION_OJPEG) return CONV_OK;
+  long size = ConvFileSize(s.context.file);
+  if (size < 0) return CONV_ERR_END_OF_FILE;
+  auto fileBytes = static_cast<uint64_t>(size);
+  uint32_t count = s.page.tiled ? TIFFNumberOfTiles(s.tif) : TIFFNumberOfStrips(s.tif);
+  for (uint32_t i = 0; i < count; ++i) {
+    uint64_t bytes = TIFFGetStrileByteCount(s.tif, i);
+    uint64_t offset = TIFFGetStrileOffset(s.tif, i);
+    // Empty strips and tiles of sparse files read as zeros.
+    if (bytes != 0 && (offset > fileBytes || bytes > fileBytes - offset)) return CONV_ERR_END_OF_FILE;
+  }
+  return CONV_OK;
+}
+
 [[nodiscard]] int LoadChunk(ReadState& s, uint32_t row) {
   TIFF* tif = s.tif;
   const Page& p = s.page;
@@ -382,6 +400,7 @@ void ConvertRow(const ReadState& s, uint32_t r, uint8_t* out) {
     if (int error = FillPalette(s, desc->palette)) return error;
   }
   s.background = ReadColorSetting(desc->iniPath, "TIFF", "Background", SettingColor{});
+  if (int error = CheckStriles(s)) return error;
   int error = s.kind == Kind::kRgba ? PrepareRgba(s) : PrepareDirect(s);
   if (error != CONV_OK) return error;
   g_read = std::move(state);
