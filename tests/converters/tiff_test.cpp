@@ -178,7 +178,7 @@ TEST_F(TiffTest, ReadsWhatOtherProgramsWrite) {
       {"ppm2tiff rgb.ppm t.tif", "PackBits", 3, 24},
       {"ppm2tiff -c lzw gray.pgm t.tif", "LZW", 0, 8},
       {"convert rgb.ppm -depth 16 t.tif", "None", 3, 48},
-      {"convert rgb.ppm -depth 16 -interlace plane t.tif", "None", 3, 48},
+      {"convert rgb.ppm -depth 16 -interlace plane p.tif && tiffcp -B p.tif t.tif", "None", 3, 48},
       {"convert gray.pgm -depth 16 -compress zip t.tif", "Deflate", 0, 16},
       {"convert rgb.ppm -type Palette t.tif", "None", 2, 8},
       {"convert rgb.ppm -colors 2 -type Palette -depth 1 t.tif", "None", 2, 1},
@@ -352,6 +352,12 @@ TEST_F(TiffTest, WritesTheResolution) {
     EXPECT_EQ(info.resX, 300u);
     EXPECT_EQ(info.resY, 150u);
   }
+}
+
+TEST_F(TiffTest, AFullDiskIsReportedAsSuch) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  for (uint16_t bits : {1, 24})
+    EXPECT_EQ(Tiff().Write("/dev/full", MakeImage(3, bits, 300, 200)), CONV_ERR_DISK_FULL);
 }
 
 TEST_F(TiffTest, RefusesWhatTheManagerCannotTake) {
