@@ -167,6 +167,7 @@ TEST_F(TiffTest, ReadsWhatOtherProgramsWrite) {
       // YCbCr decoded by libjpeg for both sides: the same IDCT and upsampling.
       {"tiffcp -c jpeg rgb.tif t.tif", "JPEG", 6, 24, kRgba},
       {"tiffcp -c jpeg:r -t -w 16 -l 16 rgb.tif t.tif", "JPEG", 3, 24},
+      {"tiffcp -c jpeg -t -w 16 -l 16 rgb.tif t.tif", "JPEG", 6, 24, kRgba},
       {"pnmtotiff gray.pgm > g.tif && tiffcp -c jpeg g.tif t.tif", "JPEG", 0, 8},
       {"tiffcp -t -w 16 -l 16 -c lzw rgb.tif t.tif", "LZW", 3, 24},
       {"pnmtotiff gray4.pgm > g.tif && tiffcp -t -w 16 -l 32 g.tif t.tif", "None", 0, 4},
