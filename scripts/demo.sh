@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: builds the command-line host with the linux preset, then
-# shows it listing the converters, describing the samples and converting
-# an image through every format and back.
+# shows it listing the converters, describing the samples (PNG, JPEG, a
+# multi-page TIFF, GIF, WebP and the rest) and converting an image through
+# every lossless format and back.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
@@ -27,17 +28,25 @@ step "The installed converters"
 show "$IMEXP" formats
 
 step "What the samples hold"
-show "$IMEXP" info samples/bmp/rle8.bmp samples/bmp/os2-rgb24.bmp samples/pnm/p2-maxval15.pgm \
+show "$IMEXP" info samples/png/rgb-alpha.png samples/jpeg/cmyk.jpg samples/tiff/three-pages.tif \
+  samples/gif/pal16-interlaced.gif samples/webp/rgb-lossy.webp samples/bmp/rle8.bmp samples/pnm/p2-maxval15.pgm \
   samples/pcx/pal16-planar.pcx samples/dcx/three-pages.dcx
-show "$IMEXP" detect samples/bmp/topdown-rgb24.bmp samples/pnm/p1.pbm samples/pcx/rgb24-planar.pcx \
-  samples/dcx/one-page.dcx README.md || true
+show "$IMEXP" detect samples/png/gray16.png samples/jpeg/gray-progressive.jpg samples/tiff/gray-tiled.tif \
+  samples/bmp/topdown-rgb24.bmp samples/pnm/p1.pbm samples/pcx/rgb24-planar.pcx samples/dcx/one-page.dcx README.md || true
 
-step "A chain of conversions: BMP (RLE8) -> PCX -> DCX -> PNM -> BMP"
-show "$IMEXP" convert samples/bmp/rle8.bmp "$OUT"/chain.pcx
-show "$IMEXP" convert "$OUT"/chain.pcx "$OUT"/chain.dcx
-show "$IMEXP" convert "$OUT"/chain.dcx "$OUT"/chain.ppm
-show "$IMEXP" convert "$OUT"/chain.ppm "$OUT"/chain.bmp
-show "$IMEXP" info "$OUT"/chain.pcx "$OUT"/chain.bmp
+step "Photographs and scans: PNG with transparency, CMYK JPEG, a multi-page TIFF"
+show "$IMEXP" convert samples/png/rgb-alpha.png "$OUT"/over-white.jpg
+show "$IMEXP" convert samples/jpeg/cmyk.jpg "$OUT"/cmyk.png
+show "$IMEXP" convert samples/tiff/three-pages.tif "$OUT"/first-page.webp
+show "$IMEXP" info "$OUT"/over-white.jpg "$OUT"/cmyk.png "$OUT"/first-page.webp
+
+step "A chain of conversions: BMP (RLE8) -> PNG -> TIFF -> GIF -> PCX -> DCX -> PNM -> BMP"
+previous=samples/bmp/rle8.bmp
+for extension in png tif gif pcx dcx ppm bmp; do
+  show "$IMEXP" convert "$previous" "$OUT"/chain.$extension
+  previous="$OUT"/chain.$extension
+done
+show "$IMEXP" info "$OUT"/chain.png "$OUT"/chain.tif "$OUT"/chain.gif
 
 step "The same pixels at both ends"
 "$IMEXP" convert samples/bmp/rle8.bmp "$OUT"/first.ppm
