@@ -42,6 +42,8 @@ struct ErrorManager {
   jpeg_error_mgr pub;  // first: the library hands back a pointer to it
   std::jmp_buf jump;
   int code;  // what the failed call returns; set just before the jump
+  // The entropy decoder ran out of data and went on with zeros.
+  bool dataMissing;
 };
 
 // Points `cinfo->err` at `err`, with handlers that print nothing.
@@ -98,6 +100,11 @@ struct Decoder {
     if (created) jpeg_destroy_decompress(&cinfo);
   }
 };
+
+// True when the file ended before the image did: the library ran out of
+// data within a scan, or scans the image needs never came. A file that
+// lacks no more than its end marker is whole.
+bool ImageIncomplete(const Decoder& decoder);
 
 // Reads the file's markers up to its first scan into `decoder` and checks
 // that its colour space is one the reader delivers (grey, YCbCr, RGB, CMYK,

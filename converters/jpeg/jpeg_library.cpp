@@ -44,7 +44,10 @@ void ErrorExit(j_common_ptr cinfo) {
 // Warnings are counted, as the library's own handler counts them, and
 // traces dropped; nothing is printed.
 void EmitMessage(j_common_ptr cinfo, int level) {
-  if (level < 0) cinfo->err->num_warnings++;
+  if (level >= 0) return;
+  cinfo->err->num_warnings++;
+  if (cinfo->err->msg_code == JWRN_HIT_MARKER)
+    reinterpret_cast<ErrorManager*>(cinfo->err)->dataMissing = true;
 }
 
 void InitSource(j_decompress_ptr) {}
@@ -56,7 +59,8 @@ boolean FillInputBuffer(j_decompress_ptr cinfo) {
     if (!source->started) ERREXIT(cinfo, JERR_INPUT_EMPTY);
     // As the library's own sources do: an end of image in place of the
     // missing data, so that the decoder stops cleanly. The reader turns
-    // the flag into an error rather than deliver the grey it fills in.
+    // the flag into an error when the image lacks data (ImageIncomplete)
+    // rather than deliver the grey the decoder fills in.
     source->hitEnd = true;
     source->buffer[0] = 0xFF;
     source->buffer[1] = JPEG_EOI;
@@ -128,6 +132,7 @@ void InstallErrorManager(jpeg_common_struct* cinfo, ErrorManager* err) {
   err->pub.emit_message = EmitMessage;
   err->pub.output_message = KeepMessage;
   err->code = CONV_OK;
+  err->dataMissing = false;
 }
 
 void InstallSource(jpeg_decompress_struct* cinfo, Source* source, HFILE file) {

@@ -85,7 +85,7 @@ void CmykToRgb(const uint8_t* in, uint8_t* out, uint32_t width, bool adobe) {
   Decoder& d = s.decoder;
   // A progressive image is read whole here, every scan of it.
   if (int error = Protected(d.err, [&d] { jpeg_start_decompress(&d.cinfo); })) return error;
-  if (d.source.hitEnd) return CONV_ERR_END_OF_FILE;
+  if (ImageIncomplete(d)) return CONV_ERR_END_OF_FILE;
   int components = s.cmyk ? 4 : static_cast<int>(s.rowBytes / s.width);
   if (d.cinfo.output_width != s.width || d.cinfo.output_height != s.height ||
       d.cinfo.output_components != components)
@@ -112,7 +112,7 @@ void CmykToRgb(const uint8_t* in, uint8_t* out, uint32_t width, bool adobe) {
   });
   if (error) return error;
   // The library fills what a short file lacks with grey; that is no image.
-  if (d.source.hitEnd) return CONV_ERR_END_OF_FILE;
+  if (ImageIncomplete(d)) return CONV_ERR_END_OF_FILE;
   if (d.cinfo.output_scanline != desc->bandRow + count) return CONV_ERR_GENERAL;
   return CONV_OK;
 }
@@ -140,6 +140,24 @@ int ReadJpegHeader(Decoder& d, HFILE file) {
     default:
       return CONV_ERR_UNSUPPORTED_SUBFORMAT;
   }
+}
+
+bool ImageIncomplete(const Decoder& d) {
+  const jpeg_decompress_struct& c = d.cinfo;
+  if (!d.source.hitEnd) return false;
+  // The arithmetic decoder makes up missing data without a word.
+  if (d.err.dataMissing || c.arith_code) return true;
+  if (!jpeg_has_multiple_scans(const_cast<j_decompress_ptr>(&c))) return false;
+  // Without the end marker there is no telling whether a sequential
+  // file's last scans came; a progressive one has every coefficient of
+  // every component refined to its last bit once all its scans are in.
+  if (!c.progressive_mode || c.coef_bits == nullptr) return true;
+  for (int component = 0; component < c.num_components; ++component) {
+    for (int k = 0; k < DCTSIZE2; ++k) {
+      if (c.coef_bits[component][k] != 0) return true;
+    }
+  }
+  return false;
 }
 
 void JfifResolution(const jpeg_decompress_struct& c, uint16_t* unit, uint32_t* x, uint32_t* y) {
