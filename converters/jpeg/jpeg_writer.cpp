@@ -1,5 +1,6 @@
 // Writing JPEG/JFIF files: grey images as one-component files, everything
-// else as YCbCr, at the quality of the [JPEG] section's Quality key, with
+// else as YCbCr (chroma halved both ways below quality 90, whole from 90
+// up), at the quality of the [JPEG] section's Quality key, with
 // the descriptor's resolution as the JFIF density. Rows go top to bottom.
 #include <algorithm>
 #include <memory>
@@ -13,6 +14,9 @@ namespace {
 
 constexpr uint32_t kWriteBandRows = 16;
 constexpr int kDefaultQuality = 90;
+// From this quality up colour keeps its full resolution: halved chroma
+// smears sharp coloured edges by more than the quantisation would.
+constexpr int kFullChromaQuality = 90;
 
 struct WriteState {
   jpeg_compress_struct cinfo{};
@@ -92,6 +96,10 @@ void SetDensity(WriteState& s) {
     s.cinfo.in_color_space = s.grey ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&s.cinfo);
     jpeg_set_quality(&s.cinfo, s.quality, TRUE);
+    if (!s.grey && s.quality >= kFullChromaQuality) {
+      s.cinfo.comp_info[0].h_samp_factor = 1;
+      s.cinfo.comp_info[0].v_samp_factor = 1;
+    }
     SetDensity(s);
     jpeg_start_compress(&s.cinfo, TRUE);
   });
