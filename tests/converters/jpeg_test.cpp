@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
 #include <set>
 #include <string>
 #include <tuple>
@@ -23,24 +22,6 @@ using Bytes = std::vector<uint8_t>;
 
 constexpr uint32_t kWidth = 67;  // neither blocks nor MCUs fit evenly
 constexpr uint32_t kHeight = 45;
-
-// A smooth picture with a sharp-edged square, as binary PPM or PGM.
-std::string Picture(bool grey) {
-  std::string bytes = (grey ? "P5\n" : "P6\n") + std::to_string(kWidth) + " " + std::to_string(kHeight) + "\n255\n";
-  for (uint32_t y = 0; y < kHeight; ++y) {
-    for (uint32_t x = 0; x < kWidth; ++x) {
-      bool square = x >= 20 && x < 36 && y >= 10 && y < 26;
-      uint8_t rgb[3] = {static_cast<uint8_t>(x * 255 / (kWidth - 1)), static_cast<uint8_t>(y * 255 / (kHeight - 1)),
-                        static_cast<uint8_t>(square ? 230 : 60)};
-      if (grey) {
-        bytes.push_back(static_cast<char>((rgb[0] + rgb[1] + rgb[2]) / 3));
-      } else {
-        bytes.append(reinterpret_cast<const char*>(rgb), 3);
-      }
-    }
-  }
-  return bytes;
-}
 
 // A four-component file written by the library itself: 16 x 16 patches of
 // the given inks (0 no ink, 255 full), stored as CMYK or YCCK, with Adobe's
@@ -88,9 +69,13 @@ class JpegTest : public testing::Test {
     static const ConverterDriver driver("imexp_jpeg");
     return driver;
   }
+  // A smooth picture with a sharp-edged square, in colour and in grey.
   void SetUp() override {
-    WriteFileBytes(rgbSource_, Picture(false));
-    WriteFileBytes(greySource_, Picture(true));
+    Make(
+        "convert -size 67x45 'gradient:#ff2000-#0040ff' -fill '#30e080' -draw 'rectangle 20,10 35,25' -depth 8 "
+        "OUT",
+        rgbSource_);
+    Make("convert RGB -colorspace Gray -depth 8 OUT", greySource_);
   }
   // Runs a shell command with the folder's files named by placeholders:
   // RGB (the colour picture), GREY (the grey one), OUT (the file made).
@@ -172,7 +157,7 @@ TEST_F(JpegTest, FilesOfOtherProgramsReadAsTheLibraryDecodesThem) {
 }
 
 TEST_F(JpegTest, FourComponentFilesShowTheirInksOnWhite) {
-  const std::vector<Ink> inks = {{0, 0, 0, 0},   {255, 0, 0, 0},     {0, 255, 0, 0}, {0, 0, 255, 0},
+  const std::vector<Ink> inks = {{0, 0, 0, 0},   {255, 0, 0, 0},     {0, 255, 0, 0},  {0, 0, 255, 0},
                                  {0, 0, 0, 255}, {128, 64, 32, 100}, {20, 200, 90, 0}};
   RgbImage expected{static_cast<uint32_t>(16 * inks.size()), 16, {}};
   for (int y = 0; y < 16; ++y) {
@@ -188,7 +173,8 @@ TEST_F(JpegTest, FourComponentFilesShowTheirInksOnWhite) {
   const std::tuple<J_COLOR_SPACE, bool, int> cases[] = {
       {JCS_CMYK, true, 1}, {JCS_CMYK, false, 1}, {JCS_YCCK, true, 2}};
   for (const auto& [space, adobe, tolerance] : cases) {
-    SCOPED_TRACE(testing::Message() << (space == JCS_YCCK ? "YCCK" : "CMYK") << (adobe ? " Adobe" : " plain"));
+    SCOPED_TRACE(testing::Message() << (space == JCS_YCCK ? "YCCK" : "CMYK")
+                                    << (adobe ? " Adobe" : " plain"));
     WriteInkFile(file_, inks, space, adobe);
     int error = -1;
     RgbImage image = ReadRgb(file_, &error);
@@ -196,12 +182,10 @@ TEST_F(JpegTest, FourComponentFilesShowTheirInksOnWhite) {
     EXPECT_LE(LargestDifference(image, expected), tolerance) << FirstDifference(image, expected, tolerance);
     // djpeg takes every four-component file for an inverted one.
     if (adobe) EXPECT_EQ(LargestDifference(image, Djpeg(file_)), 0);
-    ConvImageInfo info{};
-    ASSERT_EQ(Jpeg().Info(file_, 0, &info), 0);
-    EXPECT_EQ(std::tuple(int{info.colorType}, int{info.bitsPerPixel}), std::tuple(CONV_COLOR_CMYK, 32));
   }
 }
 
+// The picture in the manager's default write layout.
 ConverterImage FromPnm(const std::string& pnm, bool grey) {
   RgbImage rgb = ReadPnmAsRgb(pnm);
   ConverterImage image;
@@ -209,113 +193,64 @@ ConverterImage FromPnm(const std::string& pnm, bool grey) {
   image.desc.height = rgb.height;
   image.desc.colorType = grey ? CONV_COLOR_GRAY : CONV_COLOR_RGB;
   image.desc.bitsPerPixel = grey ? 8 : 24;
-  for (uint32_t y = 0; y < rgb.height; ++y) {
-    const uint8_t* row = &rgb.rgb[std::size_t{y} * rgb.width * 3];
-    Bytes out;
-    for (uint32_t x = 0; x < rgb.width; ++x) {
-      if (grey) {
-        out.push_back(row[3 * x]);
-      } else {
-        out.insert(out.end(), row + 3 * x, row + 3 * x + 3);
-      }
+  for (auto at = rgb.rgb.begin(); at != rgb.rgb.end(); at += 3 * rgb.width)
+    image.rows.emplace_back(at, at + 3 * rgb.width);
+  if (grey) {
+    for (Bytes& row : image.rows) {
+      for (uint32_t x = 0; x < rgb.width; ++x) row[x] = row[3 * x];
+      row.resize(rgb.width);
     }
-    image.rows.push_back(out);
   }
   return image;
 }
 
-TEST_F(JpegTest, WrittenFilesDecodeCloseToTheirImage) {
+TEST_F(JpegTest, WritesWithItsSettingsAndRefusesWhatItCannot) {
   ConverterDriver jpeg("imexp_jpeg");
   std::string ini = dir_.File("CONVERT.INI");
   jpeg.UseIni(ini);
   // Quality 100 leaves the rounding of the transform, and for colour of
   // the YCbCr conversion too (chroma is kept whole at that quality).
-  const std::tuple<bool, int> layouts[] = {{true, 1}, {false, 3}};
-  for (const auto& [grey, tolerance] : layouts) {
+  for (const auto& [grey, tolerance] : {std::pair(true, 1), std::pair(false, 3)}) {
     SCOPED_TRACE(grey ? "grey" : "RGB");
     ConverterImage image = FromPnm(grey ? greySource_ : rgbSource_, grey);
-    RgbImage source = ReadPnmAsRgb(grey ? greySource_ : rgbSource_);
+    RgbImage source = ConverterImageAsRgb(image);
     WriteFileBytes(ini, "[JPEG]\nQuality=100\n");
     ASSERT_EQ(jpeg.Write(file_, image), 0);
     RgbImage decoded = Djpeg(file_);
     EXPECT_LE(LargestDifference(decoded, source), tolerance) << FirstDifference(decoded, source, tolerance);
-    ConvImageInfo info{};
-    ASSERT_EQ(jpeg.Info(file_, 0, &info), 0);
-    EXPECT_EQ(int{info.colorType}, grey ? CONV_COLOR_GRAY : CONV_COLOR_YCBCR);
-
-    // Lower quality, smaller file; out-of-range values are held to 1 to
-    // 100, and a missing or unreadable one means 90.
+    // Lower quality, smaller file: the key is held to 1 to 100, and one
+    // missing or unreadable means 90.
     std::vector<std::size_t> sizes;
-    for (const char* setting : {"Quality=0", "Quality=1", "Quality=40", "Quality=90", "Quality=x", "", "Quality=100",
-                                "Quality=1000"}) {
+    for (const char* setting : {"Quality=0", "Quality=40", "", "Quality=x", "Quality=1000"}) {
       WriteFileBytes(ini, std::string("[jpeg]\n") + setting + "\n");
       ASSERT_EQ(jpeg.Write(file_, image), 0) << setting;
       sizes.push_back(ReadFileBytes(file_).size());
     }
-    EXPECT_EQ(sizes[0], sizes[1]);
-    EXPECT_LT(sizes[1], sizes[2]);
-    EXPECT_LT(sizes[2], sizes[3]);
-    EXPECT_EQ(std::tuple(sizes[4], sizes[5]), std::tuple(sizes[3], sizes[3]));
-    EXPECT_LT(sizes[3], sizes[6]);
-    EXPECT_EQ(sizes[6], sizes[7]);
+    EXPECT_TRUE(sizes[0] < sizes[1] && sizes[1] < sizes[2] && sizes[2] == sizes[3] && sizes[3] < sizes[4]);
   }
 
-  // Sizes whose edges fill no block, written and read back by the reader.
-  for (auto [width, height] : {std::pair(1u, 1u), std::pair(17u, 9u), std::pair(300u, 2u)}) {
-    ConverterImage image;
-    image.desc.width = width;
-    image.desc.height = height;
-    image.desc.colorType = CONV_COLOR_RGB;
-    image.desc.bitsPerPixel = 24;
-    image.rows.assign(height, Bytes(std::size_t{width} * 3, 77));
-    ASSERT_EQ(jpeg.Write(file_, image), 0);
-    int error = -1;
-    RgbImage back = ReadRgb(file_, &error);
-    ASSERT_EQ(error, 0);
-    EXPECT_LE(LargestDifference(back, ConverterImageAsRgb(image)), 1) << width << "x" << height;
-  }
-}
-
-TEST_F(JpegTest, ResolutionTravelsAsTheJfifDensity) {
+  // The resolution becomes the JFIF density; none, square pixels.
   ConverterImage image = FromPnm(greySource_, true);
   using Resolution = std::tuple<int, uint32_t, uint32_t>;  // unit, x, y
-  const std::pair<Resolution, Resolution> cases[] = {
+  const std::pair<Resolution, Resolution> resolutions[] = {
       {{CONV_UNIT_DPI, 300, 150}, {CONV_UNIT_DPI, 300, 150}},
-      {{CONV_UNIT_DPCM, 118, 118}, {CONV_UNIT_DPCM, 118, 118}},
-      {{CONV_UNIT_DPI, 70000, 72}, {CONV_UNIT_DPI, 65535, 72}},
-      // No resolution: square pixels, which read back as a 1:1 aspect.
-      {{CONV_UNIT_UNKNOWN, 0, 0}, {CONV_UNIT_ASPECT, 1, 1}},
+      {{CONV_UNIT_DPCM, 118, 70000}, {CONV_UNIT_DPCM, 118, 65535}},
       {{CONV_UNIT_DPI, 0, 300}, {CONV_UNIT_ASPECT, 1, 1}},
   };
-  for (const auto& [given, read] : cases) {
+  for (const auto& [given, read] : resolutions) {
     std::tie(image.desc.resUnit, image.desc.resX, image.desc.resY) = given;
-    ASSERT_EQ(Jpeg().Write(file_, image), 0);
-    ConvImageInfo info{};
-    ASSERT_EQ(Jpeg().Info(file_, 0, &info), 0);
-    EXPECT_EQ(Resolution(info.resUnit, info.resX, info.resY), read);
+    ASSERT_EQ(jpeg.Write(file_, image), 0);
     ConverterImage back;
-    ASSERT_EQ(Jpeg().Read(file_, back), 0);
+    ASSERT_EQ(jpeg.Read(file_, back), 0);
     EXPECT_EQ(Resolution(back.desc.resUnit, back.desc.resX, back.desc.resY), read);
   }
-  // A file without a JFIF marker has no resolution.
-  Make("convert RGB -colorspace CMYK OUT", file_);
-  ConvImageInfo info{};
-  ASSERT_EQ(Jpeg().Info(file_, 0, &info), 0);
-  EXPECT_EQ(Resolution(info.resUnit, info.resX, info.resY), Resolution(CONV_UNIT_UNKNOWN, 0, 0));
-}
-
-TEST_F(JpegTest, RefusedAndFailingWrites) {
-  ConverterImage image = FromPnm(rgbSource_, false);
-  ConverterImage palette = image;
-  palette.desc.colorType = CONV_COLOR_PALETTE;
-  palette.desc.bitsPerPixel = 8;
-  EXPECT_EQ(Jpeg().Write(file_, palette), CONV_ERR_ILLEGAL_CONVERSION);
-  ConverterImage wide = image;
-  wide.desc.width = 20000;  // 60000 bytes a row
-  EXPECT_EQ(Jpeg().Write(file_, wide), CONV_ERR_FILE_TOO_BIG);
-  wide.desc.width = 32513;
-  EXPECT_EQ(Jpeg().Write(file_, wide), 21);
-  EXPECT_EQ(Jpeg().Write("/dev/full", image), CONV_ERR_DISK_FULL);
+  image.desc.colorType = CONV_COLOR_PALETTE;
+  EXPECT_EQ(jpeg.Write(file_, image), CONV_ERR_ILLEGAL_CONVERSION);
+  image.desc.colorType = CONV_COLOR_RGB;
+  image.desc.bitsPerPixel = 24;
+  image.desc.width = 20000;  // 60000 bytes a row
+  EXPECT_EQ(jpeg.Write(file_, image), CONV_ERR_FILE_TOO_BIG);
+  EXPECT_EQ(jpeg.Write("/dev/full", FromPnm(rgbSource_, false)), CONV_ERR_DISK_FULL);
 }
 
 // The SOF segment's height and width fields, big-endian.
@@ -340,7 +275,8 @@ TEST_F(JpegTest, CutFilesFailAndNeverPassForWhole) {
     RgbImage full = ReadRgb(file_, &error);
     ASSERT_EQ(error, 0);
     // Without its end marker a Huffman-coded file is still whole.
-    std::size_t first = std::string(command).find("arithmetic") == std::string::npos ? whole.size() - 2 : whole.size();
+    std::size_t first =
+        std::string(command).find("arithmetic") == std::string::npos ? whole.size() - 2 : whole.size();
     for (std::size_t size = 0; size < whole.size(); ++size) {
       WriteFileBytes(file_, whole.substr(0, size));
       RgbImage image = ReadRgb(file_, &error);
@@ -395,15 +331,15 @@ TEST_F(JpegTest, DamagedAndLyingFilesFailWithACode) {
 
   // Flipped bytes: any code a broken file may earn, and a success
   // delivers every row (the ASan run checks the memory).
-  const std::set<int> answers = {CONV_OK, CONV_ERR_END_OF_FILE,           CONV_ERR_UNKNOWN_FORMAT,
-                                 CONV_ERR_FILE_TOO_BIG, CONV_ERR_UNSUPPORTED_SUBFORMAT, CONV_ERR_NO_MEMORY,
-                                 21,      22};
+  // OK, end of file, unknown format, unsupported, too big, no memory, own codes
+  const std::set<int> answers = {0, 1, 3, 5, 9, 2, 21, 22};
   unsigned seed = 11;
   auto next = [&seed](unsigned range) { return (seed = seed * 1103515245u + 12345u) / 65536 % range; };
   for (const std::string& good : {baseline, progressive, arithmetic}) {
     for (int round = 0; round < 150; ++round) {
       std::string bad = good;
-      for (unsigned flips = next(6) + 1; flips > 0; --flips) bad[next(unsigned(bad.size()))] = char(next(256));
+      for (unsigned flips = next(6) + 1; flips > 0; --flips)
+        bad[next(unsigned(bad.size()))] = char(next(256));
       WriteFileBytes(file_, bad);
       ConvImageInfo info{};
       int infoCode = Jpeg().Info(file_, 0, &info);
@@ -427,9 +363,11 @@ TEST_F(JpegTest, RecordContentCheckAndTexts) {
   EXPECT_EQ(std::tuple(record.flags, record.writeFormats, int{record.writeResUnits}),
             std::tuple(0x13u, 0x084u, 0x0C));
 
-  const std::pair<std::string, bool> files[] = {
-      {"\xFF\xD8\xFF", true}, {"\xFF\xD8\xFF\xE0", true}, {"\xFF\xD8", false}, {"\xFF\xD9\xFF", false}, {"", false}};
-  for (const auto& [bytes, accepted] : files) {
+  // Start of image, then any marker.
+  for (const auto& [bytes, accepted] : {std::pair<std::string, bool>{"\xFF\xD8\xFF", true},
+                                        {"\xFF\xD8\xFE", false},
+                                        {"\xFF\xD8", false},
+                                        {"", false}}) {
     WriteFileBytes(file_, bytes);
     EXPECT_EQ(jpeg.Check(file_), accepted) << testing::PrintToString(bytes);
   }
