@@ -72,7 +72,8 @@ class JpegTest : public testing::Test {
   // A smooth picture with a sharp-edged square, in colour and in grey.
   void SetUp() override {
     Make(
-        "convert -size 67x45 'gradient:#ff2000-#0040ff' -fill '#30e080' -draw 'rectangle 20,10 35,25' -depth 8 "
+        "convert -size 67x45 'gradient:#ff2000-#0040ff' -fill '#30e080' -draw 'rectangle 20,10 35,25' -depth "
+        "8 "
         "OUT",
         rgbSource_);
     Make("convert RGB -colorspace Gray -depth 8 OUT", greySource_);
