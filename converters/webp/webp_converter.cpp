@@ -12,6 +12,10 @@ namespace {
 // far beyond any image the manager takes.
 constexpr uint64_t kMaxContainerBytes = uint64_t{1} << 30;
 
+// Enough of a file for its features, unless chunks such as a colour
+// profile stand before the image's own.
+constexpr uint64_t kHeadBytes = 4096;
+
 std::string Escaped(const std::string& text) {
   std::string out;
   for (char c : text) {
@@ -57,7 +61,7 @@ int DecoderError(VP8StatusCode status) {
   return kErrLibrary;
 }
 
-int ReadContainer(HFILE file, std::vector<uint8_t>* bytes) {
+int ReadContainer(HFILE file, std::vector<uint8_t>* bytes, uint64_t limit) {
   uint8_t head[12] = {};
   if (!ReadExactlyAt(file, 0, head, sizeof head)) return CONV_ERR_END_OF_FILE;
   if (std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WEBP", 4) != 0)
@@ -68,14 +72,20 @@ int ReadContainer(HFILE file, std::vector<uint8_t>* bytes) {
   // file is read as far as the file goes, and the decoder says what lacks.
   uint64_t size = std::min<uint64_t>(uint64_t{Le32(head + 4)} + 8, static_cast<uint64_t>(fileSize));
   if (size > kMaxContainerBytes) return CONV_ERR_FILE_TOO_BIG;
+  size = std::min(size, limit);
   bytes->assign(static_cast<std::size_t>(size), 0);
   if (!ReadExactlyAt(file, 0, bytes->data(), bytes->size())) return CONV_ERR_END_OF_FILE;
   return CONV_OK;
 }
 
-int ReadFeatures(HFILE file, std::vector<uint8_t>* bytes, WebPBitstreamFeatures* features) {
-  if (int error = ReadContainer(file, bytes)) return error;
-  if (int error = DecoderError(WebPGetFeatures(bytes->data(), bytes->size(), features))) return error;
+int ReadFeatures(HFILE file, std::vector<uint8_t>* bytes, WebPBitstreamFeatures* features, bool headOnly) {
+  if (int error = ReadContainer(file, bytes, headOnly ? kHeadBytes : UINT64_MAX)) return error;
+  VP8StatusCode status = WebPGetFeatures(bytes->data(), bytes->size(), features);
+  if (headOnly && status == VP8_STATUS_NOT_ENOUGH_DATA && bytes->size() == kHeadBytes) {
+    if (int error = ReadContainer(file, bytes)) return error;
+    status = WebPGetFeatures(bytes->data(), bytes->size(), features);
+  }
+  if (int error = DecoderError(status)) return error;
   if (features->width <= 0 || features->height <= 0) return CONV_ERR_INVALID_FILE;
   return CONV_OK;
 }
@@ -120,7 +130,7 @@ CONV_ENTRY(int) RDGetImageInfo(HFILE file, int image, char* /*iniPath*/, ConvIma
     if (image != 0) return int{CONV_ERR_WRONG_IMAGE_NUMBER};
     std::vector<uint8_t> bytes;
     WebPBitstreamFeatures features{};
-    if (int error = ReadFeatures(file, &bytes, &features)) return error;
+    if (int error = ReadFeatures(file, &bytes, &features, true)) return error;
     info->width = static_cast<uint32_t>(features.width);
     info->height = static_cast<uint32_t>(features.height);
     info->colorType = features.has_alpha ? CONV_COLOR_RGB_ALPHA : CONV_COLOR_RGB;

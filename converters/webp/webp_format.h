@@ -31,10 +31,12 @@ std::string& LastReason();
 [[nodiscard]] int DecoderError(VP8StatusCode status);
 
 // Reads the RIFF container, as far as both its own size and the file's
-// reach, into `bytes`.
-[[nodiscard]] int ReadContainer(HFILE file, std::vector<uint8_t>* bytes);
+// reach, into `bytes`; no more than `limit` bytes of it when given.
+[[nodiscard]] int ReadContainer(HFILE file, std::vector<uint8_t>* bytes, uint64_t limit = UINT64_MAX);
 
-// The container read and its features checked.
-[[nodiscard]] int ReadFeatures(HFILE file, std::vector<uint8_t>* bytes, WebPBitstreamFeatures* features);
+// The container read and its features checked. `headOnly` reads only as
+// much of the file as the features need, for questions without pixels.
+[[nodiscard]] int ReadFeatures(HFILE file, std::vector<uint8_t>* bytes, WebPBitstreamFeatures* features,
+                               bool headOnly = false);
 
 }  // namespace webp

@@ -96,6 +96,9 @@ TEST_F(WebpTest, InformationDescribesTheFile) {
   Run("cwebp -quiet -q 80 {d}/clear.png -o {d}/lossy_alpha.webp");
   Run("cwebp -quiet -lossless {d}/clear.png -o {d}/lossless_alpha.webp");
   Run("gif2webp -quiet {d}/anim.gif -o {d}/anim.webp");
+  // A colour profile long enough to push the image's own chunk far back.
+  Run("head -c 6000 /dev/zero > {d}/profile.icc");
+  Run("webpmux -set icc {d}/profile.icc {d}/lossy.webp -o {d}/profile.webp");
   ConverterDriver& webp = Driver("");
   const std::tuple<const char*, const char*, const char*, int, int> cases[] = {
       {"lossy.webp", "WebP lossy", "VP8", CONV_COLOR_RGB, 24},
@@ -103,6 +106,7 @@ TEST_F(WebpTest, InformationDescribesTheFile) {
       {"lossy_alpha.webp", "WebP lossy", "VP8", CONV_COLOR_RGB_ALPHA, 32},
       {"lossless_alpha.webp", "WebP lossless", "VP8L", CONV_COLOR_RGB_ALPHA, 32},
       {"anim.webp", "WebP animation", "", CONV_COLOR_RGB, 24},
+      {"profile.webp", "WebP lossy", "VP8", CONV_COLOR_RGB, 24},
   };
   for (const auto& [file, formatName, compression, colorType, bits] : cases) {
     SCOPED_TRACE(file);
