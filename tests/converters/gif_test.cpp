@@ -239,6 +239,17 @@ TEST_F(GifTest, DamagedAndLyingFiles) {
     WriteFileBytes(path, WithImageSize(small, width, height));
     EXPECT_EQ(gif.Read(path, image), error) << width << "x" << height;
   }
+  // Indices beyond a map of two read as index 0, and never spill into the
+  // neighbouring pixels of a bilevel row: 0, 3, 2, 1 read black, black,
+  // black, white.
+  ASSERT_NO_FATAL_FAILURE(Build(
+      {4, 1, {{0, 0, 0}, {255, 255, 255}, {9, 9, 9}, {7, 7, 7}}, {}, 0, 0, 4, 1, false, -1}, "four.gif"));
+  std::string four = ReadFileBytes(File("four.gif"));
+  four[10] = static_cast<char>(four[10] & ~7);
+  WriteFileBytes(path, four.erase(19, 6));
+  ASSERT_EQ(gif.Read(path, image), 0);
+  EXPECT_EQ(ConverterImageAsRgb(image).rgb, std::vector<uint8_t>({0, 0, 0, 0, 0, 0, 0, 0, 0, 255, 255, 255}));
+
   const std::set<int> answers = {0, 1, 3, 4, 7, 21, 22};
   for (const char* name : {"a.gif", "b.gif", "c.gif"}) {
     for (const std::string& bad : Damaged(ReadFileBytes(File(name)), 120, 11)) {
