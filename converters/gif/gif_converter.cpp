@@ -2,6 +2,7 @@
 // record, error texts, the content check, the image count and the image
 // information.
 #include <string>
+#include <tuple>
 
 #include "gif_format.h"
 
@@ -122,10 +123,8 @@ CONV_ENTRY(int) RDGetImageInfo(HFILE file, int image, char* /*iniPath*/, ConvIma
     const ColorMapObject* map = first.colors;
     info->colorType = map != nullptr && !AllGrey(*map) ? CONV_COLOR_PALETTE : CONV_COLOR_GRAY_PALETTE;
     info->bitsPerPixel = static_cast<uint16_t>(map != nullptr ? map->BitsPerPixel : 8);
-    int aspect = decoder.gif->AspectByte;
-    info->resUnit = aspect != 0 ? CONV_UNIT_ASPECT : CONV_UNIT_UNKNOWN;
-    info->resX = aspect != 0 ? 64 : 0;
-    info->resY = aspect != 0 ? static_cast<uint32_t>(aspect + 15) : 0;
+    Resolution resolution = PixelAspect(*decoder.gif);
+    std::tie(info->resUnit, info->resX, info->resY) = std::tuple(resolution.unit, resolution.x, resolution.y);
     CopyField(info->formatName, Signature(file).c_str());
     CopyField(info->compression, "LZW");
     return int{CONV_OK};

@@ -111,6 +111,13 @@ int CheckImageSize(const Decoder& decoder, uint32_t width, uint32_t height) {
   return CONV_OK;
 }
 
+Resolution PixelAspect(const GifFileType& gif) {
+  // A byte n other than 0 makes pixels (n + 15) / 64 as wide as they are
+  // high: 64 dots one way take as long as n + 15 the other.
+  if (gif.AspectByte == 0) return {};
+  return {CONV_UNIT_ASPECT, 64, static_cast<uint32_t>(gif.AspectByte + 15)};
+}
+
 std::string Signature(HFILE file) {
   char magic[6] = {};
   if (!ReadExactlyAt(file, 0, magic, sizeof magic)) return {};

@@ -62,6 +62,15 @@ struct FirstImage {
 // in the file cannot possibly hold, before anything is allocated for them.
 [[nodiscard]] int CheckImageSize(const Decoder& decoder, uint32_t width, uint32_t height);
 
+// The screen's pixel aspect byte as a resolution: unit CONV_UNIT_ASPECT
+// with resX:resY the pixels' height to width, or no resolution at all.
+struct Resolution {
+  uint16_t unit = CONV_UNIT_UNKNOWN;
+  uint32_t x = 0;
+  uint32_t y = 0;
+};
+Resolution PixelAspect(const GifFileType& gif);
+
 // "GIF87a" or "GIF89a" as the file says.
 std::string Signature(HFILE file);
 

@@ -4,6 +4,7 @@
 // interlaces them, and 1, 4 or 8 bits a pixel depending on the map's size.
 #include <algorithm>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "gif_format.h"
@@ -122,10 +123,8 @@ void PackRow(const ReadState& s, const uint8_t* indices, uint8_t* out) {
   desc->packedPixels = 1;
   desc->invertedGray = layout.inverted ? 1 : 0;
   desc->bgrOrder = 0;
-  int aspect = s.decoder.gif->AspectByte;
-  desc->resUnit = aspect != 0 ? CONV_UNIT_ASPECT : CONV_UNIT_UNKNOWN;
-  desc->resX = aspect != 0 ? 64 : 0;
-  desc->resY = aspect != 0 ? static_cast<uint32_t>(aspect + 15) : 0;
+  Resolution resolution = PixelAspect(*s.decoder.gif);
+  std::tie(desc->resUnit, desc->resX, desc->resY) = std::tuple(resolution.unit, resolution.x, resolution.y);
   DescribeBands(*desc, CONV_ACCESS_TOP_DOWN, CONV_ACCESS_TOP_DOWN, kBandRows);
   g_read = std::move(state);
   return CONV_OK;

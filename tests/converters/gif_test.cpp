@@ -166,6 +166,12 @@ TEST_F(GifTest, CountsImagesAndDescribesTheFirst) {
   }
   ConvImageInfo info{};
   EXPECT_EQ(gif.Info(File("three.gif"), 1, &info), CONV_ERR_WRONG_IMAGE_NUMBER);
+  // Pixels twice as wide as high: half the dots across.
+  std::string wide = ReadFileBytes(File("built.gif"));
+  wide[12] = char(113);
+  WriteFileBytes(File("wide.gif"), wide);
+  ASSERT_EQ(gif.Info(File("wide.gif"), 0, &info), 0);
+  EXPECT_EQ(std::tuple(int{info.resUnit}, info.resX, info.resY), std::tuple(CONV_UNIT_ASPECT, 64u, 128u));
   int count = 0;
   WriteFileBytes(File("none.gif"), std::string("GIF89a\1\0\1\0\0\0\0;", 14));
   EXPECT_EQ(gif.ImageCount(File("none.gif"), &count, &count), CONV_ERR_NO_IMAGES);
