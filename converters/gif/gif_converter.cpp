@@ -9,16 +9,6 @@
 namespace gif {
 namespace {
 
-// A "%" in giflib's text must not reach the format as a conversion.
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    out += c;
-    if (c == '%') out += '%';
-  }
-  return out;
-}
-
 bool AllGrey(const ColorMapObject& map) {
   for (int i = 0; i < map.ColorCount; ++i) {
     const GifColorType& c = map.Colors[i];
@@ -45,14 +35,10 @@ CONV_ENTRY(void) ConvGetDllInfo(ConvRecord* record, char* /*iniPath*/) {
 }
 
 CONV_ENTRY(void) ConvGetErrorString(int code, char* fileTitle, char* /*iniPath*/, char* text) {
-  GuardedVoid([&] {
-    const std::string library = "GIF error in %s: " + Escaped(LastReason());
-    const ErrorWording own[] = {
-        {kErrImageTooLarge, "The image in %s is wider or higher than 32512 pixels"},
-        {kErrLibrary, library.c_str()},
-    };
-    WordError(code, fileTitle, text, own, "GIF");
-  });
+  constexpr ErrorWording own[] = {
+      {kErrImageTooLarge, "The image in %s is wider or higher than 32512 pixels"},
+  };
+  WordErrorWithReason(code, fileTitle, text, own, "GIF", kErrLibrary, LastReason().c_str());
 }
 
 CONV_ENTRY(int) RDCheckFile(HFILE file, char* /*iniPath*/) {

@@ -47,14 +47,7 @@ CONV_ENTRY(void) ConvGetDllInfo(ConvRecord* record, char* /*iniPath*/) {
 }
 
 CONV_ENTRY(void) ConvGetErrorString(int code, char* fileTitle, char* /*iniPath*/, char* text) {
-  GuardedVoid([&] {
-    // The library's reason goes into the wording as text, never as format.
-    std::string format = "JPEG error in %s: ";
-    for (const char* p = LastReason(); *p != '\0'; ++p)
-      format += *p == '%' ? std::string("%%") : std::string(1, *p);
-    const ErrorWording library[] = {kFixedErrors[0], {kErrLibrary, format.c_str()}};
-    WordError(code, fileTitle, text, library, "JPEG");
-  });
+  WordErrorWithReason(code, fileTitle, text, kFixedErrors, "JPEG", kErrLibrary, LastReason());
 }
 
 CONV_ENTRY(int) RDCheckFile(HFILE file, char* /*iniPath*/) {

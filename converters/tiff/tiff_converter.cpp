@@ -88,13 +88,7 @@ CONV_ENTRY(void) ConvGetDllInfo(ConvRecord* record, char* /*iniPath*/) {
 }
 
 CONV_ENTRY(void) ConvGetErrorString(int code, char* fileTitle, char* /*iniPath*/, char* text) {
-  if (code == kErrLibrary && text != nullptr) {
-    const char* reason = *LastReason() != '\0' ? LastReason() : "unknown cause";
-    std::snprintf(text, kErrorTextSize, "TIFF error in %s: %s", fileTitle != nullptr ? fileTitle : "",
-                  reason);
-    return;
-  }
-  WordError(code, fileTitle, text, kOwnErrors, "TIFF");
+  WordErrorWithReason(code, fileTitle, text, kOwnErrors, "TIFF", kErrLibrary, LastReason());
 }
 
 CONV_ENTRY(int) RDCheckFile(HFILE file, char* /*iniPath*/) { return HasTiffMagic(file) ? 1 : 0; }

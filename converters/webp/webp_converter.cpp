@@ -16,15 +16,6 @@ constexpr uint64_t kMaxContainerBytes = uint64_t{1} << 30;
 // profile stand before the image's own.
 constexpr uint64_t kHeadBytes = 4096;
 
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    out += c;
-    if (c == '%') out += '%';
-  }
-  return out;
-}
-
 const char* StatusText(VP8StatusCode status) {
   switch (status) {
     case VP8_STATUS_OUT_OF_MEMORY:
@@ -107,16 +98,12 @@ CONV_ENTRY(void) ConvGetDllInfo(ConvRecord* record, char* /*iniPath*/) {
 }
 
 CONV_ENTRY(void) ConvGetErrorString(int code, char* fileTitle, char* /*iniPath*/, char* text) {
-  GuardedVoid([&] {
-    const std::string library = "WebP error in %s: " + Escaped(LastReason());
-    const ErrorWording own[] = {
-        {kErrImageTooLarge, "The image in %s is too large: at most 32512 rows of 10837 pixels can be read"},
-        {kErrLibrary, library.c_str()},
-        {kErrAnimated, "%s is an animated WebP file; only still images can be read"},
-        {kErrTooLargeForWebP, "WebP images are at most 16383 pixels wide and high, too small for %s"},
-    };
-    WordError(code, fileTitle, text, own, "WebP");
-  });
+  constexpr ErrorWording own[] = {
+      {kErrImageTooLarge, "The image in %s is too large: at most 32512 rows of 10837 pixels can be read"},
+      {kErrAnimated, "%s is an animated WebP file; only still images can be read"},
+      {kErrTooLargeForWebP, "WebP images are at most 16383 pixels wide and high, too small for %s"},
+  };
+  WordErrorWithReason(code, fileTitle, text, own, "WebP", kErrLibrary, LastReason().c_str());
 }
 
 CONV_ENTRY(int) RDCheckFile(HFILE file, char* /*iniPath*/) {

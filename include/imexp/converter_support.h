@@ -82,6 +82,24 @@ inline void WordError(int code, const char* fileTitle, char* text, std::span<con
   std::snprintf(text, kErrorTextSize, "%s converter error %d in %s", converterName, code, title);
 }
 
+// ConvGetErrorString's body for a converter over a field library: the own
+// code `reasonCode` reads "<converterName> error in <title>: <reason>",
+// with the reason the library gave for its last failure taken as text,
+// never as a format ("unknown cause" when it gave none); every other code is
+// worded as WordError words it.
+inline void WordErrorWithReason(int code, const char* fileTitle, char* text,
+                                std::span<const ErrorWording> own, const char* converterName, int reasonCode,
+                                const char* reason) noexcept {
+  if (text == nullptr) return;
+  if (code != reasonCode) {
+    WordError(code, fileTitle, text, own, converterName);
+    return;
+  }
+  std::snprintf(text, kErrorTextSize, "%s error in %s: %s", converterName,
+                fileTitle != nullptr ? fileTitle : "",
+                reason != nullptr && *reason != '\0' ? reason : "unknown cause");
+}
+
 // ------------------------------------------------------- exception guard
 
 // Runs the body of an entry point that returns an error code, with the

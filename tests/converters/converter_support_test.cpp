@@ -48,6 +48,22 @@ TEST(ConverterSupportTest, WordsOwnCodesThenTheManagersThenAnyCode) {
   }
 }
 
+TEST(ConverterSupportTest, WordsALibrarysReasonAsText) {
+  constexpr ErrorWording own[] = {{kFirstOwnError, "Too big: %s"}};
+  const std::tuple<int, const char*, std::string> cases[] = {
+      {kFirstOwnError + 1, "bad %s%n huffman", "XYZ error in a.x: bad %s%n huffman"},
+      {kFirstOwnError + 1, "", "XYZ error in a.x: unknown cause"},
+      {kFirstOwnError + 1, nullptr, "XYZ error in a.x: unknown cause"},
+      {kFirstOwnError, "ignored", "Too big: a.x"},
+      {CONV_ERR_NO_SAVE_FORMAT, "ignored", "No Suitable Formats for Save"},
+  };
+  for (const auto& [code, reason, expected] : cases) {
+    char text[kErrorTextSize];
+    WordErrorWithReason(code, "a.x", text, own, "XYZ", kFirstOwnError + 1, reason);
+    EXPECT_EQ(std::string(text), expected);
+  }
+}
+
 TEST(ConverterSupportTest, BandInsideImageHoldsTheBandToTheImageAndTheBuffer) {
   struct Case {
     uint32_t bandRow, bandCount, bandRows, height;
