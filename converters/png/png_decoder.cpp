@@ -105,7 +105,9 @@ void DescribeResolution(const PngHeader& header, uint16_t* unit, uint32_t* x, ui
   if (!header.hasPhys || header.phys.ppu_x == 0 || header.phys.ppu_y == 0) return;
   if (header.phys.unit_specifier == 1) {
     // Pixels per metre to dots per inch, rounded: 0.0254 m to the inch.
-    auto dpi = [](uint32_t perMetre) { return static_cast<uint32_t>((uint64_t{perMetre} * 254 + 5000) / 10000); };
+    auto dpi = [](uint32_t perMetre) {
+      return static_cast<uint32_t>((uint64_t{perMetre} * 254 + 5000) / 10000);
+    };
     *unit = CONV_UNIT_DPI;
     *x = dpi(header.phys.ppu_x);
     *y = dpi(header.phys.ppu_y);

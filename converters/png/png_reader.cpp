@@ -37,9 +37,9 @@ struct ReadState {
   bool transparentColor = false;
   spng_trns trns{};
   SettingColor background;
-  uint32_t rowBytes = 0;          // one row in the band buffer
-  std::vector<uint8_t> fileRow;   // one decoded row in the file's layout
-  std::vector<uint8_t> image;     // interlaced files: every row, our layout
+  uint32_t rowBytes = 0;         // one row in the band buffer
+  std::vector<uint8_t> fileRow;  // one decoded row in the file's layout
+  std::vector<uint8_t> image;    // interlaced files: every row, our layout
   uint32_t nextRow = 0;
 };
 
@@ -125,7 +125,8 @@ void ConvertPixels(const ReadState& s, const uint8_t* in, uint8_t* out, uint32_t
         out[x] = Level(Sample(in, k, depth), depth);
         break;
       case Layout::kRgb:
-        for (uint32_t c = 0; c < 3; ++c) out[std::size_t{x} * 3 + c] = Level(Sample(in, k * 3 + c, depth), depth);
+        for (uint32_t c = 0; c < 3; ++c)
+          out[std::size_t{x} * 3 + c] = Level(Sample(in, k * 3 + c, depth), depth);
         break;
     }
   }
@@ -257,7 +258,8 @@ void ConvertPixels(const ReadState& s, const uint8_t* in, uint8_t* out, uint32_t
   if (!g_read) return CONV_ERR_GENERAL;
   ReadState& s = *g_read;
   // Rows go top to bottom, each band right below the last one.
-  if (!BandInsideImage(*desc, s.header.ihdr.height, false) || desc->bandRow != s.nextRow) return CONV_ERR_GENERAL;
+  if (!BandInsideImage(*desc, s.header.ihdr.height, false) || desc->bandRow != s.nextRow)
+    return CONV_ERR_GENERAL;
   for (uint32_t k = 0; k < desc->bandCount; ++k) {
     uint8_t* out = band + std::size_t{k} * s.rowBytes;
     if (!s.image.empty()) {

@@ -2,7 +2,15 @@
 // 256 entries, and RGB, each at the depth the manager settled on, rows top
 // to bottom and encoded as they come. The compression level comes from our
 // settings; the resolution goes into pHYs.
+//
+// A palette image keeps its encoded bytes until the last row, so that PLTE
+// can end with the highest entry the pixels use: the PLTE chunk comes
+// before the image data, and which entries are used is known only at the
+// end.
+#include <algorithm>
+#include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <imexp/converter_settings.h>
@@ -25,6 +33,7 @@ struct WriteState {
   spng_ihdr ihdr{};
   spng_plte plte{};
   bool palette = false;
+  uint32_t highestIndex = 0;  // palette images: the highest entry used so far
   spng_phys phys{};
   bool hasPhys = false;
   int compressionLevel = kDefaultCompressionLevel;
@@ -40,7 +49,7 @@ std::unique_ptr<WriteState> g_write;
 int WriteToFile(spng_ctx* /*ctx*/, void* user, void* bytes, std::size_t length) {
   auto* s = static_cast<WriteState*>(user);
   s->output.Append(bytes, length);
-  if (s->output.Full() && s->output.Flush() != CONV_OK) {
+  if (!s->palette && s->output.Full() && s->output.Flush() != CONV_OK) {
     s->fileFailed = true;
     return SPNG_IO_ERROR;
   }
@@ -52,6 +61,55 @@ int WriteToFile(spng_ctx* /*ctx*/, void* user, void* bytes, std::size_t length) 
 int EncoderError(const WriteState& s, int error) {
   if (s.fileFailed) return CONV_ERR_DISK_FULL;
   return MapLibraryError(error);
+}
+
+uint32_t Crc32(const uint8_t* bytes, std::size_t count) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (std::size_t i = 0; i < count; ++i) {
+    crc ^= bytes[i];
+    for (int k = 0; k < 8; ++k) crc = crc & 1 ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+  }
+  return ~crc;
+}
+
+uint32_t Be32(const uint8_t* p) {
+  return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+}
+
+void PutBe32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+}
+
+// The highest palette entry the pixels of one packed row use.
+uint32_t HighestIndex(const uint8_t* row, uint32_t width, uint32_t bits) {
+  uint32_t highest = 0;
+  for (uint32_t x = 0; x < width; ++x) {
+    uint32_t bit = x * bits;
+    uint32_t value = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
+    highest = std::max(highest, value);
+  }
+  return highest;
+}
+
+// Cuts the PLTE chunk of the encoded file in `png` to `entries` entries.
+[[nodiscard]] int ShortenPalette(std::vector<uint8_t>& png, uint32_t entries) {
+  std::size_t at = 8;  // after the signature
+  while (at + 12 <= png.size()) {
+    uint32_t length = Be32(&png[at]);
+    if (length > png.size() - at - 12) break;
+    if (std::memcmp(&png[at + 4], "PLTE", 4) != 0) {
+      at += std::size_t{length} + 12;
+      continue;
+    }
+    uint32_t keep = entries * 3;
+    if (keep >= length) return CONV_OK;
+    png.erase(png.begin() + static_cast<std::ptrdiff_t>(at + 8 + keep),
+              png.begin() + static_cast<std::ptrdiff_t>(at + 8 + length));
+    PutBe32(&png[at], keep);
+    PutBe32(&png[at + 8 + keep], Crc32(&png[at + 4], std::size_t{keep} + 4));
+    return CONV_OK;
+  }
+  return CONV_ERR_GENERAL;
 }
 
 // Pixels per metre for dots per inch, rounded.
@@ -136,7 +194,10 @@ uint32_t PerMetre(uint32_t dpi) { return static_cast<uint32_t>((uint64_t{dpi} * 
   if (desc->bandRow != s.nextRow || !BandInsideImage(*desc, s.height, false)) return CONV_ERR_GENERAL;
   std::size_t stride = std::size_t{desc->planes} * desc->bytesPerLine;
   for (uint32_t k = 0; k < desc->bandCount; ++k) {
-    int error = spng_encode_row(s.ctx, band + k * stride, s.rowBytes);
+    const uint8_t* row = band + k * stride;
+    if (s.palette)
+      s.highestIndex = std::max(s.highestIndex, HighestIndex(row, s.ihdr.width, s.ihdr.bit_depth));
+    int error = spng_encode_row(s.ctx, row, s.rowBytes);
     ++s.nextRow;
     if (error == SPNG_EOI && s.nextRow == s.height) break;
     if (error) return EncoderError(s, error);
@@ -149,6 +210,9 @@ uint32_t PerMetre(uint32_t dpi) { return static_cast<uint32_t>((uint64_t{dpi} * 
   WriteState& s = *g_write;
   if (s.nextRow != s.height) return CONV_ERR_GENERAL;
   if (s.fileFailed) return CONV_ERR_DISK_FULL;
+  if (s.palette) {
+    if (int error = ShortenPalette(s.output.pending(), s.highestIndex + 1)) return error;
+  }
   return s.output.Flush();
 }
 

@@ -24,7 +24,8 @@ uint32_t Crc(const std::string& bytes) {
 }
 
 std::string Be32(uint32_t v) {
-  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
+  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+          static_cast<char>(v)};
 }
 
 std::string Chunk(const std::string& type, const std::string& data) {
@@ -32,9 +33,9 @@ std::string Chunk(const std::string& type, const std::string& data) {
 }
 
 std::string Ihdr(uint32_t width, uint32_t height, int depth, int colorType, int interlace = 0) {
-  return Chunk("IHDR", Be32(width) + Be32(height) + std::string{static_cast<char>(depth),
-                                                                static_cast<char>(colorType), 0, 0,
-                                                                static_cast<char>(interlace)});
+  return Chunk("IHDR", Be32(width) + Be32(height) +
+                           std::string{static_cast<char>(depth), static_cast<char>(colorType), 0, 0,
+                                       static_cast<char>(interlace)});
 }
 
 // A zlib stream holding `raw` in one stored block.
@@ -45,8 +46,13 @@ std::string Stored(const std::string& raw) {
     b = (b + a) % 65521;
   }
   auto n = static_cast<uint16_t>(raw.size());
-  std::string out = {'\x78', '\x01', '\x01', static_cast<char>(n), static_cast<char>(n >> 8),
-                     static_cast<char>(~n), static_cast<char>(~n >> 8)};
+  std::string out = {'\x78',
+                     '\x01',
+                     '\x01',
+                     static_cast<char>(n),
+                     static_cast<char>(n >> 8),
+                     static_cast<char>(~n),
+                     static_cast<char>(~n >> 8)};
   return out + raw + Be32(b << 16 | a);
 }
 
@@ -98,7 +104,8 @@ TEST_F(PngRobustnessTest, BuiltFilesAndLyingHeaders) {
       // Far more rows than a file this short can inflate to: refused before
       // anything is set up for them, interlaced or not.
       {"huge, few bytes", kSignature + Ihdr(30000, 30000, 8, 0) + grey + kEnd, CONV_ERR_END_OF_FILE},
-      {"huge interlaced, few bytes", kSignature + Ihdr(10000, 30000, 8, 2, 1) + grey + kEnd, CONV_ERR_END_OF_FILE},
+      {"huge interlaced, few bytes", kSignature + Ihdr(10000, 30000, 8, 2, 1) + grey + kEnd,
+       CONV_ERR_END_OF_FILE},
       {"rows missing", kSignature + Ihdr(2, 9, 8, 0) + grey + kEnd, -1},
       {"palette without PLTE", kSignature + Ihdr(2, 2, 1, 3) + indices + kEnd, -1},
       {"oversized chunk", kSignature + Ihdr(2, 2, 8, 0) + Be32(0x7FFFFFF0u) + "tEXt" + grey, -1},
@@ -150,13 +157,14 @@ TEST_F(PngRobustnessTest, RecordCheckAndTexts) {
 // Any listed code will do, and a success delivers every row.
 TEST_F(PngRobustnessTest, DamagedFilesNeverCrash) {
   std::string folder = ShellQuote(dir_.path().string());
-  ASSERT_EQ(RunCommand("cd " + folder +
-                       " && convert rose: -depth 8 rose.ppm && convert rose: -colorspace gray -depth 8 rose.pgm"
-                       " && pnmtopng -interlace -alpha=rose.pgm rose.ppm > a.png"
-                       " && convert rose: -colors 4 -depth 8 c4.ppm && pnmtopng c4.ppm > b.png"
-                       " && convert rose: -colorspace gray -depth 16 -interlace PNG c.png"
-                       " && convert rose: -colorspace gray -threshold 50% -define png:bit-depth=1 d.png"),
-            0);
+  ASSERT_EQ(
+      RunCommand("cd " + folder +
+                 " && convert rose: -depth 8 rose.ppm && convert rose: -colorspace gray -depth 8 rose.pgm"
+                 " && pnmtopng -interlace -alpha=rose.pgm rose.ppm > a.png"
+                 " && convert rose: -colors 4 -depth 8 c4.ppm && pnmtopng c4.ppm > b.png"
+                 " && convert rose: -colorspace gray -depth 16 -interlace PNG c.png"
+                 " && convert rose: -colorspace gray -threshold 50% -define png:bit-depth=1 d.png"),
+      0);
   const std::set<int> answers = {CONV_OK,
                                  CONV_ERR_END_OF_FILE,
                                  CONV_ERR_UNKNOWN_FORMAT,

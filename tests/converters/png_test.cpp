@@ -38,7 +38,8 @@ class PngTest : public testing::Test {
     if (imageMagick) {
       std::string colour = background;
       colour.erase(std::remove(colour.begin(), colour.end(), '/'), colour.end());
-      Run("convert " + ShellQuote(png) + " -background '#" + colour + "' -flatten -depth 8 " + ShellQuote(pnm));
+      Run("convert " + ShellQuote(png) + " -background '#" + colour + "' -flatten -depth 8 " +
+          ShellQuote(pnm));
     } else {
       Run("pngtopnm -mix -background=rgb:" + background + " " + ShellQuote(png) + " > " + ShellQuote(pnm));
     }
@@ -70,13 +71,15 @@ TEST_F(PngTest, ReadsWhatTheToolsWriteAsPngtopnmDoes) {
   const std::string im = "convert ";
   const std::string cc = std::string(kCommonColour);
   const std::string ga = " \\( +clone -negate \\) -alpha off -compose CopyOpacity -composite ";
-  const std::string rgba = " \\( +clone -colorspace gray -negate \\) -alpha off -compose CopyOpacity -composite ";
+  const std::string rgba =
+      " \\( +clone -colorspace gray -negate \\) -alpha off -compose CopyOpacity -composite ";
   auto type = [](int colorType, int bits) {
-    return " -define png:color-type=" + std::to_string(colorType) + " -define png:bit-depth=" + std::to_string(bits);
+    return " -define png:color-type=" + std::to_string(colorType) +
+           " -define png:bit-depth=" + std::to_string(bits);
   };
   struct Case {
     const char* name;
-    std::string command;  // writes x.png
+    std::string command;          // writes x.png
     std::tuple<int, int> file;    // colour type and bits the information shows
     std::tuple<int, int> layout;  // colour type and bits we deliver
     const char* background;       // the Background setting, or none
@@ -90,7 +93,12 @@ TEST_F(PngTest, ReadsWhatTheToolsWriteAsPngtopnmDoes) {
       {"grey 2", im + "rose.pgm -depth 2" + type(0, 2) + " x.png", {0, 2}, {0, 4}, nullptr, 0},
       {"grey 4", im + "rose.pgm -depth 4" + type(0, 4) + " x.png", {0, 4}, {0, 4}, nullptr, 0},
       {"grey 8", im + "rose.pgm" + type(0, 8) + " x.png", {0, 8}, {0, 8}, nullptr, 0},
-      {"grey 16", im + "rose: -colorspace gray -depth 16" + type(0, 16) + " x.png", {0, 16}, {0, 8}, nullptr, 0},
+      {"grey 16",
+       im + "rose: -colorspace gray -depth 16" + type(0, 16) + " x.png",
+       {0, 16},
+       {0, 8},
+       nullptr,
+       0},
       {"palette 1", "pnmtopng c2.ppm > x.png", {2, 1}, {2, 4}, nullptr, 0},
       {"palette 2", "pnmtopng c4.ppm > x.png", {2, 2}, {2, 4}, nullptr, 0},
       {"palette 4", "pnmtopng c16.ppm > x.png", {2, 4}, {2, 4}, nullptr, 0},
@@ -119,7 +127,12 @@ TEST_F(PngTest, ReadsWhatTheToolsWriteAsPngtopnmDoes) {
        "00/80/ff",
        0,
        true},
-      {"grey, tRNS colour", "pnmtopng -transparent=rgb:24/24/24 rose.pgm > x.png", {0, 8}, {0, 8}, nullptr, 0},
+      {"grey, tRNS colour",
+       "pnmtopng -transparent=rgb:24/24/24 rose.pgm > x.png",
+       {0, 8},
+       {0, 8},
+       nullptr,
+       0},
       {"grey, tRNS colour, coloured background",
        "pnmtopng -transparent=rgb:24/24/24 rose.pgm > x.png",
        {0, 8},
@@ -127,7 +140,12 @@ TEST_F(PngTest, ReadsWhatTheToolsWriteAsPngtopnmDoes) {
        "00/80/ff",
        0},
       {"grey+alpha 8", im + "rose.pgm" + ga + type(4, 8) + " x.png", {4, 16}, {0, 8}, nullptr, 0},
-      {"grey+alpha 8, grey background", im + "rose.pgm" + ga + type(4, 8) + " x.png", {4, 16}, {0, 8}, "64/64/64", 0},
+      {"grey+alpha 8, grey background",
+       im + "rose.pgm" + ga + type(4, 8) + " x.png",
+       {4, 16},
+       {0, 8},
+       "64/64/64",
+       0},
       {"grey+alpha 8, coloured background",
        im + "rose.pgm" + ga + type(4, 8) + " x.png",
        {4, 16},
@@ -136,7 +154,12 @@ TEST_F(PngTest, ReadsWhatTheToolsWriteAsPngtopnmDoes) {
        0},
       {"grey+alpha 16", im + "rose.pgm -depth 16" + ga + type(4, 16) + " x.png", {4, 32}, {0, 8}, nullptr, 1},
       {"RGBA 8", "pnmtopng -alpha=rose.pgm rose.ppm > x.png", {5, 32}, {3, 24}, nullptr, 0},
-      {"RGBA 8, coloured background", "pnmtopng -alpha=rose.pgm rose.ppm > x.png", {5, 32}, {3, 24}, "00/80/ff", 0},
+      {"RGBA 8, coloured background",
+       "pnmtopng -alpha=rose.pgm rose.ppm > x.png",
+       {5, 32},
+       {3, 24},
+       "00/80/ff",
+       0},
       {"RGBA 16", im + "rose: -depth 16" + rgba + type(6, 16) + " x.png", {5, 64}, {3, 24}, nullptr, 1},
       // Interlaced files: every pass must land on its own columns and rows.
       {"interlaced grey 1",
@@ -145,11 +168,26 @@ TEST_F(PngTest, ReadsWhatTheToolsWriteAsPngtopnmDoes) {
        {0, 1},
        nullptr,
        0},
-      {"interlaced grey 4", im + "rose.pgm -depth 4 -interlace PNG" + type(0, 4) + " x.png", {0, 4}, {0, 4}, nullptr, 0},
+      {"interlaced grey 4",
+       im + "rose.pgm -depth 4 -interlace PNG" + type(0, 4) + " x.png",
+       {0, 4},
+       {0, 4},
+       nullptr,
+       0},
       {"interlaced palette 2", "pnmtopng -interlace c4.ppm > x.png", {2, 2}, {2, 4}, nullptr, 0},
       {"interlaced palette 8", "pnmtopng -interlace c200.ppm > x.png", {2, 8}, {2, 8}, nullptr, 0},
-      {"interlaced RGB 16", im + "rose: -depth 16 -interlace PNG" + type(2, 16) + " x.png", {3, 48}, {3, 24}, nullptr, 0},
-      {"interlaced RGBA 8", "pnmtopng -interlace -alpha=rose.pgm rose.ppm > x.png", {5, 32}, {3, 24}, nullptr, 0},
+      {"interlaced RGB 16",
+       im + "rose: -depth 16 -interlace PNG" + type(2, 16) + " x.png",
+       {3, 48},
+       {3, 24},
+       nullptr,
+       0},
+      {"interlaced RGBA 8",
+       "pnmtopng -interlace -alpha=rose.pgm rose.ppm > x.png",
+       {5, 32},
+       {3, 24},
+       nullptr,
+       0},
       {"interlaced 3 x 5", "pnmtopng -interlace -force tiny.ppm > x.png", {3, 24}, {3, 24}, nullptr, 0},
   };
   std::string png = dir_.File("x.png");
@@ -166,7 +204,8 @@ TEST_F(PngTest, ReadsWhatTheToolsWriteAsPngtopnmDoes) {
     }
     ConvImageInfo info{};
     ASSERT_EQ(driver_.Info(png, 0, &info), 0);
-    ASSERT_EQ(std::tuple(int{info.colorType}, int{info.bitsPerPixel}), c.file) << "the tool wrote another variant";
+    ASSERT_EQ(std::tuple(int{info.colorType}, int{info.bitsPerPixel}), c.file)
+        << "the tool wrote another variant";
     ConverterImage image;
     ASSERT_EQ(driver_.Read(png, image), 0);
     EXPECT_EQ(std::tuple(int{image.desc.colorType}, int{image.desc.bitsPerPixel}), c.layout);
@@ -245,7 +284,8 @@ TEST_F(PngTest, EveryWrittenLayoutReadsBackInPngtopnm) {
   std::string png = dir_.File("round.png");
   for (const Layout& layout : layouts) {
     for (auto [width, height] : {std::pair{1u, 1u}, std::pair{9u, 3u}, std::pair{33u, 70u}}) {
-      SCOPED_TRACE(testing::Message() << layout.colorType << "/" << layout.bits << " " << width << "x" << height);
+      SCOPED_TRACE(testing::Message()
+                   << layout.colorType << "/" << layout.bits << " " << width << "x" << height);
       ConverterImage image = MakeImage(layout.colorType, layout.bits, width, height, width * 31 + height);
       ASSERT_EQ(Png().Write(png, image), 0);
       ConvImageInfo info{};
@@ -260,6 +300,41 @@ TEST_F(PngTest, EveryWrittenLayoutReadsBackInPngtopnm) {
       RgbImage ours = ConverterImageAsRgb(back);
       EXPECT_EQ(LargestDifference(ours, expected), 0) << FirstDifference(ours, expected);
     }
+  }
+}
+
+// Bytes of the PLTE chunk's data in a PNG file, or -1.
+long PaletteBytes(const std::string& png) {
+  for (std::size_t at = 8; at + 12 <= png.size();) {
+    auto byte = [&](std::size_t i) { return uint32_t{static_cast<uint8_t>(png[at + i])}; };
+    uint32_t length = byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
+    if (png.compare(at + 4, 4, "PLTE") == 0) return static_cast<long>(length);
+    at += std::size_t{length} + 12;
+  }
+  return -1;
+}
+
+TEST_F(PngTest, PaletteEndsAtTheHighestEntryUsed) {
+  const std::tuple<uint16_t, uint32_t, long> cases[] = {{8, 5, 6}, {8, 255, 256}, {4, 15, 16},
+                                                        {4, 2, 3}, {1, 0, 1},     {1, 1, 2}};
+  std::string png = dir_.File("palette.png");
+  for (const auto& [bits, highest, entries] : cases) {
+    SCOPED_TRACE(testing::Message() << bits << " bits, up to " << highest);
+    ConverterImage image = MakeImage(2, bits, 259, 4, 9);
+    // Pixel values 0 to `highest`, the padding bits of each row set.
+    for (Bytes& row : image.rows) {
+      std::fill(row.begin(), row.end(), 0xFF);
+      for (uint32_t x = 0; x < 259; ++x) {
+        uint32_t value = x % (highest + 1), bit = x * bits;
+        uint32_t shift = 8 - bits - bit % 8;
+        row[bit / 8] = static_cast<uint8_t>((row[bit / 8] & ~(((1u << bits) - 1) << shift)) | value << shift);
+      }
+    }
+    ASSERT_EQ(Png().Write(png, image), 0);
+    EXPECT_EQ(PaletteBytes(ReadFileBytes(png)), entries * 3);
+    RgbImage expected = ConverterImageAsRgb(image);
+    RgbImage tool = Reference(png);
+    EXPECT_EQ(LargestDifference(tool, expected), 0) << FirstDifference(tool, expected);
   }
 }
 
@@ -293,10 +368,8 @@ TEST_F(PngTest, SettingsAndResolutionReachTheFile) {
 
 TEST_F(PngTest, RefusedAndFailingWrites) {
   const std::tuple<uint16_t, uint16_t, uint32_t, int> cases[] = {
-      {0, 24, 4, CONV_ERR_ILLEGAL_CONVERSION},
-      {3, 8, 4, CONV_ERR_ILLEGAL_CONVERSION},
-      {2, 2, 4, CONV_ERR_ILLEGAL_CONVERSION},
-      {0, 8, 32513, 21},
+      {0, 24, 4, CONV_ERR_ILLEGAL_CONVERSION}, {3, 8, 4, CONV_ERR_ILLEGAL_CONVERSION},
+      {2, 2, 4, CONV_ERR_ILLEGAL_CONVERSION},  {0, 8, 32513, 21},
       {3, 24, 20000, CONV_ERR_FILE_TOO_BIG},  // rows of 60000 bytes
   };
   for (const auto& [colorType, bits, width, error] : cases) {
