@@ -3,4 +3,5 @@
 imexp_add_test(png_converter_tests
   SOURCES converters/png_test.cpp converters/png_robustness_test.cpp
   LIBRARIES imexp_test_support)
-add_dependencies(png_converter_tests imexp_png)
+# One case goes through the imexp program and the manager, to and from PNM.
+add_dependencies(png_converter_tests imexp_png imexp_cli imexp_pnm)

@@ -384,5 +384,35 @@ TEST_F(PngTest, RefusedAndFailingWrites) {
 #endif
 }
 
+// The manager's row conversion of each layout we deliver and take, through
+// the imexp program and the CONVERT.INI beside it, both ways with PNM.
+TEST_F(PngTest, ThroughTheManagerBothWays) {
+  Run(kSources);
+  const std::string imexp = ShellQuote((ExecutableDir() / "imexp").string());
+  const std::string ga = " \\( +clone -negate \\) -alpha off -compose CopyOpacity -composite ";
+  const std::pair<const char*, std::string> reads[] = {
+      {"grey 1", "convert rose.pgm -threshold 50% -define png:bit-depth=1 x.png"},
+      {"grey 2", "convert rose.pgm -depth 2 -define png:color-type=0 -define png:bit-depth=2 x.png"},
+      {"palette 2", "pnmtopng c4.ppm > x.png"},
+      {"interlaced palette 4", "pnmtopng -interlace c16.ppm > x.png"},
+      {"grey+alpha", "convert rose.pgm" + ga + "-define png:color-type=4 x.png"},
+  };
+  for (const auto& [name, command] : reads) {
+    SCOPED_TRACE(name);
+    Run(command + " && " + imexp + " convert x.png out.pnm >/dev/null");
+    RgbImage got = ReadPnmAsRgb(dir_.File("out.pnm"));
+    RgbImage expected = Reference(dir_.File("x.png"));
+    EXPECT_EQ(LargestDifference(got, expected), 0) << FirstDifference(got, expected);
+  }
+  Run("convert rose.pgm -threshold 50% rose.pbm");
+  for (const char* source : {"rose.ppm", "rose.pgm", "c16.ppm", "rose.pbm"}) {
+    SCOPED_TRACE(source);
+    Run(imexp + " convert " + source + " y.png >/dev/null");
+    RgbImage got = Reference(dir_.File("y.png"));
+    RgbImage expected = ReadPnmAsRgb(dir_.File(source));
+    EXPECT_EQ(LargestDifference(got, expected), 0) << FirstDifference(got, expected);
+  }
+}
+
 }  // namespace
 }  // namespace imexp::test
