@@ -13,6 +13,7 @@
 #include <imexp/converter_settings.h>
 
 #include "png_format.h"
+#include "png_rows.h"
 
 namespace png {
 namespace {
@@ -22,9 +23,6 @@ constexpr uint32_t kBandRows = 64;
 // Where the pixels of each interlacing pass lie in their rows.
 constexpr uint32_t kPassFirstColumn[7] = {0, 4, 0, 2, 0, 1, 0};
 constexpr uint32_t kPassColumnStep[7] = {8, 8, 4, 4, 2, 2, 1};
-
-// The layouts we hand to the manager.
-enum class Layout { kGray1, kGray4, kGray8, kPalette4, kPalette8, kRgb };
 
 struct ReadState {
   Decoder decoder;
@@ -37,6 +35,8 @@ struct ReadState {
   bool transparentColor = false;
   spng_trns trns{};
   SettingColor background;
+  RowContext rows;
+  RowFunction convert = nullptr;
   uint32_t rowBytes = 0;         // one row in the band buffer
   std::vector<uint8_t> fileRow;  // one decoded row in the file's layout
   std::vector<uint8_t> image;    // interlaced files: every row, our layout
@@ -44,93 +44,6 @@ struct ReadState {
 };
 
 std::unique_ptr<ReadState> g_read;
-
-// Sample `index` of a decoded row: packed below 8 bits (first sample in the
-// high bits), host-endian at 16.
-uint16_t Sample(const uint8_t* row, uint32_t index, uint32_t depth) {
-  if (depth == 8) return row[index];
-  if (depth == 16) {
-    uint16_t value;
-    std::memcpy(&value, row + std::size_t{index} * 2, sizeof value);
-    return value;
-  }
-  uint32_t bit = index * depth;
-  uint32_t shift = 8 - depth - bit % 8;
-  return static_cast<uint16_t>((row[bit / 8] >> shift) & ((1u << depth) - 1));
-}
-
-// A sample as one of 256 levels.
-uint8_t Level(uint16_t value, uint32_t depth) {
-  if (depth == 16) return Reduce16(value);
-  if (depth == 8) return static_cast<uint8_t>(value);
-  return static_cast<uint8_t>(value * 255u / ((1u << depth) - 1));
-}
-
-// Puts a 1- or 4-bit value into a packed row.
-void PutPacked(uint8_t* row, uint32_t x, uint32_t bits, uint32_t value) {
-  uint32_t bit = x * bits;
-  uint32_t shift = 8 - bits - bit % 8;
-  uint8_t mask = static_cast<uint8_t>(((1u << bits) - 1) << shift);
-  row[bit / 8] = static_cast<uint8_t>((row[bit / 8] & ~mask) | (value << shift & mask));
-}
-
-// Coverage of one pixel whose samples are `raw`: the alpha sample, or none
-// at all where the colour is the file's transparent one.
-uint8_t Coverage(const ReadState& s, const uint16_t* raw, uint32_t channels, uint32_t depth) {
-  if (s.alphaChannel) return Level(raw[channels - 1], depth);
-  if (!s.transparentColor) return 255;
-  bool clear = channels == 1 ? raw[0] == s.trns.gray
-                             : raw[0] == s.trns.red && raw[1] == s.trns.green && raw[2] == s.trns.blue;
-  return clear ? 0 : 255;
-}
-
-// Converts the pixels of one decoded scanline into a row of our layout:
-// pixel k of the scanline goes to column first + k * step (the whole row
-// is first 0, step 1; an interlacing pass has its own).
-void ConvertPixels(const ReadState& s, const uint8_t* in, uint8_t* out, uint32_t first, uint32_t step) {
-  const uint32_t width = s.header.ihdr.width;
-  const uint32_t depth = s.header.ihdr.bit_depth;
-  const uint32_t channels = s.header.Channels();
-  const uint8_t background[3] = {s.background.red, s.background.green, s.background.blue};
-  for (uint32_t k = 0, x = first; x < width; ++k, x += step) {
-    if (s.composite) {
-      uint16_t raw[4] = {};
-      for (uint32_t c = 0; c < channels; ++c) raw[c] = Sample(in, k * channels + c, depth);
-      uint8_t alpha = Coverage(s, raw, channels, depth);
-      if (s.layout == Layout::kGray8) {
-        out[x] = OverBackground(Level(raw[0], depth), alpha, background[0]);
-        continue;
-      }
-      bool grey = channels - (s.alphaChannel ? 1 : 0) == 1;
-      for (uint32_t c = 0; c < 3; ++c) {
-        out[std::size_t{x} * 3 + c] = OverBackground(Level(raw[grey ? 0 : c], depth), alpha, background[c]);
-      }
-      continue;
-    }
-    switch (s.layout) {
-      case Layout::kGray1:
-        PutPacked(out, x, 1, Sample(in, k, depth));
-        break;
-      case Layout::kGray4: {
-        // Four levels become every fifth of sixteen.
-        uint32_t value = Sample(in, k, depth);
-        PutPacked(out, x, 4, depth == 2 ? value * 5 : value);
-        break;
-      }
-      case Layout::kPalette4:
-        PutPacked(out, x, 4, Sample(in, k, depth));
-        break;
-      case Layout::kGray8:
-      case Layout::kPalette8:
-        out[x] = Level(Sample(in, k, depth), depth);
-        break;
-      case Layout::kRgb:
-        for (uint32_t c = 0; c < 3; ++c)
-          out[std::size_t{x} * 3 + c] = Level(Sample(in, k * 3 + c, depth), depth);
-        break;
-    }
-  }
-}
 
 // The palette, each entry laid over the background by its tRNS coverage.
 [[nodiscard]] int FillPalette(ReadState& s, uint8_t* palette) {
@@ -204,6 +117,13 @@ void ConvertPixels(const ReadState& s, const uint8_t* in, uint8_t* out, uint32_t
   if (rowBytes > kMaxBandBytes) return CONV_ERR_FILE_TOO_BIG;
   desc->bytesPerLine = static_cast<uint32_t>(rowBytes);
   s.rowBytes = desc->bytesPerLine;
+  s.convert = ChooseRowFunction(ihdr, s.composite, s.layout);
+  if (s.convert == nullptr) return CONV_ERR_UNSUPPORTED_SUBFORMAT;
+  s.rows.width = ihdr.width;
+  s.rows.trns = s.trns;
+  s.rows.background[0] = s.background.red;
+  s.rows.background[1] = s.background.green;
+  s.rows.background[2] = s.background.blue;
   DescribeResolution(s.header, &desc->resUnit, &desc->resX, &desc->resY);
   DescribeBands(*desc, CONV_ACCESS_TOP_DOWN, CONV_ACCESS_TOP_DOWN, kBandRows);
   return CONV_OK;
@@ -228,8 +148,8 @@ void ConvertPixels(const ReadState& s, const uint8_t* in, uint8_t* out, uint32_t
     // The pass's own scanline: its pixels side by side, placed by us.
     error = spng_decode_scanline(s.decoder.ctx(), s.fileRow.data(), s.fileRow.size());
     if (error != SPNG_OK && error != SPNG_EOI) return MapLibraryError(error);
-    ConvertPixels(s, s.fileRow.data(), s.image.data() + std::size_t{info.row_num} * s.rowBytes,
-                  kPassFirstColumn[info.pass], kPassColumnStep[info.pass]);
+    s.convert(s.rows, s.fileRow.data(), s.image.data() + std::size_t{info.row_num} * s.rowBytes,
+              kPassFirstColumn[info.pass], kPassColumnStep[info.pass]);
     if (error == SPNG_EOI) return CONV_OK;
   }
 }
@@ -268,7 +188,7 @@ void ConvertPixels(const ReadState& s, const uint8_t* in, uint8_t* out, uint32_t
     }
     if (int error = DecodeRow(s)) return error;
     std::memset(out, 0, s.rowBytes);
-    ConvertPixels(s, s.fileRow.data(), out, 0, 1);
+    s.convert(s.rows, s.fileRow.data(), out, 0, 1);
   }
   s.nextRow += desc->bandCount;
   return CONV_OK;
