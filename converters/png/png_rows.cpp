@@ -53,19 +53,22 @@ void PutPacked(uint8_t* row, uint32_t x, uint32_t value) {
 // multiplied by Scale (four grey levels are every fifth of sixteen).
 template <uint32_t Depth, uint32_t OutBits, uint32_t Scale>
 void PackedRow(const RowContext& r, const uint8_t* in, uint8_t* out, uint32_t first, uint32_t step) {
-  for (uint32_t k = 0, x = first; x < r.width; ++k, x += step) PutPacked<OutBits>(out, x, SampleAt<Depth>(in, k) * Scale);
+  for (uint32_t k = 0, x = first; x < r.width; ++k, x += step)
+    PutPacked<OutBits>(out, x, SampleAt<Depth>(in, k) * Scale);
 }
 
 // Grey levels or palette indices as bytes.
 template <uint32_t Depth>
 void ByteRow(const RowContext& r, const uint8_t* in, uint8_t* out, uint32_t first, uint32_t step) {
-  for (uint32_t k = 0, x = first; x < r.width; ++k, x += step) out[x] = LevelOf<Depth>(SampleAt<Depth>(in, k));
+  for (uint32_t k = 0, x = first; x < r.width; ++k, x += step)
+    out[x] = LevelOf<Depth>(SampleAt<Depth>(in, k));
 }
 
 template <uint32_t Depth>
 void RgbRow(const RowContext& r, const uint8_t* in, uint8_t* out, uint32_t first, uint32_t step) {
   for (uint32_t k = 0, x = first; x < r.width; ++k, x += step) {
-    for (uint32_t c = 0; c < 3; ++c) out[std::size_t{x} * 3 + c] = LevelOf<Depth>(SampleAt<Depth>(in, k * 3 + c));
+    for (uint32_t c = 0; c < 3; ++c)
+      out[std::size_t{x} * 3 + c] = LevelOf<Depth>(SampleAt<Depth>(in, k * 3 + c));
   }
 }
 
@@ -88,7 +91,8 @@ void OverBackgroundRow(const RowContext& r, const uint8_t* in, uint8_t* out, uin
     }
     if constexpr (RgbOut) {
       for (uint32_t c = 0; c < 3; ++c) {
-        out[std::size_t{x} * 3 + c] = OverBackground(LevelOf<Depth>(raw[kColours == 1 ? 0 : c]), alpha, r.background[c]);
+        out[std::size_t{x} * 3 + c] =
+            OverBackground(LevelOf<Depth>(raw[kColours == 1 ? 0 : c]), alpha, r.background[c]);
       }
     } else {
       out[x] = OverBackground(LevelOf<Depth>(raw[0]), alpha, r.background[0]);
@@ -100,7 +104,8 @@ void OverBackgroundRow(const RowContext& r, const uint8_t* in, uint8_t* out, uin
 // sample at 8 or 16 bits.
 template <bool RgbOut>
 RowFunction OverBackgroundGreyRow(uint32_t depth, bool alpha) {
-  if (alpha) return depth == 16 ? OverBackgroundRow<16, 2, true, RgbOut> : OverBackgroundRow<8, 2, true, RgbOut>;
+  if (alpha)
+    return depth == 16 ? OverBackgroundRow<16, 2, true, RgbOut> : OverBackgroundRow<8, 2, true, RgbOut>;
   switch (depth) {
     case 1:
       return OverBackgroundRow<1, 1, false, RgbOut>;
@@ -122,8 +127,10 @@ RowFunction ChooseRowFunction(const spng_ihdr& ihdr, bool composite, Layout layo
   const bool sixteen = depth == 16;
   const bool alpha = ihdr.color_type == kPngGrayAlpha || ihdr.color_type == kPngRgba;
   if (composite) {
-    if (ihdr.color_type == kPngRgba) return sixteen ? OverBackgroundRow<16, 4, true, true> : OverBackgroundRow<8, 4, true, true>;
-    if (ihdr.color_type == kPngRgb) return sixteen ? OverBackgroundRow<16, 3, false, true> : OverBackgroundRow<8, 3, false, true>;
+    if (ihdr.color_type == kPngRgba)
+      return sixteen ? OverBackgroundRow<16, 4, true, true> : OverBackgroundRow<8, 4, true, true>;
+    if (ihdr.color_type == kPngRgb)
+      return sixteen ? OverBackgroundRow<16, 3, false, true> : OverBackgroundRow<8, 3, false, true>;
     if (layout == Layout::kRgb) return OverBackgroundGreyRow<true>(depth, alpha);
     if (layout == Layout::kGray8) return OverBackgroundGreyRow<false>(depth, alpha);
     return nullptr;
@@ -134,7 +141,10 @@ RowFunction ChooseRowFunction(const spng_ihdr& ihdr, bool composite, Layout layo
     case Layout::kGray4:
       return depth == 2 ? PackedRow<2, 4, 5> : depth == 4 ? PackedRow<4, 4, 1> : nullptr;
     case Layout::kPalette4:
-      return depth == 1 ? PackedRow<1, 4, 1> : depth == 2 ? PackedRow<2, 4, 1> : depth == 4 ? PackedRow<4, 4, 1> : nullptr;
+      return depth == 1   ? PackedRow<1, 4, 1>
+             : depth == 2 ? PackedRow<2, 4, 1>
+             : depth == 4 ? PackedRow<4, 4, 1>
+                          : nullptr;
     case Layout::kGray8:
     case Layout::kPalette8:
       return sixteen ? ByteRow<16> : depth == 8 ? ByteRow<8> : nullptr;
