@@ -54,7 +54,7 @@ std::unique_ptr<ReadState> g_read;
   if (palette == nullptr) return CONV_ERR_GENERAL;
   std::memset(palette, 0, CONV_PALETTE_BYTES);
   for (uint32_t i = 0; i < plte.n_entries && i < 256; ++i) {
-    uint8_t alpha = s.transparentColor || i >= s.trns.n_type3_entries ? 255 : s.trns.type3_alpha[i];
+    uint8_t alpha = i < s.trns.n_type3_entries ? s.trns.type3_alpha[i] : 255;
     const spng_plte_entry& e = plte.entries[i];
     palette[i] = OverBackground(e.red, alpha, s.background.red);
     palette[256 + i] = OverBackground(e.green, alpha, s.background.green);
@@ -80,7 +80,6 @@ std::unique_ptr<ReadState> g_read;
   desc->colorType = CONV_COLOR_GRAY;
   switch (ihdr.color_type) {
     case kPngPalette:
-      s.transparentColor = false;
       desc->colorType = CONV_COLOR_PALETTE;
       // The manager reads every 1-bit image as black and white, so smaller
       // palettes go as 16 entries.
