@@ -8,7 +8,7 @@ source scripts/lib.sh
 
 # What configuring the linux preset needs (its test and benchmark programs
 # are configured too, though only the host and the converters are built).
-install_packages cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev
+install_packages cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev "${FIELD_LIBRARIES[@]}"
 
 step "Building imexp (linux preset)"
 cmake --preset linux >/dev/null

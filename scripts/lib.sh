@@ -1,5 +1,11 @@
 # Shared by the scripts: package installation and an X display for wine.
 
+# The field libraries the PNG, JPEG, TIFF, GIF and WebP converters are built
+# over (configuring skips a converter whose library is missing).
+FIELD_LIBRARIES=(pkg-config libspng-dev libjpeg62-turbo-dev libtiff-dev libgif-dev libwebp-dev)
+# The programs the conformance tests make files with and compare against.
+REFERENCE_TOOLS=(netpbm libjpeg-turbo-progs libtiff-tools webp giflib-tools imagemagick)
+
 step() { printf '\n== %s ==\n' "$*"; }
 
 # Installs the Debian packages that are not installed yet.

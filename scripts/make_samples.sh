@@ -3,12 +3,14 @@
 # the converters read. netpbm makes what it can; the layouts it cannot write
 # (RLE and top-down bitmaps, multi-page DCX) are put together here byte by
 # byte from netpbm's own output, and one DCX comes from `imexp convert`.
+# PNG, JPEG, TIFF, GIF and WebP files come from netpbm and from each field
+# library's own tools, and one CMYK JPEG from ImageMagick.
 # The samples are committed; run this only to change them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
 
-install_packages netpbm
+install_packages "${REFERENCE_TOOLS[@]}"
 
 IMEXP=${IMEXP:-build/linux/bin/imexp}
 if [ ! -x "$IMEXP" ]; then
@@ -23,8 +25,11 @@ IMEXP=$(realpath "$IMEXP")
 OUT=$(pwd)/samples
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
-rm -rf "$OUT"/bmp "$OUT"/pnm "$OUT"/pcx "$OUT"/dcx
-mkdir -p "$OUT"/bmp "$OUT"/pnm "$OUT"/pcx "$OUT"/dcx
+FORMATS=(bmp pnm pcx dcx png jpeg tiff gif webp)
+for format in "${FORMATS[@]}"; do
+  rm -rf "${OUT:?}/$format"
+  mkdir -p "$OUT/$format"
+done
 cd "$WORK"
 
 # ---------------------------------------------------------------- sources
@@ -158,6 +163,44 @@ make_dcx() {  # output pages...
 }
 make_dcx "$OUT"/dcx/three-pages.dcx "$OUT"/pcx/pal256.pcx "$OUT"/pcx/bilevel.pcx "$OUT"/pcx/rgb24-planar.pcx
 "$IMEXP" convert "$OUT"/pcx/pal16-planar.pcx "$OUT"/dcx/one-page.dcx
+
+# ---------------------------------------------------------------- PNG
+step "PNG"
+pamdepth 65535 gray.pgm >gray16.pgm
+pnmtopng bilevel.pbm >"$OUT"/png/bilevel.png 2>/dev/null
+pnmtopng pal16.ppm >"$OUT"/png/pal16.png 2>/dev/null
+pnmtopng -interlace pal256.ppm >"$OUT"/png/pal256-interlaced.png 2>/dev/null
+pnmtopng gray16.pgm >"$OUT"/png/gray16.png 2>/dev/null
+pnmtopng rgb.ppm >"$OUT"/png/rgb24.png 2>/dev/null
+pnmtopng -alpha=gray.pgm rgb.ppm >"$OUT"/png/rgb-alpha.png 2>/dev/null
+
+# ---------------------------------------------------------------- JPEG
+step "JPEG"
+cjpeg -quality 90 rgb.ppm >"$OUT"/jpeg/rgb.jpg
+cjpeg -grayscale -progressive gray.pgm >"$OUT"/jpeg/gray-progressive.jpg
+convert rgb.ppm -colorspace CMYK -quality 90 "$OUT"/jpeg/cmyk.jpg
+
+# ---------------------------------------------------------------- TIFF
+step "TIFF"
+pnmtotiff -lzw rgb.ppm >rgb.tif 2>/dev/null
+pnmtotiff -packbits pal256.ppm >pal256.tif 2>/dev/null
+pnmtotiff -g4 bilevel.pbm >bilevel.tif 2>/dev/null
+pnmtotiff gray.pgm >gray.tif 2>/dev/null
+cp rgb.tif "$OUT"/tiff/rgb24-lzw.tif
+tiffcp -c zip -p separate rgb.tif "$OUT"/tiff/rgb24-planar-deflate.tif
+tiffcp -c none -t -w 16 -l 16 gray.tif "$OUT"/tiff/gray-tiled.tif
+tiffcp rgb.tif pal256.tif bilevel.tif "$OUT"/tiff/three-pages.tif
+
+# ---------------------------------------------------------------- GIF
+step "GIF"
+pamtogif pal256.ppm >"$OUT"/gif/pal256.gif 2>/dev/null
+pamtogif -interlace pal16.ppm >"$OUT"/gif/pal16-interlaced.gif 2>/dev/null
+pamtogif bilevel.pbm >"$OUT"/gif/bilevel.gif 2>/dev/null
+
+# ---------------------------------------------------------------- WebP
+step "WebP"
+cwebp -quiet -lossless rgb.ppm -o "$OUT"/webp/rgb-lossless.webp
+cwebp -quiet -q 80 rgb.ppm -o "$OUT"/webp/rgb-lossy.webp
 
 step "Samples"
 cd "$OUT"

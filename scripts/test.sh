@@ -9,7 +9,7 @@ source scripts/lib.sh
 
 install_packages cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev \
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 \
-  wine64 xvfb xauth netpbm libgtk-3-dev clang-format
+  wine64 xvfb xauth libgtk-3-dev clang-format "${FIELD_LIBRARIES[@]}" "${REFERENCE_TOOLS[@]}"
 
 step "Checking the format"
 ./scripts/check_format.sh

@@ -16,7 +16,10 @@ imexp_add_test(cli_tests
           ${cli_platform_sources}
   LIBRARIES imexp_test_support
   SHARDS 3)
-target_compile_definitions(cli_tests PRIVATE IMEXP_SAMPLES_DIR="${PROJECT_SOURCE_DIR}/samples")
+get_property(built_formats GLOBAL PROPERTY IMEXP_BUNDLED_FORMATS)
+string(JOIN "," built_formats ${built_formats})
+target_compile_definitions(cli_tests PRIVATE IMEXP_SAMPLES_DIR="${PROJECT_SOURCE_DIR}/samples"
+                                             IMEXP_BUILT_FORMATS="${built_formats}")
 add_dependencies(cli_tests imexp_cli imexp_converters)
 # install and remove are tried on the test converter and a variant it refuses.
 add_dependencies(cli_tests imexp_test_converter imexp_test_converter_no_ConvGetDllInfo)

@@ -23,8 +23,10 @@ struct ReadState {
   BmpHeader header;
   uint32_t bytesPerLine = 0;
   ChannelScales scales;
-  BitFieldRowFn expandRow = nullptr;  // set for 16 and 32 bits
-  std::vector<uint8_t> stored;        // stored rows of a band awaiting expansion
+  // Set where stored rows are expanded: 16 and 32 bits, and 1-bit images
+  // of two colours other than black and white, read as 4-bit images.
+  BitFieldRowFn expandRow = nullptr;
+  std::vector<uint8_t> stored;  // stored rows of a band awaiting expansion
   std::unique_ptr<RleDecoder> rle;
   uint32_t nextStoredRow = 0;  // converter-driven: first stored row of the next band
 };
@@ -43,6 +45,10 @@ void FillResolution(const BmpHeader& h, Record& record) {
   record.resUnit = known ? CONV_UNIT_DPCM : CONV_UNIT_UNKNOWN;
   record.resX = known ? x : 0;
   record.resY = known ? y : 0;
+}
+
+void SpreadTwoColors(const uint8_t* in, uint8_t* out, uint32_t width, const ChannelScales& /*scales*/) {
+  SpreadBitsToNibbles(in, out, width);
 }
 
 bool IsRle(const BmpHeader& h) {
@@ -72,29 +78,34 @@ bool IsRle(const BmpHeader& h) {
   if (int error = ParseBmpHeader(desc.hFile, h)) return error;
   if (h.width > kMaxSide || h.height > kMaxSide) return CONV_ERR_FILE_TOO_BIG;
 
-  bool expanded = h.bits == 16 || h.bits == 32;
-  uint64_t bytesPerLine = IsRle(h) ? h.rowBytes : expanded ? uint64_t{h.width} * 3 : h.stride;
-  if (bytesPerLine > kMaxSide) return CONV_ERR_FILE_TOO_BIG;
-  state->bytesPerLine = static_cast<uint32_t>(bytesPerLine);
   // Only the padding of the last row may be missing; anything shorter is
   // reported now instead of after part of the image has gone to the host.
-  if (!IsRle(h) &&
-      h.dataOffset + h.stride * (h.height - 1) + h.rowBytes > static_cast<uint64_t>(h.fileSize)) {
-    return CONV_ERR_END_OF_FILE;
-  }
+  bool truncated =
+      !IsRle(h) && h.dataOffset + h.stride * (h.height - 1) + h.rowBytes > static_cast<uint64_t>(h.fileSize);
   if (int error = ReadPalette(desc.hFile, h, desc.palette)) return error;
-  if (expanded) {
+  bool bitFields = h.bits == 16 || h.bits == 32;
+  bool twoColors = h.bits == 1 && !IsBlackAndWhite(desc.palette);
+  uint16_t bits = bitFields ? 24 : twoColors ? 4 : h.bits;
+  if (bitFields) {
     state->scales = ScalesOf(h.masks);
     state->expandRow = BitFieldRowFor(h.bits);
+  } else if (twoColors) {
+    state->expandRow = SpreadTwoColors;
   }
+  uint64_t bytesPerLine = state->expandRow != nullptr ? (uint64_t{h.width} * bits + 7) / 8
+                          : IsRle(h)                  ? h.rowBytes
+                                                      : h.stride;
+  if (bytesPerLine > kMaxSide) return CONV_ERR_FILE_TOO_BIG;
+  if (truncated) return CONV_ERR_END_OF_FILE;
+  state->bytesPerLine = static_cast<uint32_t>(bytesPerLine);
 
   desc.width = h.width;
   desc.height = h.height;
-  desc.colorType = h.bits <= 8 ? CONV_COLOR_PALETTE : CONV_COLOR_RGB;
-  desc.bitsPerPixel = h.bits <= 8 ? h.bits : 24;
+  desc.colorType = bits <= 8 ? CONV_COLOR_PALETTE : CONV_COLOR_RGB;
+  desc.bitsPerPixel = bits;
   desc.planes = 1;
   desc.bytesPerLine = state->bytesPerLine;
-  desc.packedPixels = h.bits < 8 ? 1 : 0;
+  desc.packedPixels = bits < 8 ? 1 : 0;
   desc.invertedGray = 0;
   desc.bgrOrder = h.bits > 8 ? 1 : 0;
   FillResolution(h, desc);

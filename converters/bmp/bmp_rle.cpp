@@ -30,20 +30,21 @@ int RleDecoder::NextByte(uint8_t& value) {
 }
 
 int RleDecoder::AbsoluteRun(uint32_t count) {
-  if (count > width_ - x_) return CONV_ERR_DECOMPRESSOR;
   uint32_t bytes = fourBit_ ? (count + 1) / 2 : count;
+  // Pixels past the row's end are read and dropped.
+  uint32_t kept = std::min(count, width_ - x_);
   uint8_t* out = row_.data() + x_;
   for (uint32_t i = 0; i < bytes; ++i) {
     uint8_t value;
     if (int error = NextByte(value)) return error;
-    if (!fourBit_) {
-      out[i] = value;
-    } else {
-      out[2 * i] = value >> 4;
-      if (2 * i + 1 < count) out[2 * i + 1] = value & 15;
+    uint8_t pixels[2] = {fourBit_ ? static_cast<uint8_t>(value >> 4) : value,
+                         static_cast<uint8_t>(value & 15)};
+    for (uint32_t k = 0; k < (fourBit_ ? 2u : 1u); ++k) {
+      uint32_t at = fourBit_ ? 2 * i + k : i;
+      if (at < kept) out[at] = pixels[k];
     }
   }
-  x_ += count;
+  x_ += kept;
   // Absolute runs keep the data aligned to 16 bits; a pad byte missing at
   // the very end of the data harms nobody.
   uint8_t pad;
@@ -67,7 +68,9 @@ int RleDecoder::DecodeRow() {
     uint8_t value;
     if (int error = NextByte(value)) return error;
     if (count > 0) {
-      if (count > width_ - x_) return CONV_ERR_DECOMPRESSOR;
+      // Encoders that pad every row to a multiple of four pixels run past
+      // its end; the run stops at the row's last pixel.
+      count = static_cast<uint8_t>(std::min<uint32_t>(count, width_ - x_));
       uint8_t* out = row_.data() + x_;
       if (fourBit_) {
         uint8_t pair[2] = {static_cast<uint8_t>(value >> 4), static_cast<uint8_t>(value & 15)};
@@ -90,7 +93,9 @@ int RleDecoder::DecodeRow() {
         uint8_t dx, dy;
         if (int error = NextByte(dx)) return error;
         if (int error = NextByte(dy)) return error;
-        if (dx > width_ - x_ || dy >= height_ - y_) return CONV_ERR_DECOMPRESSOR;
+        // A delta may move to the row after the last: nothing more of the
+        // image follows, and the rows it skips stay 0.
+        if (dx > width_ - x_ || dy > height_ - y_) return CONV_ERR_DECOMPRESSOR;
         x_ += dx;
         y_ += dy;
         if (dy > 0) return CONV_OK;

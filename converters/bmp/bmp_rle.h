@@ -14,9 +14,10 @@ class RleDecoder {
   RleDecoder(HFILE file, long dataOffset, long dataEnd, uint32_t width, uint32_t height, bool fourBit);
 
   // Decodes the next stored row (bottom row first in a bottom-up file) into
-  // row(): one byte per pixel, pixels the data never reaches left 0. Runs or
-  // deltas that leave the image give CONV_ERR_DECOMPRESSOR, data that ends
-  // too early CONV_ERR_END_OF_FILE.
+  // row(): one byte per pixel, pixels the data never reaches left 0. Runs
+  // that go past the row's end are cut there; deltas that leave the image
+  // (other than to the row after the last) give CONV_ERR_DECOMPRESSOR, data
+  // that ends too early CONV_ERR_END_OF_FILE.
   [[nodiscard]] int DecodeRow();
   // width + 1 bytes, so that an odd row can be packed two pixels at a time.
   const uint8_t* row() const { return row_.data(); }

@@ -3,6 +3,7 @@
 // scan line decodes straight into the band, all planes of it at once.
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "pcx_container.h"
 #include "pcx_format.h"
@@ -21,6 +22,9 @@ struct PageDescription {
   uint16_t colorType = CONV_COLOR_PALETTE;
   std::array<uint8_t, CONV_PALETTE_BYTES> palette{};  // red, green, blue planes
   long dataEnd = 0;                                   // the compressed rows end before this offset
+  // A bilevel page of two colours other than black and white, handed over
+  // as a 4-bit image: the manager reads every 1-bit image as black and white.
+  bool twoColors = false;
 };
 
 void SetEntry(PageDescription& d, std::size_t index, const uint8_t* rgb) {
@@ -62,6 +66,7 @@ bool HeaderPaletteIsMeaningless(const PcxHeader& h) {
       } else {
         d.colorType = CONV_COLOR_PALETTE;
         for (std::size_t i = 0; i < 2; ++i) SetEntry(d, i, h.colorMap.data() + 3 * i);
+        d.twoColors = !IsBlackAndWhite(d.palette.data());
       }
       return CONV_OK;
     case PcxLayout::kSixteen: {
@@ -97,7 +102,9 @@ bool HeaderPaletteIsMeaningless(const PcxHeader& h) {
 struct ReadState {
   PageDescription page;
   FileInput input;
-  uint32_t rowBytes = 0;
+  uint32_t rowBytes = 0;      // a row in the band
+  uint32_t fileRowBytes = 0;  // a decoded scan line, all planes
+  std::vector<uint8_t> line;  // two-colour pages: the scan line before it is spread
   uint32_t nextRow = 0;
 };
 
@@ -112,9 +119,9 @@ std::unique_ptr<ReadState> g_read;
   desc->width = image.width;
   desc->height = image.height;
   desc->colorType = d.colorType;
-  desc->bitsPerPixel = image.bitsPerPixel;
+  desc->bitsPerPixel = d.twoColors ? 4 : image.bitsPerPixel;
   desc->planes = image.planes;
-  desc->bytesPerLine = image.bytesPerLine;
+  desc->bytesPerLine = d.twoColors ? (image.width + 1) / 2 : image.bytesPerLine;
   desc->packedPixels = 1;
   desc->invertedGray = 0;
   desc->bgrOrder = 0;
@@ -129,6 +136,8 @@ std::unique_ptr<ReadState> g_read;
   }
   DescribeBands(*desc, CONV_ACCESS_TOP_DOWN, CONV_ACCESS_TOP_DOWN, kReadBandRows);
   state->rowBytes = desc->planes * desc->bytesPerLine;
+  state->fileRowBytes = uint32_t{image.planes} * image.bytesPerLine;
+  if (d.twoColors) state->line.assign(state->fileRowBytes, 0);
   g_read = std::move(state);
   return CONV_OK;
 }
@@ -150,9 +159,10 @@ std::unique_ptr<ReadState> g_read;
     return CONV_ERR_GENERAL;
   bool compressed = s.page.header.encoding == 1;
   for (uint32_t k = 0; k < count; ++k) {
-    if (int error = DecodeLine(s.input, compressed, band + std::size_t{k} * s.rowBytes, s.rowBytes)) {
-      return error;
-    }
+    uint8_t* row = band + std::size_t{k} * s.rowBytes;
+    uint8_t* line = s.page.twoColors ? s.line.data() : row;
+    if (int error = DecodeLine(s.input, compressed, line, s.fileRowBytes)) return error;
+    if (s.page.twoColors) SpreadBitsToNibbles(line, row, s.page.image.width);
   }
   s.nextRow += count;
   return CONV_OK;

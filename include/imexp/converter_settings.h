@@ -41,7 +41,8 @@ inline bool SameName(std::string_view a, std::string_view b) {
 // The value of `key` in [section] of the file at `iniPath`, or `fallback`
 // when the file, the section or the key is missing. Values are cut at 255
 // characters, as a 256-byte profile buffer would cut them.
-inline std::string ReadSetting(const char* iniPath, const char* section, const char* key, const char* fallback) {
+inline std::string ReadSetting(const char* iniPath, const char* section, const char* key,
+                               const char* fallback) {
   constexpr std::size_t kValueLimit = 255;
   std::string result = fallback != nullptr ? fallback : "";
   if (iniPath == nullptr || *iniPath == '\0' || section == nullptr || key == nullptr) return result;
@@ -100,7 +101,8 @@ inline SettingColor ReadColorSetting(const char* iniPath, const char* section, c
   std::string text = ReadSetting(iniPath, section, key, "");
   unsigned parts[3] = {};
   char tail = 0;
-  if (std::sscanf(text.c_str(), " %u , %u , %u %c", &parts[0], &parts[1], &parts[2], &tail) != 3) return fallback;
+  if (std::sscanf(text.c_str(), " %u , %u , %u %c", &parts[0], &parts[1], &parts[2], &tail) != 3)
+    return fallback;
   if (parts[0] > 255 || parts[1] > 255 || parts[2] > 255) return fallback;
   return {static_cast<uint8_t>(parts[0]), static_cast<uint8_t>(parts[1]), static_cast<uint8_t>(parts[2])};
 }
@@ -113,6 +115,8 @@ inline uint8_t OverBackground(uint8_t value, uint8_t alpha, uint8_t background) 
 }
 
 // A 16-bit sample reduced to 8 bits, rounded to the nearest level.
-inline uint8_t Reduce16(uint16_t value) { return static_cast<uint8_t>((uint32_t{value} * 255u + 32767u) / 65535u); }
+inline uint8_t Reduce16(uint16_t value) {
+  return static_cast<uint8_t>((uint32_t{value} * 255u + 32767u) / 65535u);
+}
 
 }  // namespace imexp::conv

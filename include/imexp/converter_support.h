@@ -141,6 +141,35 @@ inline void PutLe32(uint8_t* p, uint32_t v) {
   PutLe16(p + 2, static_cast<uint16_t>(v >> 16));
 }
 
+// ------------------------------------------------------- two-colour images
+
+// The manager reads every 1-bit image as black and white. A 1-bit image
+// whose two colours are anything else keeps them only when the converter
+// describes it as a 4-bit palette image, each bit spread into a nibble.
+
+// True when entries 0 and 1 of a palette (red, green and blue planes of 256
+// bytes) are black and white, in either order.
+inline bool IsBlackAndWhite(const unsigned char* palette) {
+  auto level = [&](int entry) -> int {
+    uint8_t r = palette[entry], g = palette[256 + entry], b = palette[512 + entry];
+    if (r != g || g != b || (r != 0 && r != 255)) return -1;
+    return r;
+  };
+  int first = level(0);
+  int second = level(1);
+  return first >= 0 && second >= 0 && first != second;
+}
+
+// Spreads `width` packed 1-bit pixels (first pixel in the top bit) into
+// packed 4-bit pixels of value 0 or 1: (width + 1) / 2 bytes.
+inline void SpreadBitsToNibbles(const uint8_t* bits, uint8_t* nibbles, uint32_t width) {
+  for (uint32_t x = 0; x < width; x += 2) {
+    unsigned high = (bits[x / 8] >> (7 - x % 8)) & 1u;
+    unsigned low = x + 1 < width ? (bits[(x + 1) / 8] >> (7 - (x + 1) % 8)) & 1u : 0u;
+    nibbles[x / 2] = static_cast<uint8_t>(high << 4 | low);
+  }
+}
+
 // ------------------------------------------------------------------ bands
 
 // Tells the manager how the bands go: who names them and how they travel

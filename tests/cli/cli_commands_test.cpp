@@ -171,8 +171,7 @@ TEST(CliConvert, AcceptedTypesDecideTheLayoutHeld) {
     // Whatever the layout, the pixels are the same.
     ASSERT_EQ(RunImexp({"convert", out, dir.File("back.ppm")}).status, 0);
     ASSERT_EQ(RunImexp({"convert", Sample("pcx/pal256.pcx"), dir.File("direct.ppm")}).status, 0);
-    EXPECT_EQ(FirstDifference(DecodePnmFile(dir.File("direct.ppm")), DecodePnmFile(dir.File("back.ppm"))),
-              "");
+    EXPECT_EQ(FirstDifference(ReadPnmAsRgb(dir.File("direct.ppm")), ReadPnmAsRgb(dir.File("back.ppm"))), "");
   }
 }
 

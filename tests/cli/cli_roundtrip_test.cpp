@@ -51,7 +51,7 @@ TEST(CliRoundTrip, EveryWriterEveryLayoutPixelExact) {
         ASSERT_EQ(run.status, 0) << run.err;
         run = RunImexp({"convert", written, back});
         ASSERT_EQ(run.status, 0) << run.err;
-        EXPECT_EQ(FirstDifference(image.ToPixels(), DecodePnmFile(back)), "");
+        EXPECT_EQ(FirstDifference(image.ToPixels(), ReadPnmAsRgb(back)), "");
 
         run = RunImexp({"info", written});
         EXPECT_NE(run.out.find(std::string("     Colors : ") + format.colors[l] + "\n"), std::string::npos)
@@ -73,29 +73,72 @@ TEST(CliRoundTrip, ConvertingAFileOntoItself) {
   RunResult run = RunImexp({"convert", file, file});
   ASSERT_EQ(run.status, 0) << run.err;
   ASSERT_EQ(RunImexp({"convert", file, dir.File("back.ppm")}).status, 0);
-  EXPECT_EQ(FirstDifference(image.ToPixels(), DecodePnmFile(dir.File("back.ppm"))), "");
+  EXPECT_EQ(FirstDifference(image.ToPixels(), ReadPnmAsRgb(dir.File("back.ppm"))), "");
 }
 
 // Every committed sample converts to every format, and back to the same
 // pixels as the sample read directly.
 TEST(CliRoundTrip, EverySampleThroughEveryFormat) {
   TempDir dir;
-  for (const auto& entry : fs::recursive_directory_iterator(SamplesDir())) {
-    if (!entry.is_regular_file()) continue;
-    std::string sample = NativePath(entry.path());
+  for (const fs::path& path : ReadableSamples()) {
+    std::string sample = NativePath(path);
     SCOPED_TRACE(sample);
     RunResult run = RunImexp({"convert", sample, dir.File("direct.ppm")});
     ASSERT_EQ(run.status, 0) << run.err;
-    Pixels direct = DecodePnmFile(dir.File("direct.ppm"));
+    Pixels direct = ReadPnmAsRgb(dir.File("direct.ppm"));
     ASSERT_GT(direct.width, 0u);
     for (const char* extension : {"bmp", "pcx", "dcx", "pnm"}) {
       SCOPED_TRACE(extension);
       std::string written = dir.File(std::string("written.") + extension);
       ASSERT_EQ(RunImexp({"convert", sample, written}).status, 0);
       ASSERT_EQ(RunImexp({"convert", written, dir.File("back.ppm")}).status, 0);
-      EXPECT_EQ(FirstDifference(direct, DecodePnmFile(dir.File("back.ppm"))), "");
+      EXPECT_EQ(FirstDifference(direct, ReadPnmAsRgb(dir.File("back.ppm"))), "");
     }
   }
+}
+
+// Any two of the formats this build has: a paletted image, which every
+// format can hold, written in one format converts into every other, and
+// keeps its pixels wherever the target is lossless.
+TEST(CliRoundTrip, EveryFormatIntoEveryOther) {
+  struct Format {
+    const char* converter;  // its converters/ folder
+    const char* extension;
+    bool lossless;
+  };
+  const Format formats[] = {
+      {"bmp", "bmp", true},  {"pnm", "ppm", true}, {"pcx", "pcx", true},
+      {"pcx", "dcx", true},  {"png", "png", true}, {"jpeg", "jpg", false},
+      {"tiff", "tif", true}, {"gif", "gif", true}, {"webp", "webp", false},
+  };
+  TempDir dir;
+  SourceImage image = MakeSource("pal256", 19, 7);
+  std::string original = dir.File("original.bmp");
+  WriteFileBytes(original, EncodeSourceFile(image));
+  for (const Format& from : formats) {
+    if (!FormatBuilt(from.converter)) continue;
+    std::string source = dir.File(std::string("source.") + from.extension);
+    ASSERT_EQ(RunImexp({"convert", original, source}).status, 0) << from.extension;
+    // What the source holds: the image itself, or what a lossy format kept.
+    ASSERT_EQ(RunImexp({"convert", source, dir.File("source.ppm")}).status, 0) << from.extension;
+    Pixels held = ReadPnmAsRgb(dir.File("source.ppm"));
+    if (from.lossless) EXPECT_EQ(FirstDifference(image.ToPixels(), held), "") << from.extension;
+    for (const Format& to : formats) {
+      if (!FormatBuilt(to.converter)) continue;
+      SCOPED_TRACE(std::string(from.extension) + " to " + to.extension);
+      std::string target = dir.File(std::string("target.") + to.extension);
+      RunResult run = RunImexp({"convert", source, target});
+      ASSERT_EQ(run.status, 0) << run.err;
+      ASSERT_EQ(RunImexp({"convert", target, dir.File("back.ppm")}).status, 0);
+      Pixels back = ReadPnmAsRgb(dir.File("back.ppm"));
+      if (to.lossless) {
+        EXPECT_EQ(FirstDifference(held, back), "");
+      } else {
+        EXPECT_EQ(std::tie(back.width, back.height), std::tie(held.width, held.height));
+      }
+    }
+  }
+  EXPECT_TRUE(LeftoverTemporaries(dir.path()).empty());
 }
 
 }  // namespace

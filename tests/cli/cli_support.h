@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/reference_tools.h"
 #include "tests/support/test_support.h"
 
 namespace imexp::test::cli {
@@ -55,6 +56,12 @@ std::string CleanExit(const RunResult& result);
 
 // The committed sample files.
 fs::path SamplesDir();
+// True when this build has the converter of `format` (a converters/ folder
+// name: "bmp", "pcx", "png", ...).
+bool FormatBuilt(const std::string& format);
+// The samples of the formats whose converters this build has (samples/<format>/;
+// the DCX pages come with the PCX converter), in a stable order.
+std::vector<fs::path> ReadableSamples();
 // A sample's path as the platform spells it, for imexp's arguments.
 std::string Sample(const std::string& relative);
 
@@ -64,20 +71,8 @@ std::vector<std::string> LeftoverTemporaries(const fs::path& folder);
 // ---------------------------------------------------------------- pixels
 
 // An image as 8-bit RGB, top row first: what every format and layout is
-// compared through.
-struct Pixels {
-  unsigned width = 0;
-  unsigned height = 0;
-  std::vector<uint8_t> rgb;
-};
-
-// "" when equal; otherwise where the first difference lies.
-std::string FirstDifference(const Pixels& expected, const Pixels& actual);
-
-// Decodes P1 to P6 of any maxval, scaled to 0..255 with rounding; a file it
-// cannot parse gives an image of size 0 x 0.
-Pixels DecodePnm(const std::string& bytes);
-Pixels DecodePnmFile(const fs::path& file);
+// compared through (DecodePnm, ReadPnmAsRgb and FirstDifference come with it).
+using Pixels = RgbImage;
 
 // ---------------------------------------------------------------- sources
 

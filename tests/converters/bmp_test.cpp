@@ -119,6 +119,29 @@ std::vector<ReadCase> ReadCases() {
       {"RLE4 with delta and padded absolute run", "Windows BMP v3", "RLE4",
        {.width = 5, .height = 3, .bits = 4, .compression = 2, .palette = GreyPalette(16), .pixels = rle4},
        4, 0, 2, {{0x07, 0x89, 0xA0}, {0x34, 0x56, 0x60}, {0x12, 0x12, 0x10}}},
+      // Encoders that pad every row to four pixels run past the row's end.
+      {"RLE8 runs past the row are cut at its end", "Windows BMP v3", "RLE8",
+       {.width = 2, .height = 2, .compression = 1, .colorsUsed = 5, .palette = GreyPalette(5),
+        .pixels = {4, 1, 0, 0, 0, 4, 2, 3, 4, 4, 0, 0, 0, 1}},
+       8, 0, 2, {{2, 3}, {1, 1}}},
+      {"RLE4 runs past the row are cut at its end", "Windows BMP v3", "RLE4",
+       {.width = 3, .height = 1, .bits = 4, .compression = 2, .palette = GreyPalette(16),
+        .pixels = {1, 0x50, 0, 4, 0x67, 0x89, 0, 1}},
+       4, 0, 2, {{0x56, 0x70}}},
+      {"RLE8 delta to the row after the last ends the image", "Windows BMP v3", "RLE8",
+       {.width = 2, .height = 3, .compression = 1, .colorsUsed = 5, .palette = GreyPalette(5),
+        .pixels = {2, 4, 0, 2, 0, 3, 0, 1}},
+       8, 0, 2, {{0, 0}, {0, 0}, {4, 4}}},
+      // The manager reads 1-bit images as black and white; two other colours
+      // survive as a 4-bit image.
+      {"1 bit, two colours, as 4 bits", "Windows BMP v3", "",
+       {.width = 3, .height = 1, .bits = 1, .palette = {{200, 0, 0}, {0, 0, 90}},
+        .pixels = StoredRows({{0xA0}})},
+       4, 2, 2, {{0x10, 0x10}}},
+      {"1 bit, white and black, stays 1 bit", "Windows BMP v3", "",
+       {.width = 3, .height = 1, .bits = 1, .palette = {{255, 255, 255}, {0, 0, 0}},
+        .pixels = StoredRows({{0xA0}})},
+       1, 2, 2, {{0xA0}}},
   };
   // clang-format on
 }
@@ -271,9 +294,20 @@ TEST(BmpConverterTest, RoundTripsEveryDepthAndOddWidths) {
         for (std::size_t x = 0; bits == 24 && x < width; ++x) std::swap(bottom[3 * x], bottom[3 * x + 2]);
         EXPECT_EQ(bytes.substr(dataOffset, rowBytes), std::string(bottom.begin(), bottom.end()));
 
+        // Random colours: a 1-bit image of two colours reads back as 4 bits.
+        if (bits == 1) {
+          for (auto& row : expected) {
+            std::vector<uint8_t> nibbles((width + 1) / 2, 0);
+            for (uint32_t x = 0; x < width; ++x) {
+              nibbles[x / 2] |=
+                  static_cast<uint8_t>(((row[x / 8] >> (7 - x % 8)) & 1) << (x % 2 == 0 ? 4 : 0));
+            }
+            row = nibbles;
+          }
+        }
         ConverterImage back;
         ASSERT_EQ(driver.Read(path, back), 0);
-        EXPECT_EQ(back.desc.bitsPerPixel, bits);
+        EXPECT_EQ(back.desc.bitsPerPixel, bits == 1 ? 4 : bits);
         EXPECT_EQ(NormalRows(back), expected);
         EXPECT_EQ(back.palette, image.palette);
         EXPECT_EQ(back.desc.resY, 39u);

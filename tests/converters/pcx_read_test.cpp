@@ -116,6 +116,7 @@ TEST_F(PcxReadTest, KnownPages) {
     Rows rows;
     int entry;  // a palette entry to check, or -1
     Bytes rgb;
+    uint32_t bytesPerLine = 0;  // in the band, when not the file's
   };
   const PcxRecipe indexed{8, 1, 3, 2, 4, {0xC3, 5, 0, 0xC1, 0xC8, 1, 2, 0}};
   const Case cases[] = {
@@ -125,6 +126,15 @@ TEST_F(PcxReadTest, KnownPages) {
        {{0xFF, 0xFF}, {0x55, 0x40}},
        1,
        {255, 255, 255}},
+      // The manager reads 1-bit images as black and white; two other
+      // colours survive as a 4-bit image.
+      {"bilevel of two colours, as 4 bits",
+       {1, 1, 5, 1, 2, {0xA8, 0x00}, {200, 0, 0, 0, 0, 90}},
+       {2, 4, 1},
+       {{0x10, 0x10, 0x10}},
+       1,
+       {0, 0, 90},
+       3},
       // Two equal header entries cannot tell the pixels apart.
       {"bilevel without palette", {1, 1, 8, 1, 2, {0x0F, 0x00}}, {0, 1, 1}, {{0x0F}}, -1, {}},
       // The run of 0xF0 fills plane 0 and plane 1.
@@ -171,7 +181,8 @@ TEST_F(PcxReadTest, KnownPages) {
       const ConvImageDesc& d = image_.desc;
       EXPECT_EQ(Layout(d.colorType, d.bitsPerPixel, d.planes), c.layout);
       EXPECT_EQ(std::tuple(d.bytesPerLine, d.packedPixels, d.accessMode, d.rowOrder),
-                std::tuple(uint32_t(c.recipe.bytesPerLine), 1, uint16_t{1}, uint16_t{1}));
+                std::tuple(c.bytesPerLine != 0 ? c.bytesPerLine : uint32_t(c.recipe.bytesPerLine), 1,
+                           uint16_t{1}, uint16_t{1}));
       EXPECT_EQ(rows, c.rows);
       if (c.entry >= 0) {
         EXPECT_EQ(Entry(c.entry), c.rgb);

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -34,102 +32,115 @@ std::string ShellQuote(const std::string& path) {
 
 namespace {
 
-// The PNM header's tokens: magic, then width, height and (except bitmaps)
-// maxval, with comments skipped. Leaves `at` on the first raster byte.
-bool ReadNumber(const std::string& bytes, std::size_t& at, uint32_t* value) {
-  while (at < bytes.size()) {
-    if (bytes[at] == '#') {
-      while (at < bytes.size() && bytes[at] != '\n') ++at;
-    } else if (std::isspace(static_cast<unsigned char>(bytes[at]))) {
-      ++at;
-    } else {
-      break;
+// Reads the header numbers of a PNM file, skipping comments.
+class PnmHeaderReader {
+ public:
+  explicit PnmHeaderReader(const std::string& bytes) : bytes_(bytes) {}
+  bool Number(unsigned* value) {
+    while (pos_ < bytes_.size()) {
+      char c = bytes_[pos_];
+      if (c == '#') {
+        while (pos_ < bytes_.size() && bytes_[pos_] != '\n') ++pos_;
+      } else if (std::isspace(static_cast<unsigned char>(c))) {
+        ++pos_;
+      } else {
+        break;
+      }
     }
+    if (pos_ >= bytes_.size() || !std::isdigit(static_cast<unsigned char>(bytes_[pos_]))) return false;
+    unsigned long long n = 0;
+    while (pos_ < bytes_.size() && std::isdigit(static_cast<unsigned char>(bytes_[pos_]))) {
+      n = n * 10 + static_cast<unsigned>(bytes_[pos_++] - '0');
+      if (n > 0xFFFFFFFFull) return false;
+    }
+    *value = static_cast<unsigned>(n);
+    return true;
   }
-  if (at >= bytes.size() || !std::isdigit(static_cast<unsigned char>(bytes[at]))) return false;
-  uint64_t v = 0;
-  while (at < bytes.size() && std::isdigit(static_cast<unsigned char>(bytes[at]))) {
-    v = v * 10 + static_cast<uint64_t>(bytes[at++] - '0');
-    if (v > 0xFFFFFFFFu) return false;
+  // P1's pixels are single digits that need no separator.
+  bool Bit(unsigned* value) {
+    while (pos_ < bytes_.size() && !std::isdigit(static_cast<unsigned char>(bytes_[pos_]))) {
+      if (bytes_[pos_] == '#') {
+        while (pos_ < bytes_.size() && bytes_[pos_] != '\n') ++pos_;
+      } else {
+        ++pos_;
+      }
+    }
+    if (pos_ >= bytes_.size()) return false;
+    *value = bytes_[pos_++] == '1' ? 1 : 0;
+    return true;
   }
-  *value = static_cast<uint32_t>(v);
-  return true;
-}
+  std::size_t pos() const { return pos_; }
+  void Skip(std::size_t n) { pos_ += n; }
+
+ private:
+  const std::string& bytes_;
+  std::size_t pos_ = 2;
+};
 
 }  // namespace
 
-RgbImage ReadPnmAsRgb(const fs::path& file) {
-  std::string bytes = ReadFileBytes(file);
-  RgbImage image;
-  if (bytes.size() < 3 || bytes[0] != 'P' || bytes[1] < '1' || bytes[1] > '6') return image;
+RgbImage DecodePnm(const std::string& bytes) {
+  RgbImage none;
+  if (bytes.size() < 3 || bytes[0] != 'P' || bytes[1] < '1' || bytes[1] > '6') return none;
   int kind = bytes[1] - '0';
-  std::size_t at = 2;
-  uint32_t width = 0, height = 0, maxval = 1;
-  if (!ReadNumber(bytes, at, &width) || !ReadNumber(bytes, at, &height)) return image;
-  bool bitmap = kind == 1 || kind == 4;
-  if (!bitmap && (!ReadNumber(bytes, at, &maxval) || maxval == 0 || maxval > 65535)) return image;
-  uint32_t channels = kind == 3 || kind == 6 ? 3 : 1;
-  bool binary = kind >= 4;
-  if (binary) ++at;  // the one whitespace byte before the raster
-  std::vector<uint8_t> rgb(std::size_t{width} * height * 3);
-  std::size_t bitmapRow = (std::size_t{width} + 7) / 8;
-  auto sample = [&](uint32_t* value) -> bool {
-    if (!binary) {
-      if (kind == 1) {  // plain PBM: one digit a pixel, no separators needed
-        while (at < bytes.size() && (std::isspace(static_cast<unsigned char>(bytes[at])) || bytes[at] == '#')) {
-          if (bytes[at] == '#') {
-            while (at < bytes.size() && bytes[at] != '\n') ++at;
-          } else {
-            ++at;
-          }
-        }
-        if (at >= bytes.size()) return false;
-        *value = bytes[at++] == '1';
-        return true;
-      }
-      return ReadNumber(bytes, at, value);
-    }
-    if (maxval > 255) {
-      if (at + 2 > bytes.size()) return false;
-      *value = uint32_t{static_cast<uint8_t>(bytes[at])} << 8 | static_cast<uint8_t>(bytes[at + 1]);
-      at += 2;
-      return true;
-    }
-    if (at >= bytes.size()) return false;
-    *value = static_cast<uint8_t>(bytes[at++]);
-    return true;
-  };
-  for (uint32_t y = 0; y < height; ++y) {
-    std::size_t rowStart = at;
-    for (uint32_t x = 0; x < width; ++x) {
-      uint8_t* out = &rgb[(std::size_t{y} * width + x) * 3];
-      if (kind == 4) {
-        std::size_t byte = rowStart + x / 8;
-        if (byte >= bytes.size()) return {};
-        bool black = (static_cast<uint8_t>(bytes[byte]) >> (7 - x % 8)) & 1;
-        std::fill_n(out, 3, black ? 0 : 255);
-        continue;
-      }
-      uint32_t v[3] = {};
-      for (uint32_t c = 0; c < channels; ++c) {
-        if (!sample(&v[c])) return {};
-      }
-      for (uint32_t c = 0; c < 3; ++c) {
-        uint32_t value = v[channels == 3 ? c : 0];
-        if (kind == 1) {
-          out[c] = value ? 0 : 255;
-        } else {
-          out[c] = static_cast<uint8_t>((std::min(value, maxval) * 255u + maxval / 2) / maxval);
-        }
+  PnmHeaderReader header(bytes);
+  unsigned width = 0;
+  unsigned height = 0;
+  unsigned maxval = 1;
+  if (!header.Number(&width) || !header.Number(&height) || width == 0 || height == 0) return none;
+  if (width > 100000 || height > 100000) return none;
+  if (kind != 1 && kind != 4 && (!header.Number(&maxval) || maxval == 0 || maxval > 65535)) return none;
+  header.Skip(1);  // the single whitespace after the header
+  std::size_t start = header.pos();
+  int samples = kind == 3 || kind == 6 ? 3 : 1;
+  std::size_t count = std::size_t{width} * height * static_cast<std::size_t>(samples);
+  std::vector<unsigned> values;
+  values.reserve(count);
+  if (kind == 4) {
+    std::size_t rowBytes = (width + 7) / 8;
+    if (bytes.size() < start + rowBytes * height) return none;
+    for (unsigned y = 0; y < height; ++y) {
+      for (unsigned x = 0; x < width; ++x) {
+        auto byte = static_cast<uint8_t>(bytes[start + y * rowBytes + x / 8]);
+        values.push_back((byte >> (7 - x % 8)) & 1u);
       }
     }
-    if (kind == 4) at = rowStart + bitmapRow;
+  } else if (kind >= 5) {
+    std::size_t sampleBytes = maxval > 255 ? 2 : 1;
+    if (bytes.size() < start + count * sampleBytes) return none;
+    for (std::size_t i = 0; i < count; ++i) {
+      std::size_t at = start + i * sampleBytes;
+      unsigned v = static_cast<uint8_t>(bytes[at]);
+      if (sampleBytes == 2) v = v << 8 | static_cast<uint8_t>(bytes[at + 1]);
+      values.push_back(v);
+    }
+  } else {
+    for (std::size_t i = 0; i < count; ++i) {
+      unsigned v = 0;
+      if (!(kind == 1 ? header.Bit(&v) : header.Number(&v))) return none;
+      values.push_back(v);
+    }
   }
-  image.width = width;
-  image.height = height;
-  image.rgb = std::move(rgb);
-  return image;
+  RgbImage pixels;
+  pixels.width = width;
+  pixels.height = height;
+  pixels.rgb.reserve(std::size_t{width} * height * 3);
+  for (std::size_t i = 0; i < values.size(); i += static_cast<std::size_t>(samples)) {
+    for (int c = 0; c < 3; ++c) {
+      unsigned v = values[i + (samples == 3 ? static_cast<std::size_t>(c) : 0)];
+      uint8_t level = 0;
+      if (kind == 1 || kind == 4) {
+        level = v != 0 ? 0 : 255;  // a set PBM bit is black
+      } else {
+        level = static_cast<uint8_t>((std::min(v, maxval) * 255u + maxval / 2) / maxval);
+      }
+      pixels.rgb.push_back(level);
+    }
+  }
+  return pixels;
 }
+
+RgbImage ReadPnmAsRgb(const fs::path& file) { return DecodePnm(ReadFileBytes(file)); }
 
 RgbImage ConverterImageAsRgb(const ConverterImage& image) {
   const ConvImageDesc& d = image.desc;
@@ -170,19 +181,25 @@ int LargestDifference(const RgbImage& a, const RgbImage& b) {
   return largest;
 }
 
-std::string FirstDifference(const RgbImage& a, const RgbImage& b, int tolerance) {
-  if (a.width != b.width || a.height != b.height) {
-    return "sizes differ: " + std::to_string(a.width) + "x" + std::to_string(a.height) + " and " +
-           std::to_string(b.width) + "x" + std::to_string(b.height);
+std::string FirstDifference(const RgbImage& expected, const RgbImage& actual, int tolerance) {
+  if (expected.width != actual.width || expected.height != actual.height) {
+    return "size " + std::to_string(actual.width) + " x " + std::to_string(actual.height) + ", expected " +
+           std::to_string(expected.width) + " x " + std::to_string(expected.height);
   }
-  for (std::size_t i = 0; i < a.rgb.size() && i < b.rgb.size(); ++i) {
-    if (std::abs(a.rgb[i] - b.rgb[i]) > tolerance) {
-      std::size_t pixel = i / 3;
-      return "pixel (" + std::to_string(pixel % a.width) + ", " + std::to_string(pixel / a.width) + ") channel " +
-             std::to_string(i % 3) + ": " + std::to_string(a.rgb[i]) + " against " + std::to_string(b.rgb[i]);
-    }
+  for (std::size_t i = 0; i < expected.rgb.size() && i < actual.rgb.size(); ++i) {
+    if (std::abs(expected.rgb[i] - actual.rgb[i]) <= tolerance) continue;
+    std::size_t pixel = i / 3;
+    std::size_t at = pixel * 3;
+    auto triple = [&](const RgbImage& p) {
+      return std::to_string(p.rgb[at]) + "," + std::to_string(p.rgb[at + 1]) + "," +
+             std::to_string(p.rgb[at + 2]);
+    };
+    return "pixel (" + std::to_string(pixel % expected.width) + ", " +
+           std::to_string(pixel / expected.width) + ") is " + triple(actual) + ", expected " +
+           triple(expected);
   }
-  return "no difference";
+  if (expected.rgb.size() != actual.rgb.size()) return "sample count differs";
+  return "";
 }
 
 }  // namespace imexp::test

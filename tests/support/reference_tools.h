@@ -30,8 +30,9 @@ bool ToolAvailable(const std::string& program);
 // A shell word for `path`, quoted.
 std::string ShellQuote(const std::string& path);
 
-// Reads a binary or plain PBM, PGM or PPM (any maxval, scaled to 8 bits with
-// rounding) as RGB. An empty image (width 0) when the file is no PNM.
+// Decodes a binary or plain PBM, PGM or PPM (any maxval, scaled to 8 bits
+// with rounding) as RGB; an image of size 0 x 0 when it cannot be parsed.
+RgbImage DecodePnm(const std::string& bytes);
 RgbImage ReadPnmAsRgb(const fs::path& file);
 
 // The image a converter delivered, in whatever layout it described (bilevel,
@@ -40,9 +41,10 @@ RgbImage ReadPnmAsRgb(const fs::path& file);
 RgbImage ConverterImageAsRgb(const ConverterImage& image);
 
 // The largest difference of one sample between two images of equal size, or
-// 256 when their sizes differ. For failure messages, FirstDifference says
-// where the first sample above `tolerance` is.
+// 256 when their sizes differ.
 int LargestDifference(const RgbImage& a, const RgbImage& b);
-std::string FirstDifference(const RgbImage& a, const RgbImage& b, int tolerance = 0);
+// "" when no sample differs by more than `tolerance`; otherwise where the
+// first such difference lies.
+std::string FirstDifference(const RgbImage& expected, const RgbImage& actual, int tolerance = 0);
 
 }  // namespace imexp::test
