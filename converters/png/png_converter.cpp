@@ -1,7 +1,6 @@
 // The PNG converter's identity and its questions that need no pixels: the
 // record, error texts, the content check and the image information.
 #include <cstring>
-#include <string>
 
 #include "png_format.h"
 
@@ -45,14 +44,10 @@ CONV_ENTRY(void) ConvGetDllInfo(ConvRecord* record, char* /*iniPath*/) {
 }
 
 CONV_ENTRY(void) ConvGetErrorString(int code, char* fileTitle, char* /*iniPath*/, char* text) {
-  GuardedVoid([&] {
-    std::string library = std::string("PNG error in %s: ") + LastReason();
-    const ErrorWording own[] = {
-        {kErrImageTooLarge, "The image in %s is wider or higher than 32512 pixels"},
-        {kErrLibrary, library.c_str()},
-    };
-    WordError(code, fileTitle, text, own, "PNG");
-  });
+  constexpr ErrorWording own[] = {
+      {kErrImageTooLarge, "The image in %s is wider or higher than 32512 pixels"},
+  };
+  WordErrorWithReason(code, fileTitle, text, own, "PNG", kErrLibrary, LastReason());
 }
 
 CONV_ENTRY(int) RDCheckFile(HFILE file, char* /*iniPath*/) {
