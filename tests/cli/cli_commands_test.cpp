@@ -97,6 +97,15 @@ TEST(CliFormats, ListsEveryBundledConverterAndTheSaveFormats) {
   // The list keeps CONVERT.INI's order, which is the order writers are tried.
   EXPECT_LT(run.out.find("  BMP ("), run.out.find("  PNM ("));
   EXPECT_LT(run.out.find("  PCX ("), run.out.find("  DCX ("));
+  // The converters over field libraries, where this build has them.
+  const std::pair<const char*, const char*> fieldFormats[] = {{"png", "  PNG ("},
+                                                              {"jpeg", "  JPEG ("},
+                                                              {"tiff", "  TIFF ("},
+                                                              {"gif", "  GIF ("},
+                                                              {"webp", "  WebP ("}};
+  for (const auto& [format, line] : fieldFormats) {
+    EXPECT_EQ(run.out.find(line) != std::string::npos, FormatBuilt(format)) << line;
+  }
 }
 
 struct UsageCase {
