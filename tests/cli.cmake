@@ -15,7 +15,7 @@ imexp_add_test(cli_tests
           cli/cli_robustness_test.cpp cli/cli_concurrency_test.cpp cli/cli_converters_test.cpp cli/info_text_test.cpp ${PROJECT_SOURCE_DIR}/tools/imexp/info_text.cpp
           ${cli_platform_sources}
   LIBRARIES imexp_test_support
-  SHARDS 3)
+  SHARDS 7)
 get_property(built_formats GLOBAL PROPERTY IMEXP_BUNDLED_FORMATS)
 string(JOIN "," built_formats ${built_formats})
 target_compile_definitions(cli_tests PRIVATE IMEXP_SAMPLES_DIR="${PROJECT_SOURCE_DIR}/samples"

@@ -43,29 +43,41 @@ TEST(CliRoundTrip, EveryWriterEveryLayoutPixelExact) {
   TempDir dir;
   for (const FormatCase& format : kFormats) {
     if (!FormatBuilt(format.converter)) continue;
+    // What `imexp info` must say of each file written, asked of all at once.
+    std::vector<std::string> written;
+    std::vector<std::string> expected;
     for (std::size_t l = 0; l < std::size(kLayouts); ++l) {
       if (format.colors[l] == nullptr) continue;
       for (const Size& size : kSizes) {
         SourceImage image = MakeSource(kLayouts[l], size.width, size.height);
-        SCOPED_TRACE(std::string(format.extension) + " " + kLayouts[l] + " " + std::to_string(size.width) +
-                     " x " + std::to_string(size.height));
+        std::string name = std::string(kLayouts[l]) + "-" + std::to_string(size.width) + "x" +
+                           std::to_string(size.height) + "." + format.extension;
+        SCOPED_TRACE(name);
         std::string source = dir.File("source." + SourceExtension(image));
-        std::string written = dir.File(std::string("written.") + format.extension);
         std::string back = dir.File("back.ppm");
         WriteFileBytes(source, EncodeSourceFile(image));
+        written.push_back(dir.File(name));
 
-        RunResult run = RunImexp({"convert", source, written});
+        RunResult run = RunImexp({"convert", source, written.back()});
         ASSERT_EQ(run.status, 0) << run.err;
-        run = RunImexp({"convert", written, back});
+        run = RunImexp({"convert", written.back(), back});
         ASSERT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(FirstDifference(image.ToPixels(), ReadPnmAsRgb(back)), "");
-
-        run = RunImexp({"info", written});
-        EXPECT_NE(run.out.find(std::string("     Colors : ") + format.colors[l] + "\n"), std::string::npos)
-            << run.out;
-        std::string dimensions = std::to_string(size.width) + " X " + std::to_string(size.height);
-        EXPECT_NE(run.out.find(" Dimensions : " + dimensions + "\n"), std::string::npos) << run.out;
+        expected.push_back(" Dimensions : " + std::to_string(size.width) + " X " +
+                           std::to_string(size.height) + "\n     Colors : " + format.colors[l] + "\n");
       }
+    }
+    std::vector<std::string> args{"info"};
+    args.insert(args.end(), written.begin(), written.end());
+    RunResult run = RunImexp(args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    // One block a file, in the order given, each opening with its name.
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < written.size(); ++i) {
+      std::size_t next = run.out.find("  File Name : ", at + 1);
+      std::string block = run.out.substr(at, next == std::string::npos ? std::string::npos : next - at);
+      EXPECT_NE(block.find(expected[i]), std::string::npos) << written[i] << "\n" << block;
+      at = next;
     }
   }
   EXPECT_TRUE(LeftoverTemporaries(dir.path()).empty());
@@ -83,8 +95,9 @@ TEST(CliRoundTrip, ConvertingAFileOntoItself) {
   EXPECT_EQ(FirstDifference(image.ToPixels(), ReadPnmAsRgb(dir.File("back.ppm"))), "");
 }
 
-// Every committed sample converts to every format, and back to the same
-// pixels as the sample read directly.
+// Every committed sample goes through every lossless format that holds RGB,
+// one after the other (each step reads the last format and writes the
+// next), and ends with the same pixels as the sample read directly.
 TEST(CliRoundTrip, EverySampleThroughEveryFormat) {
   TempDir dir;
   for (const fs::path& path : ReadableSamples()) {
@@ -94,16 +107,16 @@ TEST(CliRoundTrip, EverySampleThroughEveryFormat) {
     ASSERT_EQ(run.status, 0) << run.err;
     Pixels direct = ReadPnmAsRgb(dir.File("direct.ppm"));
     ASSERT_GT(direct.width, 0u);
+    std::string previous = sample;
     for (const FormatCase& format : kFormats) {
-      // Every sample's image fits the lossless formats that hold RGB.
       if (!FormatBuilt(format.converter) || format.colors[4] == nullptr) continue;
-      const char* extension = format.extension;
-      SCOPED_TRACE(extension);
-      std::string written = dir.File(std::string("written.") + extension);
-      ASSERT_EQ(RunImexp({"convert", sample, written}).status, 0);
-      ASSERT_EQ(RunImexp({"convert", written, dir.File("back.ppm")}).status, 0);
-      EXPECT_EQ(FirstDifference(direct, ReadPnmAsRgb(dir.File("back.ppm"))), "");
+      std::string written = dir.File(std::string("step.") + format.extension);
+      run = RunImexp({"convert", previous, written});
+      ASSERT_EQ(run.status, 0) << previous << " to " << format.extension << ": " << run.err;
+      previous = written;
     }
+    ASSERT_EQ(RunImexp({"convert", previous, dir.File("back.ppm")}).status, 0);
+    EXPECT_EQ(FirstDifference(direct, ReadPnmAsRgb(dir.File("back.ppm"))), "");
   }
 }
 
