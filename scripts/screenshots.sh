@@ -57,7 +57,7 @@ win32_shots() {
   install_packages cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 xvfb xauth \
     x11-utils imagemagick
   cmake --preset win64 >/dev/null
-  cmake --build --preset win64 --target dialog_demo imexp_cli
+  cmake --build --preset win64 --target dialog_demo imexp_cli imexp_converters
   local out=docs/screenshots/win32
   mkdir -p "$out"
   cp -r build/win64/bin "$work/win64"
@@ -111,7 +111,7 @@ linux_shots() {
   openbox >/dev/null 2>&1 &
   local manager=$!
   cmake --preset linux >/dev/null
-  cmake --build --preset linux --target imexp_cli imexp_gtk
+  cmake --build --preset linux --target imexp_cli imexp_gtk imexp_converters
   local out=docs/screenshots/linux
   mkdir -p "$out"
   cp -r build/linux/bin "$work/linux"
