@@ -1,55 +1,16 @@
-# imexp_add_converter(<name> SOURCES <files...> [DEFINITIONS <defs...>] [OUTPUT_NAME <file>] [BUNDLED])
-#
-# Builds a converter plug-in the same way on every target: a shared library
-# named <name>.so / <name>.dll (no "lib" prefix) in the output folder, seeing
-# only the converter headers of include/imexp/, exporting just its entry
-# points by plain name. On 32-bit Windows the stdcall entry points are
-# exported without their "@n" decoration (--kill-at).
-function(imexp_add_converter name)
-  cmake_parse_arguments(ARG "BUNDLED" "OUTPUT_NAME" "SOURCES;DEFINITIONS" ${ARGN})
-  add_library(${name} SHARED ${ARG_SOURCES})
-  set_target_properties(${name} PROPERTIES PREFIX "")
-  if(ARG_OUTPUT_NAME)
-    set_target_properties(${name} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
-  endif()
-  imexp_converter_compile_settings(${name})
-  if(ARG_DEFINITIONS)
-    target_compile_definitions(${name} PRIVATE ${ARG_DEFINITIONS})
-  endif()
-  if(IMEXP_WINDOWS)
-    if(IMEXP_WIN32_X86)
-      target_link_options(${name} PRIVATE -Wl,--kill-at)
-    endif()
-  else()
-    target_link_options(${name} PRIVATE -Wl,--no-undefined)
-  endif()
-  if(ARG_BUNDLED)
-    # Bundled converters are listed in the generated CONVERT.INI.
-    set_property(GLOBAL APPEND PROPERTY IMEXP_BUNDLED_CONVERTERS ${name})
-    install(TARGETS ${name} LIBRARY DESTINATION . RUNTIME DESTINATION .)
-  endif()
-endfunction()
+# The converters of this tree: the shared imexp_add_converter, the interface
+# target it links (ImExp::converter, installed with the package) and the
+# field libraries the bundled converters are built over.
+add_library(imexp_converter_interface INTERFACE)
+add_library(ImExp::converter ALIAS imexp_converter_interface)
+target_include_directories(imexp_converter_interface INTERFACE
+  $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include> $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+target_compile_definitions(imexp_converter_interface INTERFACE IMEXP_CONVERTER_IMPLEMENTATION)
+# The support header needs C++20; the plug-in headers themselves are C.
+target_compile_features(imexp_converter_interface INTERFACE cxx_std_20)
+set_target_properties(imexp_converter_interface PROPERTIES EXPORT_NAME converter)
 
-# imexp_converter_compile_settings(<target>)
-#
-# How converter code is compiled, for a converter library and for any object
-# library whose code goes into converters: the converter headers, the entry
-# points declared with export and calling convention, hidden everything else.
-# -fno-gnu-unique keeps glibc from pinning a plug-in in memory for good (an
-# inline function's static would otherwise be a unique symbol), so each
-# plug-in really unloads after every operation.
-function(imexp_converter_compile_settings target)
-  set_target_properties(${target} PROPERTIES
-    CXX_VISIBILITY_PRESET hidden
-    C_VISIBILITY_PRESET hidden
-    VISIBILITY_INLINES_HIDDEN ON)
-  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/include)
-  target_compile_definitions(${target} PRIVATE IMEXP_CONVERTER_IMPLEMENTATION)
-  imexp_warnings(${target})
-  if(NOT IMEXP_WINDOWS)
-    target_compile_options(${target} PRIVATE -fno-gnu-unique)
-  endif()
-endfunction()
+include(ImExpAddConverter)
 
 # imexp_converter_library(<var> <pkg-config module> <format>)
 #

@@ -21,8 +21,6 @@ set(IMEXP_EXPORTED_FUNCTIONS
   ImExp_ShowFileInfo@12
   ImExp_WriteFile@28)
 
-install(TARGETS imexp LIBRARY DESTINATION . RUNTIME DESTINATION . ARCHIVE DESTINATION .)
-
 if(IMEXP_WIN32_X86)
   set(def_file ${CMAKE_BINARY_DIR}/imexp_exports.def)
   target_link_options(imexp PRIVATE -Wl,--output-def,${def_file})

@@ -1,4 +1,5 @@
 # Compiler settings shared by every target of the project.
+include(GNUInstallDirs)
 
 if(WIN32)
   set(IMEXP_WINDOWS ON)
@@ -16,7 +17,7 @@ if(WIN32)
                     OUTPUT_VARIABLE runtime_path OUTPUT_STRIP_TRAILING_WHITESPACE)
     if(IS_ABSOLUTE "${runtime_path}" AND EXISTS "${runtime_path}")
       file(COPY "${runtime_path}" DESTINATION ${IMEXP_OUTPUT_DIR})
-      install(FILES "${runtime_path}" DESTINATION .)
+      install(FILES "${runtime_path}" DESTINATION ${CMAKE_INSTALL_BINDIR})
     endif()
   endforeach()
 endif()

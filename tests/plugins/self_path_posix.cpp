@@ -12,7 +12,7 @@ std::string SelfPath() {
 }
 
 void* ManagerFunction(const char* name) {
-  void* manager = dlopen((CopyFolder() + "libimexp.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
+  void* manager = dlopen((CopyFolder() + IMEXP_MANAGER_FILE_NAME).c_str(), RTLD_NOW | RTLD_NOLOAD);
   if (manager == nullptr) return nullptr;
   void* function = dlsym(manager, name);
   dlclose(manager);  // the host keeps it loaded

@@ -82,7 +82,7 @@ constexpr const char* kRemoveHelp =
   "Exits with 1 if the operation failed or the user cancelled (stderr\n"     \
   "says which), and with 2 where no dialog can be shown: on Linux without\n" \
   "a graphical display (DISPLAY or WAYLAND_DISPLAY) or without the GTK\n"    \
-  "presenter libimexp_gtk.so beside the program.\n"
+  "presenter libimexp_gtk.so beside the manager.\n"
 
 constexpr const char* kSetupHelp =
     "usage: imexp setup\n"

@@ -39,7 +39,8 @@ class MessagePrinter final : public imexp::Presenter {
 };
 
 // The GTK presenter: its own library, so that the manager and this tool
-// link no toolkit. It lies beside the program, as the manager does.
+// link no toolkit. It lies beside the manager: in a build tree that is the
+// program's folder too, in an install the library folder.
 constexpr const char* kPresenterLibrary = "libimexp_gtk.so";
 using PresenterFn = imexp::Presenter* (*)();
 
@@ -67,17 +68,18 @@ const char* DisplayName() {
   return nullptr;
 }
 
-std::string ProgramFolder() {
-  std::error_code error;
-  std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::string(".") : program.parent_path().string();
+// The folder of the manager library this program runs with.
+std::string ManagerFolder() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&ImExp_ReadFile), &info) == 0 || info.dli_fname == nullptr) return ".";
+  return std::filesystem::path(info.dli_fname).parent_path().string();
 }
 
 // The presenter library loaded for the rest of the process, or null once
 // the reason has been printed. It is never unloaded: GTK does not support
 // being unloaded from a process that has used it.
 void* LoadPresenter(const char* command) {
-  std::string path = ProgramFolder() + "/" + kPresenterLibrary;
+  std::string path = ManagerFolder() + "/" + kPresenterLibrary;
   void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) {
     // The loader's reason names the file.

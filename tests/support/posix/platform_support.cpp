@@ -24,7 +24,8 @@ fs::path ExecutableDir() {
 
 std::string SharedLibraryName(std::string_view base) { return std::string(base) + ".so"; }
 
-std::string ManagerLibraryName() { return "libimexp.so"; }
+// The file the programs load, named by the manager's soname.
+std::string ManagerLibraryName() { return IMEXP_MANAGER_FILE_NAME; }
 
 void* ResourceInstance() { return nullptr; }
 

@@ -1,0 +1,162 @@
+#!/usr/bin/env bash
+# The install as host and converter authors meet it. Run by the test command
+# after the builds; every step fails the script on the first difference.
+#
+#  1. The linux build installed into a scratch prefix: the layout, and the
+#     installed imexp converting every sample exactly as the build tree does.
+#  2. The examples built out of tree against that prefix, with find_package
+#     and with pkg-config: the TGA converter passes `imexp verify`, is
+#     installed and converts both ways, agreeing with netpbm; the host copies
+#     images through the installed manager.
+#  3. The Debian package built with cpack, unpacked into a scratch root, and
+#     the imexp it holds run on the samples.
+#  4. The win64 build installed (bin/ and lib/) and its imexp run under wine;
+#     the TGA converter built against the win32 install exports its entry
+#     points by plain name.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/lib.sh
+
+root=$PWD
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+fail() {
+  echo "check_install: $*" >&2
+  exit 1
+}
+
+# expect_files DIR FILE... : each FILE exists under DIR.
+expect_files() {
+  local dir=$1
+  shift
+  for file in "$@"; do
+    [ -e "$dir/$file" ] || fail "$dir/$file is missing"
+  done
+}
+
+# The samples the installed programs convert; every bundled format is here.
+mapfile -t samples < <(find samples -type f | sort)
+
+# same_conversions REFERENCE_IMEXP IMEXP : every sample converted to PNM by
+# both programs gives the same bytes.
+same_conversions() {
+  local reference=$1 installed=$2 sample n=0
+  for sample in "${samples[@]}"; do
+    "$reference" convert "$sample" "$scratch/expected.pnm" >/dev/null
+    "$installed" convert "$sample" "$scratch/actual.pnm" >/dev/null
+    cmp -s "$scratch/expected.pnm" "$scratch/actual.pnm" || fail "$installed converts $sample differently"
+    n=$((n + 1))
+  done
+  echo "$installed: $n samples converted as the build tree converts them"
+}
+
+# The converter list beside the manager, as relative names.
+converter_count() { grep -c '^[0-9]*=' "$1"; }
+
+step "Install: linux into a scratch prefix"
+prefix=$scratch/prefix
+cmake --install build/linux --prefix "$prefix" >/dev/null
+expect_files "$prefix" bin/imexp include/imexp/host.h include/imexp/converter.h include/imexp/converter_support.h \
+  lib/libimexp.so lib/libimexp.so.1 lib/CONVERT.INI lib/imexp/imexp_bmp.so lib/libimexp_gtk.so \
+  lib/cmake/ImExp/ImExpConfig.cmake lib/cmake/ImExp/ImExpAddConverter.cmake lib/pkgconfig/imexp.pc \
+  lib/pkgconfig/imexp-converter.pc
+bundled=$(converter_count build/linux/bin/CONVERT.INI)
+[ "$(converter_count "$prefix/lib/CONVERT.INI")" -eq "$bundled" ] || fail "the installed CONVERT.INI lists other converters"
+loaded=$("$prefix/bin/imexp" formats | grep -c "($prefix/lib/imexp/")
+[ "$loaded" -eq "$bundled" ] || fail "the installed manager loaded $loaded of $bundled converters"
+echo "the installed manager loads its $bundled converters from $prefix/lib/imexp"
+same_conversions build/linux/bin/imexp "$prefix/bin/imexp"
+
+step "Examples: built out of tree with find_package(ImExp)"
+for example in converter host; do
+  cmake -S examples/$example -B "$scratch/cmake-$example" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+  cmake --build "$scratch/cmake-$example" >/dev/null
+done
+tga=$scratch/cmake-converter/imexp_tga.so
+"$prefix/bin/imexp" verify "$tga" samples/bmp/rgb24.bmp >"$scratch/verify.txt" 2>&1 ||
+  fail "imexp verify rejects the example converter: $(cat "$scratch/verify.txt")"
+tail -n 1 "$scratch/verify.txt"
+cmake --install "$scratch/cmake-converter" >/dev/null
+expect_files "$prefix" lib/imexp/imexp_tga.so
+"$prefix/bin/imexp" install "$prefix/lib/imexp/imexp_tga.so" >/dev/null
+
+# The TGA converter both ways against netpbm, in colour and in grey.
+bmptopnm samples/bmp/rgb24.bmp >"$scratch/rgb.ppm" 2>/dev/null
+ppmtopgm "$scratch/rgb.ppm" >"$scratch/grey.pgm"
+for kind in rgb.ppm grey.pgm; do
+  "$prefix/bin/imexp" convert "$scratch/$kind" "$scratch/written.tga" >/dev/null
+  tgatoppm "$scratch/written.tga" 2>/dev/null | ppmtoppm >"$scratch/netpbm.ppm"
+  ppmtoppm <"$scratch/$kind" | cmp -s - "$scratch/netpbm.ppm" || fail "tgatoppm reads the TGA written from $kind differently"
+  ppmtotga -norle "$([ "$kind" = grey.pgm ] && echo -mono || echo -rgb)" "$scratch/$kind" >"$scratch/netpbm.tga" 2>/dev/null
+  "$prefix/bin/imexp" convert "$scratch/netpbm.tga" "$scratch/read.pnm" >/dev/null
+  ppmtoppm <"$scratch/read.pnm" | cmp -s - <(ppmtoppm <"$scratch/$kind") || fail "the example converter reads ppmtotga's $kind differently"
+done
+echo "the example converter writes and reads TGA as netpbm does"
+
+"$scratch/cmake-host/image_copy" samples/png/rgb24.png "$scratch/copy.bmp" >/dev/null
+"$prefix/bin/imexp" convert samples/png/rgb24.png "$scratch/expected.ppm" >/dev/null
+"$prefix/bin/imexp" convert "$scratch/copy.bmp" "$scratch/actual.ppm" >/dev/null
+cmp -s "$scratch/expected.ppm" "$scratch/actual.ppm" || fail "the example host copied the image wrongly"
+echo "the example host copies an image through the installed manager"
+
+step "Examples: built with pkg-config"
+export PKG_CONFIG_PATH=$prefix/lib/pkgconfig
+mkdir -p "$scratch/pkgconfig"
+for example in converter host; do
+  make -s -C examples/$example OUT="$scratch/pkgconfig" >/dev/null
+done
+"$prefix/bin/imexp" verify "$scratch/pkgconfig/imexp_tga.so" samples/bmp/rgb24.bmp >"$scratch/verify.txt" 2>&1 ||
+  fail "imexp verify rejects the example converter built with pkg-config: $(cat "$scratch/verify.txt")"
+"$scratch/pkgconfig/image_copy" samples/gif/pal256.gif "$scratch/copy.tga" >/dev/null
+"$prefix/bin/imexp" convert samples/gif/pal256.gif "$scratch/expected.ppm" >/dev/null
+"$prefix/bin/imexp" convert "$scratch/copy.tga" "$scratch/actual.ppm" >/dev/null
+cmp -s "$scratch/expected.ppm" "$scratch/actual.ppm" || fail "the pkg-config host copied the image wrongly"
+echo "the converter and the host built with pkg-config work"
+unset PKG_CONFIG_PATH
+
+step "Debian package: cpack -G DEB, unpacked into a scratch root"
+(cd build/linux && cpack -G DEB >/dev/null)
+deb=$(ls build/linux/deb/imexp_*.deb)
+dpkg-deb --field "$deb" Package Version Depends
+dpkg -x "$deb" "$scratch/root"
+expect_files "$scratch/root" usr/bin/imexp usr/lib/libimexp.so.1 usr/lib/CONVERT.INI usr/lib/imexp/imexp_png.so \
+  usr/include/imexp/host.h usr/lib/cmake/ImExp/ImExpConfig.cmake usr/lib/pkgconfig/imexp.pc
+dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./conffiles | grep -qx /usr/lib/CONVERT.INI || fail "CONVERT.INI is not a conffile"
+if [ "$(id -u)" -eq 0 ]; then
+  dpkg --dry-run -i "$deb" >/dev/null || fail "the package would not install here"
+fi
+same_conversions build/linux/bin/imexp "$scratch/root/usr/bin/imexp"
+
+if [ -x build/win64/bin/imexp.exe ]; then
+  step "Install: win64"
+  win=$scratch/win64
+  cmake --install build/win64 --prefix "$win" >/dev/null
+  expect_files "$win" bin/imexp.exe bin/imexp.dll bin/CONVERT.INI bin/imexp_bmp.dll bin/libstdc++-6.dll \
+    lib/imexp.dll.a include/imexp/host.h lib/cmake/ImExp/ImExpConfig.cmake lib/pkgconfig/imexp.pc
+  export WINEPREFIX=$root/build/win64/wineprefix WINEDEBUG=-all
+  sh cmake/run_under_wine.sh "$win/bin/imexp.exe" formats >"$scratch/formats.txt" ||
+    fail "the installed imexp.exe failed: $(cat "$scratch/formats.txt")"
+  loaded=$(grep -c 'imexp_.*\.dll)' "$scratch/formats.txt" || true)
+  [ "$loaded" -eq "$(converter_count build/win64/bin/CONVERT.INI)" ] || fail "the installed imexp.exe loaded $loaded converters"
+  sh cmake/run_under_wine.sh "$win/bin/imexp.exe" convert samples/bmp/rle8.bmp "$scratch/win.ppm" >/dev/null
+  build/linux/bin/imexp convert samples/bmp/rle8.bmp "$scratch/linux.ppm" >/dev/null
+  cmp -s "$scratch/win.ppm" "$scratch/linux.ppm" || fail "the installed imexp.exe converts differently"
+  echo "the win64 install runs: $loaded converters from bin/"
+fi
+
+if [ -f build/win32/bin/imexp.dll ]; then
+  step "Install: win32, and a converter built against it"
+  cmake --install build/win32 --prefix "$scratch/win32" >/dev/null
+  cmake -S examples/converter -B "$scratch/win32-converter" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw32.cmake" -DImExp_DIR="$scratch/win32/lib/cmake/ImExp" >/dev/null
+  cmake --build "$scratch/win32-converter" >/dev/null
+  exports=$(i686-w64-mingw32-objdump -p "$scratch/win32-converter/imexp_tga.dll" | awk '/\[ *[0-9]+\] /{print $NF}')
+  for entry in ConvGetVersion ConvGetDllInfo RDCheckFile RDReadBand WRWriteBand; do
+    grep -qx "$entry" <<<"$exports" || fail "the win32 TGA converter does not export $entry by plain name"
+  done
+  echo "the win32 TGA converter exports its entry points by plain name"
+fi
+
+step "The install checks passed"
