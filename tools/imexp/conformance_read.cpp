@@ -117,9 +117,9 @@ struct ReadRun {
     return CONV_ERR_INVALID_FILE;
   }
 
-  void CheckCoverage() {
+  void CheckCoverage(bool cutShort) {
     for (uint32_t row = 0; row < d.height; ++row) {
-      if (seen[row] != 1) {
+      if (seen[row] > 1 || (seen[row] == 0 && !cutShort)) {
         Breach("row " + std::to_string(row) + " was delivered " + std::to_string(seen[row]) +
                " times; a converter-driven read delivers every row exactly once");
         return;
@@ -168,7 +168,7 @@ int ReadBands(Session& s, const Operation& op, ReadResult& result, ConvImageDesc
               std::vector<int>(d.height, 0),
               options.cancelAfterFirstBand};
   int error = d.chosenAccess == CONV_ACCESS_CONVERTER ? run.ConverterDriven() : run.ManagerDriven();
-  if (error == CONV_OK && d.chosenAccess == CONV_ACCESS_CONVERTER) run.CheckCoverage();
+  if (error == CONV_OK && d.chosenAccess == CONV_ACCESS_CONVERTER) run.CheckCoverage(options.cutShort);
   if (error != CONV_OK && result.failedIn.empty()) result.failedIn = "RDReadBand";
   return error;
 }

@@ -18,6 +18,8 @@ struct ReadOptions {
   uint32_t bandRows = 0;  // rows of the band buffer; 0 for the manager's choice
   uint16_t rowOrder = 0;  // with accessMode 3: 1 or 2 in place of the converter's; 0 keeps it
   bool cancelAfterFirstBand = false;
+  // A file cut short: a converter-driven read may end before the last row.
+  bool cutShort = false;
 };
 
 struct ReadResult {

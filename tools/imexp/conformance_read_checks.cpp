@@ -18,7 +18,7 @@ namespace {
 // Band heights tried beside the manager's own (0).
 constexpr uint32_t kBandHeights[] = {0, 1, 3};
 // Reads before the heap is measured, and reads measured.
-constexpr int kWarmUpReads = 2;
+constexpr int kWarmUpReads = 8;
 constexpr int kMeasuredReads = 4;
 // Lengths a file is cut to: a few bytes, and fractions of it.
 constexpr long kShortCut = 16;
@@ -46,7 +46,10 @@ std::vector<ReadOptions> ReadModes(const ConvImageDesc& header) {
   for (uint16_t order : orders) {
     for (uint32_t height : kBandHeights) {
       if (header.fixedBand != 0 && height != 0) continue;
-      modes.push_back({height, order, false});
+      ReadOptions mode;
+      mode.bandRows = height;
+      mode.rowOrder = order;
+      modes.push_back(mode);
     }
   }
   return modes;
@@ -115,7 +118,9 @@ bool CheckModes(Session& s, const FileFacts& facts, ConvImageDesc* header) {
 
 void CheckCancel(Session& s, const std::string& path) {
   const std::string title = FileTitle(path);
-  ReadResult cancelled = ReadOnce(s, path, {0, 0, true}, "cancelling a read of");
+  ReadOptions options;
+  options.cancelAfterFirstBand = true;
+  ReadResult cancelled = ReadOnce(s, path, options, "cancelling a read of");
   ReportBreaches(s, "cancel", title, cancelled);
   if (cancelled.breaches.empty()) {
     s.report.Pass("cancel", title + ": RDCleanUp after a read stopped at its first band");
@@ -137,7 +142,9 @@ void CheckCutFiles(Session& s, const std::string& path, const std::string& scrat
   for (long length : lengths) {
     const std::string cut = scratch + "/cut-" + std::to_string(length) + "-" + title;
     std::ofstream(cut, std::ios::binary).write(bytes.data(), length);
-    ReadResult r = ReadOnce(s, cut, {}, "reading the cut file");
+    ReadOptions options;
+    options.cutShort = true;
+    ReadResult r = ReadOnce(s, cut, options, "reading the cut file");
     ReportBreaches(s, "cut", title + " cut to " + std::to_string(length) + " bytes", r);
     fine = fine && r.breaches.empty();
     codes += (codes.empty() ? "" : ", ") + std::to_string(r.error);
