@@ -1,5 +1,6 @@
 // Check 4: the content check and the information calls, each made the way
 // the manager makes them on a file another candidate has already read from.
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 

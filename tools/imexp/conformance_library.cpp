@@ -1,5 +1,6 @@
 #include "tools/imexp/conformance_library.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 

@@ -2,6 +2,7 @@
 // against the plug-in contract, one line per check, for the converter's
 // author to act on.
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "tools/imexp/command_line.h"
