@@ -206,7 +206,7 @@ bool Session::Writes() const {
 Operation::Operation(Session& session, const std::string& what) : session_(session), what_(what) {
   ++session_.operations;
   session_.report.Running("loading the library for " + what_);
-  module_ = LoadModule(session_.library, nullptr);
+  module_ = OpenLibrary(session_.library, nullptr);
   if (module_ == nullptr) return;
   for (int e = 0; e < kEntryCount; ++e) entries_[e] = ModuleExport(module_, kEntryNames[e]);
 }
@@ -214,7 +214,7 @@ Operation::Operation(Session& session, const std::string& what) : session_(sessi
 Operation::~Operation() {
   if (module_ == nullptr) return;
   session_.report.Running("freeing the library after " + what_);
-  FreeModule(module_);
+  CloseLibrary(module_);
   if (!session_.pinned && ModuleStillLoaded(session_.library)) {
     session_.pinned = true;
     session_.report.Fail("unload", "the library stays loaded after " + what_ +

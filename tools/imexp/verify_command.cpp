@@ -91,12 +91,12 @@ int RunVerify(const Arguments& args) {
     file = Absolute(file);
   }
   std::string reason;
-  verify::ModuleHandle probe = verify::LoadModule(options.library, &reason);
+  verify::ModuleHandle probe = verify::OpenLibrary(options.library, &reason);
   if (probe == nullptr) {
     std::fprintf(stderr, "imexp verify: %s: %s\n", options.library.c_str(), reason.c_str());
     return kExitUsage;
   }
-  verify::FreeModule(probe);
+  verify::CloseLibrary(probe);
   ScratchFolder scratch;
   if (scratch.path().empty()) {
     std::fprintf(stderr, "imexp verify: no temporary folder for the files it writes\n");

@@ -13,10 +13,10 @@ namespace imexp::cli::verify {
 using ModuleHandle = void*;
 
 // Loads the library as the manager does; null with the loader's reason.
-ModuleHandle LoadModule(const std::string& path, std::string* reason);
+ModuleHandle OpenLibrary(const std::string& path, std::string* reason);
 // The export of that plain name, or null.
 void* ModuleExport(ModuleHandle module, const char* name);
-void FreeModule(ModuleHandle module);
+void CloseLibrary(ModuleHandle module);
 // True when the library at `path` is still mapped into the process.
 [[nodiscard]] bool ModuleStillLoaded(const std::string& path);
 

@@ -49,7 +49,7 @@ extern "C" void OnCrash(int signal) {
 
 }  // namespace
 
-ModuleHandle LoadModule(const std::string& path, std::string* reason) {
+ModuleHandle OpenLibrary(const std::string& path, std::string* reason) {
   void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr && reason != nullptr) {
     const char* error = dlerror();
@@ -60,7 +60,7 @@ ModuleHandle LoadModule(const std::string& path, std::string* reason) {
 
 void* ModuleExport(ModuleHandle module, const char* name) { return dlsym(module, name); }
 
-void FreeModule(ModuleHandle module) { dlclose(module); }
+void CloseLibrary(ModuleHandle module) { dlclose(module); }
 
 bool ModuleStillLoaded(const std::string& path) {
   void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);

@@ -24,7 +24,7 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS* exception) {
 
 }  // namespace
 
-ModuleHandle LoadModule(const std::string& path, std::string* reason) {
+ModuleHandle OpenLibrary(const std::string& path, std::string* reason) {
   // No "cannot find the library" box of the system's own.
   UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   HMODULE module = LoadLibraryA(NativePath(path).c_str());
@@ -39,7 +39,7 @@ void* ModuleExport(ModuleHandle module, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
 }
 
-void FreeModule(ModuleHandle module) { FreeLibrary(static_cast<HMODULE>(module)); }
+void CloseLibrary(ModuleHandle module) { FreeLibrary(static_cast<HMODULE>(module)); }
 
 bool ModuleStillLoaded(const std::string& path) {
   return GetModuleHandleA(NativePath(path).c_str()) != nullptr;
