@@ -12,7 +12,8 @@ else()
 endif()
 imexp_add_test(cli_tests
   SOURCES cli/cli_support.cpp cli/cli_commands_test.cpp cli/cli_roundtrip_test.cpp cli/cli_failure_test.cpp
-          cli/cli_robustness_test.cpp cli/cli_concurrency_test.cpp cli/cli_converters_test.cpp cli/info_text_test.cpp ${PROJECT_SOURCE_DIR}/tools/imexp/info_text.cpp
+          cli/cli_robustness_test.cpp cli/cli_concurrency_test.cpp cli/cli_converters_test.cpp cli/cli_verify_test.cpp
+          cli/conformance_pixels_test.cpp ${PROJECT_SOURCE_DIR}/tools/imexp/conformance_pixels.cpp cli/info_text_test.cpp ${PROJECT_SOURCE_DIR}/tools/imexp/info_text.cpp
           ${cli_platform_sources}
   LIBRARIES imexp_test_support
   SHARDS 7)
@@ -23,6 +24,12 @@ target_compile_definitions(cli_tests PRIVATE IMEXP_SAMPLES_DIR="${PROJECT_SOURCE
 add_dependencies(cli_tests imexp_cli imexp_converters)
 # install and remove are tried on the test converter and a variant it refuses.
 add_dependencies(cli_tests imexp_test_converter imexp_test_converter_no_ConvGetDllInfo)
+# imexp verify is shown variants that each break one rule of the contract.
+add_dependencies(cli_tests imexp_test_converter_no_ConvGetErrorString imexp_test_converter_no_RDCleanUp
+                 imexp_test_converter_no_ConvAbout imexp_test_converter_no_RDCheckFile)
+if(NOT IMEXP_WINDOWS)
+  add_dependencies(cli_tests imexp_test_converter_pinned)
+endif()
 if(NOT IMEXP_WINDOWS)
   # Stands in for the GTK presenter beside a copy of the program: a user who
   # answers every dialog alike and reports what was shown.

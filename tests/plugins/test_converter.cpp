@@ -14,7 +14,17 @@
 //
 // Every call is appended to calls.log beside the copy with its key arguments
 // and the descriptor fields it saw. Building with TCONV_NO_<EntryPoint>
-// leaves that entry point out.
+// leaves that entry point out; TCONV_PINNED gives the copy a unique symbol
+// that keeps it loaded for good.
+//
+// Keys that break the contract on purpose, for the conformance kit:
+// Check=current (the content check reads where the file was left),
+// Read.ignoreBandRow=1 (manager-driven bands counted from the top whatever
+// bandRow says), Read.overrun=1 (a byte past the band buffer),
+// LeakOnCleanUp=1 (RDCleanUp forgets the read's state), Read.cutError=N
+// (RDReadHeader fails with N on a file shorter than its header says).
+// Write.header=1 makes the writer put an IMEXPTEST header before the rows,
+// so that its files read back.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -25,6 +35,12 @@
 #include <type_traits>
 
 #include "tests/plugins/test_converter.h"
+
+#ifdef TCONV_PINNED
+// An inline variable of default visibility becomes a unique symbol unless
+// built with -fno-gnu-unique, and glibc then never unloads the library.
+inline __attribute__((visibility("default"))) int tconvPinnedCalls = 0;
+#endif
 
 namespace {
 
@@ -211,6 +227,9 @@ CONV_ENTRY(uint32_t) ConvGetVersion(void) {
   GuardedVoid([&] {
     Script script = tconv::LoadScript(nullptr);
     Log("ConvGetVersion");
+#ifdef TCONV_PINNED
+    ++tconvPinnedCalls;
+#endif
     version = static_cast<uint32_t>(script.Number("Version", imexp::conv::kConverterVersion));
   });
   return version;
@@ -280,6 +299,10 @@ CONV_ENTRY(int) RDCheckFile(HFILE file, char* iniPath) {
       accepted = 1;
     } else if (mode == "refuse") {
       accepted = 0;
+    } else if (mode == "current") {
+      char magic[9] = {};
+      accepted = ConvFileRead(file, magic, sizeof magic) == static_cast<long>(sizeof magic) &&
+                 std::memcmp(magic, "IMEXPTEST", sizeof magic) == 0;
     } else {
       char magic[9] = {};
       accepted = imexp::conv::ReadExactlyAt(file, 0, magic, sizeof magic) &&
@@ -370,6 +393,11 @@ CONV_ENTRY(int) RDReadHeader(ConvImageDesc* desc, char** hostParam, int hostValu
     state->bands = s.Pairs("bands");
     state->fixedCounts = s.Numbers("fixedCounts");
     int error = tconv::ScriptedError(s, "RDReadHeader", 1);
+    const std::size_t wanted = state->rowBytes * state->height;
+    if (s.Has("Read.cutError") && state->dataOffset >= 0 &&
+        state->file.size() < static_cast<std::size_t>(state->dataOffset) + wanted) {
+      error = static_cast<int>(s.Number("Read.cutError"));
+    }
     reading = std::move(state);
     return error;
   });
@@ -408,7 +436,13 @@ CONV_ENTRY(int) RDReadBand(ConvImageDesc* desc, unsigned char* band) {
       FillBand(state, *desc, band, first, count);
       return 0;
     }
-    FillBand(state, *desc, band, desc->bandRow, desc->bandCount);
+    long long first = desc->bandRow;
+    if (state.script.Number("Read.ignoreBandRow", 0) != 0) {
+      first = state.produced;
+      state.produced += desc->bandCount;
+    }
+    FillBand(state, *desc, band, first, desc->bandCount);
+    if (state.script.Number("Read.overrun", 0) != 0) band[desc->bandRows * state.rowBytes] = 0;
     state.NextFixedCount(*desc);
     return 0;
   });
@@ -421,6 +455,9 @@ CONV_ENTRY(void) RDCleanUp(ConvImageDesc* desc) {
     Log("RDCleanUp bandCalls=" + std::to_string(reading ? reading->bandCalls : -1) +
         " width=" + std::to_string(desc->width));
   });
+  if (reading && reading->script.Number("LeakOnCleanUp", 0) != 0) {
+    (void)reading.release();
+  }
   reading.reset();
 }
 #endif
@@ -481,6 +518,20 @@ CONV_ENTRY(int) WRWriteHeader(ConvImageDesc* desc) {
       }
     }
     Log("WRWriteHeader " + tconv::DescriptorFields(*desc));
+    if (writing->script.Number("Write.header", 0) != 0) {
+      std::string header = "IMEXPTEST\nwidth=" + std::to_string(desc->width) +
+                           "\nheight=" + std::to_string(desc->height) +
+                           "\ncolorType=" + std::to_string(desc->colorType) +
+                           "\nbitsPerPixel=" + std::to_string(desc->bitsPerPixel) +
+                           "\nplanes=" + std::to_string(desc->planes) +
+                           "\nbytesPerLine=" + std::to_string(desc->bytesPerLine) +
+                           "\npackedPixels=" + std::to_string(desc->packedPixels) +
+                           "\nbgrOrder=" + std::to_string(desc->bgrOrder) +
+                           "\npalette=" + tconv::Hex(desc->palette, CONV_PALETTE_BYTES) + "\nDATA\n";
+      if (ConvFileWrite(desc->hFile, header.data(), static_cast<unsigned long>(header.size())) != 0) {
+        return int{CONV_ERR_DISK_FULL};
+      }
+    }
     return tconv::ScriptedError(writing->script, "WRWriteHeader", 1);
   });
 }

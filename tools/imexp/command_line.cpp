@@ -77,6 +77,27 @@ constexpr const char* kRemoveHelp =
     "a number, converter INDEX (counted from 0), and rewrites CONVERT.INI\n"
     "beside the manager. Exits with 1 if there is no such converter.\n";
 
+constexpr const char* kVerifyHelp =
+    "usage: imexp verify [--ini FILE] LIBRARY [FILE...]\n"
+    "\n"
+    "Loads the converter library LIBRARY as the manager would, without\n"
+    "installing it, and checks it against the plug-in contract: the version\n"
+    "word, the record ConvGetDllInfo fills, the entry points its flags\n"
+    "promise, writes of every layout it offers read back, the content check\n"
+    "and image information on files another converter has moved the position\n"
+    "of, reads in every band mode and height it allows, reads of cut files\n"
+    "and a cancelled read followed by clean-up, the library leaving the\n"
+    "process after every operation, and the wording of its error codes.\n"
+    "Prints one line per check (PASS, FAIL, SKIP or NOTE) and a summary.\n"
+    "\n"
+    "  FILE...     files of the format to read; without them the converter\n"
+    "              reads its own writes\n"
+    "  --ini FILE  the iniPath every entry point gets (default: CONVERT.INI\n"
+    "              beside the manager)\n"
+    "\n"
+    "Exits with 1 when the converter breaches the contract, and with 2 when\n"
+    "the arguments are wrong or the library cannot be loaded.\n";
+
 // What the dialog commands say about their exit statuses.
 #define IMEXP_DIALOG_EXITS                                                   \
   "Exits with 1 if the operation failed or the user cancelled (stderr\n"     \
@@ -131,6 +152,7 @@ const std::vector<Command>& Commands() {
       {"detect", "name the converter that reads each file", kDetectHelp, &RunDetect},
       {"install", "install a converter library", kInstallHelp, &RunInstall},
       {"remove", "remove an installed converter", kRemoveHelp, &RunRemove},
+      {"verify", "check a converter library against the plug-in contract", kVerifyHelp, &RunVerify},
       {"setup", "show the Converter Setup dialog", kSetupHelp, &RunSetup},
       {"open", "choose a file in the Open dialog and read it", kOpenHelp, &RunOpen},
       {"save", "read a file and save it through the Save dialog", kSaveHelp, &RunSave},

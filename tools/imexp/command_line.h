@@ -33,6 +33,8 @@ struct Command {
 [[nodiscard]] int RunDetect(const Arguments& args);
 [[nodiscard]] int RunInstall(const Arguments& args);
 [[nodiscard]] int RunRemove(const Arguments& args);
+// Checks a converter library against the plug-in contract.
+[[nodiscard]] int RunVerify(const Arguments& args);
 // The commands that open the manager's dialogs.
 [[nodiscard]] int RunSetup(const Arguments& args);
 [[nodiscard]] int RunInfoDialog(const Arguments& args);
