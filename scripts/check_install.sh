@@ -74,24 +74,27 @@ for example in converter host; do
     -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
   cmake --build "$scratch/cmake-$example" >/dev/null
 done
+# TGA files of netpbm's, in colour and in grey, bottom row first.
+bmptopnm samples/bmp/rgb24.bmp >"$scratch/rgb.ppm" 2>/dev/null
+ppmtopgm "$scratch/rgb.ppm" >"$scratch/grey.pgm"
+ppmtotga -norle -rgb "$scratch/rgb.ppm" >"$scratch/rgb.tga" 2>/dev/null
+ppmtotga -norle -mono "$scratch/grey.pgm" >"$scratch/grey.tga" 2>/dev/null
 tga=$scratch/cmake-converter/imexp_tga.so
-"$prefix/bin/imexp" verify "$tga" samples/bmp/rgb24.bmp >"$scratch/verify.txt" 2>&1 ||
+"$prefix/bin/imexp" verify "$tga" "$scratch/rgb.tga" "$scratch/grey.tga" >"$scratch/verify.txt" 2>&1 ||
   fail "imexp verify rejects the example converter: $(cat "$scratch/verify.txt")"
-tail -n 1 "$scratch/verify.txt"
+echo "imexp verify: $(tail -n 1 "$scratch/verify.txt")"
 cmake --install "$scratch/cmake-converter" >/dev/null
 expect_files "$prefix" lib/imexp/imexp_tga.so
 "$prefix/bin/imexp" install "$prefix/lib/imexp/imexp_tga.so" >/dev/null
 
 # The TGA converter both ways against netpbm, in colour and in grey.
-bmptopnm samples/bmp/rgb24.bmp >"$scratch/rgb.ppm" 2>/dev/null
-ppmtopgm "$scratch/rgb.ppm" >"$scratch/grey.pgm"
-for kind in rgb.ppm grey.pgm; do
-  "$prefix/bin/imexp" convert "$scratch/$kind" "$scratch/written.tga" >/dev/null
+for kind in rgb grey; do
+  original=$scratch/$kind.$([ $kind = grey ] && echo pgm || echo ppm)
+  "$prefix/bin/imexp" convert "$original" "$scratch/written.tga" >/dev/null
   tgatoppm "$scratch/written.tga" 2>/dev/null | ppmtoppm >"$scratch/netpbm.ppm"
-  ppmtoppm <"$scratch/$kind" | cmp -s - "$scratch/netpbm.ppm" || fail "tgatoppm reads the TGA written from $kind differently"
-  ppmtotga -norle "$([ "$kind" = grey.pgm ] && echo -mono || echo -rgb)" "$scratch/$kind" >"$scratch/netpbm.tga" 2>/dev/null
-  "$prefix/bin/imexp" convert "$scratch/netpbm.tga" "$scratch/read.pnm" >/dev/null
-  ppmtoppm <"$scratch/read.pnm" | cmp -s - <(ppmtoppm <"$scratch/$kind") || fail "the example converter reads ppmtotga's $kind differently"
+  ppmtoppm <"$original" | cmp -s - "$scratch/netpbm.ppm" || fail "tgatoppm reads the TGA written from $kind differently"
+  "$prefix/bin/imexp" convert "$scratch/$kind.tga" "$scratch/read.pnm" >/dev/null
+  ppmtoppm <"$scratch/read.pnm" | cmp -s - <(ppmtoppm <"$original") || fail "the example converter reads ppmtotga's $kind differently"
 done
 echo "the example converter writes and reads TGA as netpbm does"
 
@@ -107,7 +110,7 @@ mkdir -p "$scratch/pkgconfig"
 for example in converter host; do
   make -s -C examples/$example OUT="$scratch/pkgconfig" >/dev/null
 done
-"$prefix/bin/imexp" verify "$scratch/pkgconfig/imexp_tga.so" samples/bmp/rgb24.bmp >"$scratch/verify.txt" 2>&1 ||
+"$prefix/bin/imexp" verify "$scratch/pkgconfig/imexp_tga.so" "$scratch/rgb.tga" >"$scratch/verify.txt" 2>&1 ||
   fail "imexp verify rejects the example converter built with pkg-config: $(cat "$scratch/verify.txt")"
 "$scratch/pkgconfig/image_copy" samples/gif/pal256.gif "$scratch/copy.tga" >/dev/null
 "$prefix/bin/imexp" convert samples/gif/pal256.gif "$scratch/expected.ppm" >/dev/null

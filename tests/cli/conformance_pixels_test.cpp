@@ -1,7 +1,7 @@
 // The rows imexp verify hands a writer and the rows it reads back must mean
 // the same pixels in every layout a converter may ask for, or the kit would
 // blame a converter for its own mistake.
-#include "tools/imexp/conformance_pixels.h"
+#include "tools/imexp/verify/conformance_pixels.h"
 
 #include <gtest/gtest.h>
 

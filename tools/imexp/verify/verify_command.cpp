@@ -6,10 +6,10 @@
 #include <filesystem>
 
 #include "tools/imexp/command_line.h"
-#include "tools/imexp/conformance_checks.h"
-#include "tools/imexp/conformance_library.h"
 #include "tools/imexp/host_platform.h"
-#include "tools/imexp/verify_platform.h"
+#include "tools/imexp/verify/conformance_checks.h"
+#include "tools/imexp/verify/conformance_library.h"
+#include "tools/imexp/verify/verify_platform.h"
 
 namespace imexp::cli {
 

@@ -5,8 +5,8 @@
 #include <fstream>
 
 #include "tools/imexp/command_line.h"
-#include "tools/imexp/conformance_checks.h"
-#include "tools/imexp/verify_platform.h"
+#include "tools/imexp/verify/conformance_checks.h"
+#include "tools/imexp/verify/verify_platform.h"
 
 namespace imexp::cli::verify {
 

@@ -1,11 +1,11 @@
-#include "tools/imexp/conformance_read.h"
+#include "tools/imexp/verify/conformance_read.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "pipeline/band_walk.h"
 #include "pipeline/descriptor_rules.h"
-#include "tools/imexp/verify_platform.h"
+#include "tools/imexp/verify/verify_platform.h"
 
 namespace imexp::cli::verify {
 

@@ -1,4 +1,4 @@
-#include "tools/imexp/conformance_pixels.h"
+#include "tools/imexp/verify/conformance_pixels.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/imexp/conformance_library.h"
+#include "tools/imexp/verify/conformance_library.h"
 
 namespace imexp::cli::verify {
 

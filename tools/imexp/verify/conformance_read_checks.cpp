@@ -7,9 +7,9 @@
 
 #include "pipeline/descriptor_rules.h"
 #include "tools/imexp/command_line.h"
-#include "tools/imexp/conformance_checks.h"
-#include "tools/imexp/conformance_read.h"
-#include "tools/imexp/verify_platform.h"
+#include "tools/imexp/verify/conformance_checks.h"
+#include "tools/imexp/verify/conformance_read.h"
+#include "tools/imexp/verify/verify_platform.h"
 
 namespace imexp::cli::verify {
 

@@ -1,10 +1,10 @@
-#include "tools/imexp/conformance_library.h"
+#include "tools/imexp/verify/conformance_library.h"
 
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 
-#include "tools/imexp/verify_platform.h"
+#include "tools/imexp/verify/verify_platform.h"
 
 namespace imexp::cli::verify {
 

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <string>
 
-#include "tools/imexp/verify_platform.h"
+#include "tools/imexp/verify/verify_platform.h"
 
 namespace imexp::cli::verify {
 

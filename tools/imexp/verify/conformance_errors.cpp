@@ -2,7 +2,7 @@
 // user would read it.
 #include <cstring>
 
-#include "tools/imexp/conformance_checks.h"
+#include "tools/imexp/verify/conformance_checks.h"
 
 namespace imexp::cli::verify {
 

@@ -1,8 +1,8 @@
-#include "tools/imexp/conformance_report.h"
+#include "tools/imexp/verify/conformance_report.h"
 
 #include <cstdio>
 
-#include "tools/imexp/verify_platform.h"
+#include "tools/imexp/verify/verify_platform.h"
 
 namespace imexp::cli::verify {
 

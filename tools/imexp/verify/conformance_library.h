@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/imexp/conformance_report.h"
+#include "tools/imexp/verify/conformance_report.h"
 
 namespace imexp::cli::verify {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "tools/imexp/host_platform.h"
-#include "tools/imexp/verify_platform.h"
+#include "tools/imexp/verify/verify_platform.h"
 
 namespace imexp::cli::verify {
 

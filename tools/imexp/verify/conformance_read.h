@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/imexp/conformance_library.h"
-#include "tools/imexp/conformance_pixels.h"
+#include "tools/imexp/verify/conformance_library.h"
+#include "tools/imexp/verify/conformance_pixels.h"
 
 namespace imexp::cli::verify {
 
