@@ -9,6 +9,7 @@
 #include "tools/imexp/console_progress.h"
 #include "tools/imexp/host_platform.h"
 #include "tools/imexp/info_text.h"
+#include "tools/imexp/user_messages.h"
 
 namespace imexp::cli {
 
@@ -33,16 +34,28 @@ constexpr const char* kInfoHelp =
 
 constexpr const char* kConvertHelp =
     "usage: imexp convert IN OUT [--accept TYPES]\n"
+    "       imexp convert --to FORMAT [--out DIR] [-j N] [--accept TYPES] FILE...\n"
     "\n"
     "Reads the first image of IN and writes it to OUT. The converter that\n"
     "writes OUT is chosen by OUT's extension and by the image; OUT is only\n"
     "replaced once the whole image has been written.\n"
     "\n"
+    "With --to, converts every FILE into FORMAT: a writer's name as\n"
+    "'imexp formats' lists it (its first extension is used) or an extension\n"
+    "(png, .tif). Each output takes its input's name with that extension,\n"
+    "beside the input or in DIR (made if missing). A file whose output would\n"
+    "replace an input or another file's output is not converted. A progress\n"
+    "line covers the batch; the end names each file that failed, with its\n"
+    "messages.\n"
+    "\n"
     "  --accept TYPES  the image layouts the image may be held in while it\n"
     "                  is converted, comma-separated from bilevel, pal16,\n"
     "                  pal256, gray256 and rgb24 (default: all five)\n"
+    "  -j N            convert in N worker processes at once (1 to 64;\n"
+    "                  default 1, in this process)\n"
     "\n"
-    "Ctrl-C cancels (exit status 130) and leaves OUT as it was.\n";
+    "Exits with 1 if some file failed. Ctrl-C cancels (exit status 130) and\n"
+    "leaves OUT, and every output not yet written, as it was.\n";
 
 constexpr const char* kFormatsHelp =
     "usage: imexp formats\n"
@@ -245,11 +258,7 @@ bool IsReadableFile(const std::string& path) {
 }
 
 void ReportInManagerWords(unsigned messageId, const std::string& name) {
-  ClearProgressLine();
-  std::string caption = ManagerString(IDS_ERROR_CAPTION);
-  std::string message = FillText(ManagerString(messageId), name);
-  std::fprintf(stderr, "%s: %s\n", caption.c_str(), message.c_str());
-  std::fflush(stderr);
+  TellUser(ManagerString(IDS_ERROR_CAPTION) + ": " + FillText(ManagerString(messageId), name));
 }
 
 }  // namespace imexp::cli

@@ -1,6 +1,7 @@
 #include "tools/imexp/console_progress.h"
 
 #include <cstdio>
+#include <string>
 
 #include "tools/imexp/host_platform.h"
 
@@ -23,6 +24,14 @@ void ClearProgressLine() {
   std::fprintf(stderr, "\r%*s\r", static_cast<int>(g_barLength), "");
   std::fflush(stderr);
   g_barLength = 0;
+}
+
+void DrawProgressLine(const std::string& text) {
+  // Blanks cover what a longer line before left behind.
+  int pad = g_barLength > text.size() ? static_cast<int>(g_barLength - text.size()) : 0;
+  std::fprintf(stderr, "\r%s%*s", text.c_str(), pad, "");
+  std::fflush(stderr);
+  g_barLength = text.size() + static_cast<std::size_t>(pad);
 }
 
 ConsoleProgress::ConsoleProgress(std::string label, bool showBar, const bool* abort)
@@ -61,13 +70,11 @@ void ConsoleProgress::Draw(int percent) {
   if (percent < 0) percent = 0;
   if (percent > 100) percent = 100;
   shownPercent_ = percent;
-  char bar[kBarWidth + 1];
-  int filled = percent * kBarWidth / 100;
-  for (int i = 0; i < kBarWidth; ++i) bar[i] = i < filled ? '#' : '.';
-  bar[kBarWidth] = '\0';
-  int length = std::fprintf(stderr, "\r%s [%s] %3d%%", label_.c_str(), bar, percent);
-  std::fflush(stderr);
-  if (length > 1) g_barLength = static_cast<std::size_t>(length - 1);
+  const auto filled = static_cast<std::size_t>(percent * kBarWidth / 100);
+  const std::string bar = std::string(filled, '#') + std::string(kBarWidth - filled, '.');
+  char figure[8];
+  std::snprintf(figure, sizeof figure, "%3d%%", percent);
+  DrawProgressLine(label_ + " [" + bar + "] " + figure);
 }
 
 }  // namespace imexp::cli

@@ -32,6 +32,10 @@ class ConsoleProgress : public CProgress {
   int shownPercent_ = -1;
 };
 
+// Draws `text` as the progress line (a terminal's stderr only), in place of
+// the one before; ClearProgressLine wipes it.
+void DrawProgressLine(const std::string& text);
+
 // Wipes the bar (if one is on screen) so that a message can be printed on a
 // clean line; the bar comes back with the next update.
 void ClearProgressLine();

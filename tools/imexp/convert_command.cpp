@@ -1,8 +1,10 @@
 // imexp convert: ImExp_ReadFile into memory, then ImExp_WriteFile. The
 // manager writes into a temporary file beside OUT and replaces OUT only
 // when the write has succeeded, so every failure leaves OUT as it was.
+// With --to, many files in one run (batch_convert.cpp).
 #include <imexp/host.h>
 
+#include "tools/imexp/batch_convert.h"
 #include "tools/imexp/command_line.h"
 #include "tools/imexp/console_progress.h"
 #include "tools/imexp/host_platform.h"
@@ -12,36 +14,66 @@ namespace imexp::cli {
 
 namespace {
 
+// Most worker processes a batch may ask for.
+constexpr int kMostJobs = 64;
+
 struct ConvertOptions {
-  std::string input;
-  std::string output;
+  std::vector<std::string> files;
   int accepted = 0;
+  std::optional<std::string> format;  // --to: a batch
+  std::optional<std::string> outDir;
+  std::optional<int> jobs;
 };
+
+// "--name VALUE" or "--name=VALUE" (and "-jN" for -j): the value, moving `i`
+// past it; nullopt when `arg` is not this option.
+std::optional<std::string> OptionValue(const Arguments& args, std::size_t& i, const std::string& name,
+                                       bool* missing) {
+  const std::string& arg = args[i];
+  if (arg == name) {
+    if (i + 1 == args.size()) {
+      *missing = true;
+      return std::string();
+    }
+    return args[++i];
+  }
+  if (name.size() > 2 && arg.rfind(name + "=", 0) == 0) return arg.substr(name.size() + 1);
+  if (name.size() == 2 && arg.size() > 2 && arg.rfind(name, 0) == 0) return arg.substr(2);
+  return std::nullopt;
+}
 
 // Returns an exit status when the arguments are not usable.
 std::optional<int> ParseConvertArguments(const Arguments& args, ConvertOptions* options) {
   const Command& command = *FindCommand("convert");
-  std::vector<std::string> files;
   std::optional<std::string> acceptList;
+  std::optional<std::string> jobs;
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (!optionsEnded && arg == "--") {
+    bool missing = false;
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      options->files.push_back(arg);
+    } else if (arg == "--") {
       optionsEnded = true;
-    } else if (!optionsEnded && arg == "--accept") {
-      if (i + 1 == args.size()) return UsageError(command, "--accept needs a list of image types");
-      acceptList = args[++i];
-    } else if (!optionsEnded && arg.rfind("--accept=", 0) == 0) {
-      acceptList = arg.substr(9);
-    } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-      return UsageError(command, "unknown option " + arg);
+    } else if (auto value = OptionValue(args, i, "--accept", &missing)) {
+      if (missing) return UsageError(command, "--accept needs a list of image types");
+      acceptList = *value;
+    } else if (auto format = OptionValue(args, i, "--to", &missing)) {
+      if (missing || format->empty()) return UsageError(command, "--to needs a format");
+      options->format = *format;
+    } else if (auto folder = OptionValue(args, i, "--out", &missing)) {
+      if (missing || folder->empty()) return UsageError(command, "--out needs a folder");
+      options->outDir = *folder;
+    } else if (auto count = OptionValue(args, i, "-j", &missing)) {
+      if (missing) return UsageError(command, "-j needs a number of workers");
+      jobs = *count;
+    } else if (auto count2 = OptionValue(args, i, "--jobs", &missing)) {
+      if (missing) return UsageError(command, "--jobs needs a number of workers");
+      jobs = *count2;
     } else {
-      files.push_back(arg);
+      return UsageError(command, "unknown option " + arg);
     }
   }
-  if (files.size() != 2) return UsageError(command, "expected an input and an output file");
-  options->input = files[0];
-  options->output = files[1];
   options->accepted = AllHostTypes();
   if (acceptList) {
     std::string bad;
@@ -49,28 +81,43 @@ std::optional<int> ParseConvertArguments(const Arguments& args, ConvertOptions* 
     if (!types) return UsageError(command, "unknown image type '" + bad + "' in --accept");
     options->accepted = *types;
   }
+  if (jobs) {
+    std::optional<int> count = ParseIndex(*jobs);
+    if (!count || *count < 1 || *count > kMostJobs) {
+      return UsageError(command, "-j takes a number of workers from 1 to " + std::to_string(kMostJobs));
+    }
+    options->jobs = *count;
+  }
+  if (!options->format) {
+    if (options->outDir || options->jobs) return UsageError(command, "--out and -j go with --to FORMAT");
+    if (options->files.size() != 2) return UsageError(command, "expected an input and an output file");
+  } else if (options->files.empty()) {
+    return UsageError(command, "expected the files to convert");
+  }
   return std::nullopt;
 }
 
 }  // namespace
 
 int RunConvert(const Arguments& args) {
+  // A worker of a batch, started by the batch itself.
+  if (args.size() == 2 && IsBatchWorkerOption(args[0])) {
+    std::optional<int> accepted = ParseIndex(args[1]);
+    return accepted ? RunBatchWorker(*accepted) : kExitUsage;
+  }
   ConvertOptions options;
   if (std::optional<int> status = ParseConvertArguments(args, &options)) return *status;
-  InstallCancelHandler();
-
-  MemoryImage image;
-  if (int status = ReadImageFile(options.input, options.accepted, image)) return status;
-
-  ImageSource source(image);
-  ConsoleProgress progress("Writing " + FileTitle(options.output), IsStderrTerminal());
-  std::vector<char> output = CString(NativePath(options.output));
-  int reserved = 0;
-  int messagesBefore = MessagesShown();
-  if (!Manager().writeFile(&source, nullptr, output.data(), &reserved, &progress, nullptr, 0)) {
-    return ExplainFailure(progress, messagesBefore, "writing", options.output);
+  if (options.format) {
+    BatchOptions batch;
+    batch.format = *options.format;
+    batch.outDir = options.outDir.value_or("");
+    batch.jobs = options.jobs.value_or(1);
+    batch.accepted = options.accepted;
+    batch.inputs = options.files;
+    return RunBatch(batch);
   }
-  return kExitOk;
+  InstallCancelHandler();
+  return ConvertFile(options.files[0], options.files[1], options.accepted, IsStderrTerminal());
 }
 
 }  // namespace imexp::cli

@@ -140,7 +140,7 @@ int RunSave(const Arguments& args) {
   if (!session.ready()) return kExitNoDisplay;
 
   MemoryImage image;
-  if (int status = ReadImageFile(input, AllHostTypes(), image)) return status;
+  if (int status = ReadImageFile(input, AllHostTypes(), image, IsStderrTerminal())) return status;
   ImageSource source(image);
   ConsoleProgress progress("Writing", IsStderrTerminal());
   // The dialog proposes IN's name (and so its format) in its own folder.

@@ -14,6 +14,7 @@
 
 #include "tools/imexp/console_progress.h"
 #include "tools/imexp/host_platform.h"
+#include "tools/imexp/user_messages.h"
 
 namespace imexp::cli {
 
@@ -30,9 +31,7 @@ class MessagePrinter final : public imexp::Presenter {
   // The tool opens no dialog; one that a converter opens is left at once.
   void RunDialog(imexp::DialogView&) override {}
   int ShowMessageBox(void*, const char* text, const char* caption, unsigned) override {
-    ClearProgressLine();
-    std::fprintf(stderr, "%s: %s\n", caption != nullptr ? caption : "", text != nullptr ? text : "");
-    std::fflush(stderr);
+    TellUser(std::string(caption != nullptr ? caption : "") + ": " + (text != nullptr ? text : ""));
     ++g_messages;
     return imexp::kAnswerOk;
   }

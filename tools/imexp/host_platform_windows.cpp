@@ -10,6 +10,7 @@
 
 #include "tools/imexp/console_progress.h"
 #include "tools/imexp/host_platform.h"
+#include "tools/imexp/user_messages.h"
 
 namespace imexp::cli {
 
@@ -61,9 +62,7 @@ LRESULT CALLBACK MessageBoxHook(int code, WPARAM wParam, LPARAM lParam) {
         char text[1024] = "";
         GetWindowTextA(box, caption, sizeof caption);
         GetDlgItemTextA(box, kBoxTextId, text, sizeof text);
-        ClearProgressLine();
-        std::fprintf(stderr, "%s: %s\n", caption, text);
-        std::fflush(stderr);
+        TellUser(std::string(caption) + ": " + text);
         EndDialog(box, IDOK);
       }
     }

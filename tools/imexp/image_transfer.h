@@ -24,8 +24,13 @@ namespace imexp::cli {
                             int messagesBefore, const std::string& path);
 
 // ImExp_ReadFile of `path` into `image`, holding it in one of the host
-// types `accepted`, with a progress bar where stderr is a terminal. Returns
-// CheckRead's status.
-[[nodiscard]] int ReadImageFile(const std::string& path, int accepted, MemoryImage& image);
+// types `accepted`, with a progress bar when `showBar`. Returns CheckRead's
+// status.
+[[nodiscard]] int ReadImageFile(const std::string& path, int accepted, MemoryImage& image, bool showBar);
+
+// Reads the first image of `input` and writes it to `output` through the
+// manager, with progress bars when `showBar`. Returns the exit status.
+[[nodiscard]] int ConvertFile(const std::string& input, const std::string& output, int accepted,
+                              bool showBar);
 
 }  // namespace imexp::cli

@@ -1,0 +1,285 @@
+#include "tools/imexp/batch_convert.h"
+
+#include <imexp/host.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "tools/imexp/command_line.h"
+#include "tools/imexp/console_progress.h"
+#include "tools/imexp/host_platform.h"
+#include "tools/imexp/image_transfer.h"
+#include "tools/imexp/user_messages.h"
+#include "tools/imexp/worker_process.h"
+
+namespace imexp::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kFieldSeparator = '\t';
+// The hidden option that makes a worker of a started copy.
+constexpr const char* kWorkerOption = "--batch-worker";
+
+struct Job {
+  std::string input;
+  std::string output;
+  int status = -1;  // -1: not converted (yet)
+  std::string messages;
+};
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// A converter record's extension masks as the manager matches them: "*"
+// any run of characters, "?" any one, letters in either case.
+bool MaskMatches(const char* mask, const char* name) {
+  if (*mask == '\0') return *name == '\0';
+  if (*mask == '*') return MaskMatches(mask + 1, name) || (*name != '\0' && MaskMatches(mask, name + 1));
+  if (*name == '\0') return false;
+  bool same = *mask == '?' || std::tolower(static_cast<unsigned char>(*mask)) ==
+                                  std::tolower(static_cast<unsigned char>(*name));
+  return same && MaskMatches(mask + 1, name + 1);
+}
+
+std::vector<ConvRecord> Writers() {
+  std::vector<ConvRecord> writers;
+  int count = Manager().getConverterRecord(-1, nullptr);
+  for (int i = 0; i < count; ++i) {
+    ConvRecord record{};
+    Manager().getConverterRecord(i, &record);
+    if ((record.flags & CONV_FLAG_WRITER) != 0) writers.push_back(record);
+  }
+  return writers;
+}
+
+std::vector<std::string> Masks(const ConvRecord& record) {
+  std::string list(record.extensions, strnlen(record.extensions, sizeof record.extensions));
+  std::vector<std::string> masks;
+  for (std::size_t start = 0; start <= list.size();) {
+    std::size_t end = std::min(list.find(';', start), list.size());
+    if (end > start) masks.push_back(list.substr(start, end - start));
+    start = end + 1;
+  }
+  return masks;
+}
+
+// The extension the outputs get. When FORMAT names a writer: the one of
+// its plain masks ("*.ext") that spells its name, else its first plain mask.
+// Otherwise FORMAT is the extension. Empty when no writer takes it.
+std::string OutputExtension(const std::string& format) {
+  std::vector<ConvRecord> writers = Writers();
+  for (const ConvRecord& writer : writers) {
+    const std::string name = Lower(std::string(writer.name, strnlen(writer.name, sizeof writer.name)));
+    if (name != Lower(format)) continue;
+    std::vector<std::string> plain;
+    for (const std::string& mask : Masks(writer)) {
+      if (mask.rfind("*.", 0) == 0 && mask.find_first_of("*?", 2) == std::string::npos) {
+        plain.push_back(Lower(mask.substr(2)));
+      }
+    }
+    if (std::find(plain.begin(), plain.end(), name) != plain.end()) return name;
+    if (!plain.empty()) return plain.front();
+  }
+  std::string extension = Lower(format[0] == '.' ? format.substr(1) : format);
+  const std::string probe = "x." + extension;
+  for (const ConvRecord& writer : writers) {
+    for (const std::string& mask : Masks(writer)) {
+      if (MaskMatches(mask.c_str(), probe.c_str())) return extension;
+    }
+  }
+  return "";
+}
+
+// The spelling two paths share when they name the same file.
+std::string Identity(const std::string& path) {
+  std::error_code error;
+  fs::path full = fs::weakly_canonical(fs::absolute(path), error);
+  std::string text = (error ? fs::path(path) : full).string();
+#ifdef _WIN32
+  text = Lower(text);
+#endif
+  return text;
+}
+
+// Every job with its output; those whose output is an input of the batch
+// or another job's output fail at once.
+std::vector<Job> PlanJobs(const BatchOptions& options, const std::string& extension) {
+  std::vector<Job> jobs;
+  std::map<std::string, std::size_t> inputs;
+  for (std::size_t i = 0; i < options.inputs.size(); ++i) inputs.emplace(Identity(options.inputs[i]), i);
+  std::map<std::string, std::size_t> outputs;
+  for (const std::string& input : options.inputs) {
+    Job job;
+    job.input = input;
+    fs::path folder = options.outDir.empty() ? fs::path(input).parent_path() : fs::path(options.outDir);
+    job.output = (folder / fs::path(input).stem()).string() + "." + extension;
+    std::string identity = Identity(job.output);
+    if (inputs.count(identity) != 0) {
+      job.status = kExitFailed;
+      job.messages = "imexp: " + job.output + " would replace an input of the batch";
+    } else if (auto [at, added] = outputs.emplace(identity, jobs.size()); !added) {
+      job.status = kExitFailed;
+      job.messages = "imexp: " + job.output + " is also the output of " + jobs[at->second].input;
+    }
+    jobs.push_back(std::move(job));
+  }
+  return jobs;
+}
+
+// The progress line over the batch and the tally behind it; the workers'
+// threads report through it.
+class BatchProgress {
+ public:
+  BatchProgress(std::size_t total, bool shown) : total_(total), shown_(shown) {}
+  void Done(const Job& job) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++done_;
+    if (job.status != kExitOk) ++failed_;
+    if (shown_) {
+      DrawProgressLine("Converting " + std::to_string(done_) + " of " + std::to_string(total_) + " files" +
+                       (failed_ > 0 ? ", " + std::to_string(failed_) + " failed" : ""));
+    }
+  }
+
+ private:
+  std::mutex mutex_;
+  std::size_t total_;
+  bool shown_;
+  std::size_t done_ = 0;
+  std::size_t failed_ = 0;
+};
+
+void ConvertHere(Job& job, int accepted) {
+  MessageCapture capture;
+  job.status = ConvertFile(job.input, job.output, accepted, false);
+  job.messages = capture.text();
+}
+
+// One worker's share: it takes the next job until none is left or the user
+// cancelled. A worker that ends unexpectedly (a converter crashed it) fails
+// its job and is started again for the rest.
+void Drain(std::vector<Job>& jobs, std::atomic<std::size_t>& next, const Arguments& workerArgs,
+           BatchProgress& progress) {
+  auto worker = std::make_unique<WorkerProcess>();
+  bool running = worker->Start(workerArgs);
+  while (!CancelRequested()) {
+    const std::size_t i = next++;
+    if (i >= jobs.size()) break;
+    Job& job = jobs[i];
+    if (job.status != -1) continue;  // failed when planned, counted already
+    std::string answer;
+    if (running && worker->Send(job.input + kFieldSeparator + job.output) && worker->Receive(&answer)) {
+      std::size_t tab = answer.find(kFieldSeparator);
+      job.status = std::atoi(answer.substr(0, tab).c_str());
+      job.messages = tab == std::string::npos ? "" : answer.substr(tab + 1);
+    } else {
+      job.status = kExitFailed;
+      job.messages = running ? "imexp: the worker converting it ended unexpectedly"
+                             : "imexp: no worker process could be started";
+      worker = std::make_unique<WorkerProcess>();
+      running = worker->Start(workerArgs);
+    }
+    progress.Done(job);
+  }
+  worker->Finish();
+}
+
+int Summarise(const std::vector<Job>& jobs, const std::string& extension) {
+  ClearProgressLine();
+  std::size_t converted = 0;
+  std::size_t cancelled = 0;
+  for (const Job& job : jobs) {
+    if (job.status == kExitOk) ++converted;
+    if (job.status == kExitCancelled || job.status == -1) ++cancelled;
+  }
+  std::fprintf(stderr, "imexp: %zu of %zu files converted to .%s\n", converted, jobs.size(),
+               extension.c_str());
+  if (converted + cancelled < jobs.size()) {
+    std::fprintf(stderr, "imexp: %zu failed:\n", jobs.size() - converted - cancelled);
+    for (const Job& job : jobs) {
+      if (job.status == kExitOk || job.status == kExitCancelled || job.status == -1) continue;
+      std::fprintf(stderr, "  %s: %s\n", job.input.c_str(),
+                   job.messages.empty() ? "failed" : job.messages.c_str());
+    }
+  }
+  if (cancelled > 0 || CancelRequested()) {
+    std::fprintf(stderr, "imexp: cancelled, %zu files not converted\n", cancelled);
+    return kExitCancelled;
+  }
+  return converted == jobs.size() ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+int RunBatch(const BatchOptions& options) {
+  const std::string extension = OutputExtension(options.format);
+  if (extension.empty()) {
+    std::fprintf(stderr, "imexp convert: no installed converter writes %s\n", options.format.c_str());
+    return kExitUsage;
+  }
+  if (!options.outDir.empty()) {
+    std::error_code error;
+    fs::create_directories(options.outDir, error);
+    if (!fs::is_directory(options.outDir)) {
+      std::fprintf(stderr, "imexp convert: cannot make the folder %s\n", options.outDir.c_str());
+      return kExitFailed;
+    }
+  }
+  InstallCancelHandler();
+  std::vector<Job> jobs = PlanJobs(options, extension);
+  BatchProgress progress(jobs.size(), IsStderrTerminal());
+  for (const Job& job : jobs) {
+    if (job.status != -1) progress.Done(job);
+  }
+
+  const auto workers = static_cast<std::size_t>(std::max(1, options.jobs));
+  if (workers == 1) {
+    for (Job& job : jobs) {
+      if (CancelRequested()) break;
+      if (job.status != -1) continue;
+      ConvertHere(job, options.accepted);
+      progress.Done(job);
+    }
+  } else {
+    const Arguments workerArgs{"convert", kWorkerOption, std::to_string(options.accepted)};
+    std::atomic<std::size_t> next{0};
+    std::vector<std::thread> threads;
+    for (std::size_t w = 0; w < std::min(workers, jobs.size()); ++w) {
+      threads.emplace_back([&] { Drain(jobs, next, workerArgs, progress); });
+    }
+    for (std::thread& thread : threads) thread.join();
+  }
+  return Summarise(jobs, extension);
+}
+
+int RunBatchWorker(int accepted) {
+  InstallCancelHandler();
+  for (std::string line; std::getline(std::cin, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::size_t tab = line.find(kFieldSeparator);
+    Job job;
+    job.input = line.substr(0, tab);
+    job.output = tab == std::string::npos ? "" : line.substr(tab + 1);
+    ConvertHere(job, accepted);
+    std::replace(job.messages.begin(), job.messages.end(), '\n', ' ');
+    std::printf("%d%c%s\n", job.status, kFieldSeparator, job.messages.c_str());
+    std::fflush(stdout);
+  }
+  return kExitOk;
+}
+
+bool IsBatchWorkerOption(const std::string& arg) { return arg == kWorkerOption; }
+
+}  // namespace imexp::cli
