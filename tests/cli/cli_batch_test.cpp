@@ -94,6 +94,29 @@ TEST(CliBatch, FailuresAreNamedAtTheEnd) {
   }
 }
 
+// A converter that ends its worker fails that one file; a new worker takes
+// the rest.
+TEST(CliBatch, AWorkerThatDiesFailsOnlyItsFile) {
+  ToolCopy tool;
+  ASSERT_EQ(tool.Run({"install", tool.Path(SharedLibraryName("imexp_test_converter"))}).status, 0);
+  TempDir dir;
+  WriteFileBytes(dir.path() / "crash.tst", "IMEXPTEST\nRead.crash=1\nDATA\n\x01");
+  std::vector<std::string> args{"convert", "--to", "bmp", "--out", dir.File("out"), "-j", "2"};
+  for (const char* name : {"a.bmp", "crash.tst", "b.bmp", "c.bmp"}) {
+    if (std::string(name) != "crash.tst")
+      fs::copy_file(SamplesDir() / "bmp" / "pal16.bmp", dir.path() / name);
+    args.push_back(dir.File(name));
+  }
+  RunResult run = tool.Run(args);
+  ASSERT_EQ(CleanExit(run), "");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("3 of 4 files converted"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(dir.File("crash.tst") + ": imexp: the worker converting it ended unexpectedly"),
+            std::string::npos)
+      << run.err;
+  for (const char* output : {"a.bmp", "b.bmp", "c.bmp"}) EXPECT_TRUE(fs::exists(dir.path() / "out" / output));
+}
+
 TEST(CliBatch, UsageMistakes) {
   const std::string sample = Sample("bmp/pal16.bmp");
   struct Case {

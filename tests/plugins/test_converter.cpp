@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <sstream>
@@ -43,6 +44,9 @@ inline __attribute__((visibility("default"))) int tconvPinnedCalls = 0;
 #endif
 
 namespace {
+
+// The exit status of a process that "Read.crash=1" ends.
+constexpr int kCrashStatus = 86;
 
 using imexp::conv::Guarded;
 using imexp::conv::GuardedVoid;
@@ -422,6 +426,8 @@ CONV_ENTRY(int) RDReadBand(ConvImageDesc* desc, unsigned char* band) {
     ReadState& state = *reading;
     int call = ++state.bandCalls;
     LogBandCall("RDReadBand", call, *desc, state.script);
+    // "Read.crash=1": the process ends at once, as a crashing converter ends it.
+    if (state.script.Number("Read.crash", 0) != 0) std::_Exit(kCrashStatus);
     if (int error = tconv::ScriptedError(state.script, "RDReadBand", call)) return error;
 
     if (desc->chosenAccess == 0) {
