@@ -39,33 +39,59 @@ const FormatCase kFormats[] = {
     {"gif", "gif", {"2", "16", "256", "256", nullptr}},
 };
 
+// Every layout in every size, written by every writer and read back, in a
+// batch each way per format.
 TEST(CliRoundTrip, EveryWriterEveryLayoutPixelExact) {
   TempDir dir;
+  struct Source {
+    std::size_t layout;
+    Size size;
+    SourceImage image;
+    std::string stem;
+  };
+  std::vector<Source> sources;
+  fs::create_directory(dir.path() / "sources");
+  for (std::size_t l = 0; l < std::size(kLayouts); ++l) {
+    for (const Size& size : kSizes) {
+      Source source{
+          l, size, MakeSource(kLayouts[l], size.width, size.height),
+          std::string(kLayouts[l]) + "-" + std::to_string(size.width) + "x" + std::to_string(size.height)};
+      WriteFileBytes(dir.path() / "sources" / (source.stem + "." + SourceExtension(source.image)),
+                     EncodeSourceFile(source.image));
+      sources.push_back(std::move(source));
+    }
+  }
+  auto batch = [&](const std::vector<std::string>& files, const std::string& extension,
+                   const std::string& out) {
+    std::vector<std::string> args{"convert", "--to", extension, "--out", dir.File(out)};
+    args.insert(args.end(), files.begin(), files.end());
+    RunResult run = RunImexp(args);
+    EXPECT_EQ(run.status, 0) << out << ": " << run.err;
+  };
   for (const FormatCase& format : kFormats) {
     if (!FormatBuilt(format.converter)) continue;
-    // What `imexp info` must say of each file written, asked of all at once.
+    SCOPED_TRACE(format.extension);
+    std::vector<std::string> inputs;
     std::vector<std::string> written;
-    std::vector<std::string> expected;
-    for (std::size_t l = 0; l < std::size(kLayouts); ++l) {
-      if (format.colors[l] == nullptr) continue;
-      for (const Size& size : kSizes) {
-        SourceImage image = MakeSource(kLayouts[l], size.width, size.height);
-        std::string name = std::string(kLayouts[l]) + "-" + std::to_string(size.width) + "x" +
-                           std::to_string(size.height) + "." + format.extension;
-        SCOPED_TRACE(name);
-        std::string source = dir.File("source." + SourceExtension(image));
-        std::string back = dir.File("back.ppm");
-        WriteFileBytes(source, EncodeSourceFile(image));
-        written.push_back(dir.File(name));
-
-        RunResult run = RunImexp({"convert", source, written.back()});
-        ASSERT_EQ(run.status, 0) << run.err;
-        run = RunImexp({"convert", written.back(), back});
-        ASSERT_EQ(run.status, 0) << run.err;
-        EXPECT_EQ(FirstDifference(image.ToPixels(), ReadPnmAsRgb(back)), "");
-        expected.push_back(" Dimensions : " + std::to_string(size.width) + " X " +
-                           std::to_string(size.height) + "\n     Colors : " + format.colors[l] + "\n");
-      }
+    std::vector<std::string> expected;  // what `imexp info` says of each file written
+    for (const Source& source : sources) {
+      if (format.colors[source.layout] == nullptr) continue;
+      inputs.push_back(
+          NativePath(dir.path() / "sources" / (source.stem + "." + SourceExtension(source.image))));
+      written.push_back(NativePath(dir.path() / format.extension / (source.stem + "." + format.extension)));
+      expected.push_back(" Dimensions : " + std::to_string(source.size.width) + " X " +
+                         std::to_string(source.size.height) +
+                         "\n     Colors : " + format.colors[source.layout] + "\n");
+    }
+    const std::string back = std::string(format.extension) + "-back";
+    batch(inputs, format.extension, format.extension);
+    batch(written, "ppm", back);
+    for (const Source& source : sources) {
+      if (format.colors[source.layout] == nullptr) continue;
+      SCOPED_TRACE(source.stem);
+      EXPECT_EQ(
+          FirstDifference(source.image.ToPixels(), ReadPnmAsRgb(dir.path() / back / (source.stem + ".ppm"))),
+          "");
     }
     std::vector<std::string> args{"info"};
     args.insert(args.end(), written.begin(), written.end());
@@ -79,8 +105,8 @@ TEST(CliRoundTrip, EveryWriterEveryLayoutPixelExact) {
       EXPECT_NE(block.find(expected[i]), std::string::npos) << written[i] << "\n" << block;
       at = next;
     }
+    EXPECT_TRUE(LeftoverTemporaries(dir.path() / format.extension).empty());
   }
-  EXPECT_TRUE(LeftoverTemporaries(dir.path()).empty());
 }
 
 // A file converted onto itself is read whole before it is replaced.
@@ -97,26 +123,45 @@ TEST(CliRoundTrip, ConvertingAFileOntoItself) {
 
 // Every committed sample goes through every lossless format that holds RGB,
 // one after the other (each step reads the last format and writes the
-// next), and ends with the same pixels as the sample read directly.
+// next), and ends with the same pixels as the sample read directly. Each
+// step is one batch over all the samples.
 TEST(CliRoundTrip, EverySampleThroughEveryFormat) {
   TempDir dir;
+  // Names of their own ("bmp-pal256.bmp"): a batch names each output after
+  // its input, and samples of different formats share names.
+  std::vector<std::string> stems;
+  std::vector<std::string> inputs;
+  fs::create_directory(dir.path() / "samples");
   for (const fs::path& path : ReadableSamples()) {
-    std::string sample = NativePath(path);
-    SCOPED_TRACE(sample);
-    RunResult run = RunImexp({"convert", sample, dir.File("direct.ppm")});
-    ASSERT_EQ(run.status, 0) << run.err;
-    Pixels direct = ReadPnmAsRgb(dir.File("direct.ppm"));
-    ASSERT_GT(direct.width, 0u);
-    std::string previous = sample;
-    for (const FormatCase& format : kFormats) {
-      if (!FormatBuilt(format.converter) || format.colors[4] == nullptr) continue;
-      std::string written = dir.File(std::string("step.") + format.extension);
-      run = RunImexp({"convert", previous, written});
-      ASSERT_EQ(run.status, 0) << previous << " to " << format.extension << ": " << run.err;
-      previous = written;
-    }
-    ASSERT_EQ(RunImexp({"convert", previous, dir.File("back.ppm")}).status, 0);
-    EXPECT_EQ(FirstDifference(direct, ReadPnmAsRgb(dir.File("back.ppm"))), "");
+    std::string name = path.parent_path().filename().string() + "-" + path.filename().string();
+    fs::copy_file(path, dir.path() / "samples" / name);
+    stems.push_back(fs::path(name).stem().string());
+    inputs.push_back(NativePath(dir.path() / "samples" / name));
+  }
+  auto batch = [&](const std::vector<std::string>& files, const std::string& extension) {
+    std::vector<std::string> args{"convert", "--to", extension, "--out", dir.File(extension)};
+    args.insert(args.end(), files.begin(), files.end());
+    RunResult run = RunImexp(args);
+    EXPECT_EQ(run.status, 0) << "to " << extension << ": " << run.err;
+    std::vector<std::string> outputs;
+    for (const std::string& stem : stems)
+      outputs.push_back(NativePath(dir.path() / extension / (stem + "." + extension)));
+    return outputs;
+  };
+  fs::create_directory(dir.path() / "direct");
+  std::vector<std::string> direct = batch(inputs, "ppm");
+  for (const std::string& file : direct) fs::rename(file, dir.path() / "direct" / fs::path(file).filename());
+  std::vector<std::string> previous = inputs;
+  for (const FormatCase& format : kFormats) {
+    if (!FormatBuilt(format.converter) || format.colors[4] == nullptr) continue;
+    previous = batch(previous, format.extension);
+  }
+  batch(previous, "ppm");
+  for (const std::string& stem : stems) {
+    SCOPED_TRACE(stem);
+    Pixels expected = ReadPnmAsRgb(dir.path() / "direct" / (stem + ".ppm"));
+    ASSERT_GT(expected.width, 0u);
+    EXPECT_EQ(FirstDifference(expected, ReadPnmAsRgb(dir.path() / "ppm" / (stem + ".ppm"))), "");
   }
 }
 
