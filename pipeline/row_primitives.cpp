@@ -52,8 +52,8 @@ namespace {
 
 // Where each byte of the three 64-byte output vectors of 64 pixels comes
 // from: the pixel, plus 64 for the middle channel (the second source of the
-// two-register permutation). The third channel's bytes are then put in under
-// kThirdChannel from the third register.
+// two-register permutation). The third channel's bytes are then put in where
+// thirdChannel says, from the third register.
 struct TripleInterleave {
   alignas(64) uint8_t index[3][64];
   uint64_t thirdChannel[3];

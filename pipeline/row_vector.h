@@ -17,6 +17,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "pipeline/kernel_path.h"
+
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 #define IMEXP_ROW_VECTOR 1
 #define IMEXP_AVX2_TARGET __attribute__((target("avx2")))
@@ -27,17 +29,6 @@
 #endif
 
 namespace imexp::rowkernel {
-
-// Which implementation of a kernel runs. Each level takes the kernels of the
-// level below where it has nothing better of its own.
-enum class KernelPath {
-  kPortable,  // plain C++, every target
-  kAvx2,      // the byte-moving kernels over AVX2
-  kAvx512,    // and the byte lookups over AVX-512 VBMI
-};
-
-// The highest level this build has and this processor runs, found once.
-[[nodiscard]] KernelPath FastestKernelPath();
 
 #if IMEXP_ROW_VECTOR
 

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "pipeline/row_vector.h"
+#include "pipeline/kernel_path.h"
 
 namespace imexp {
 

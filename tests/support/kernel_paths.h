@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "pipeline/row_vector.h"
+#include "pipeline/kernel_path.h"
 
 namespace imexp {
 
