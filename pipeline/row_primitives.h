@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "pipeline/row_vector.h"
+
 namespace imexp::rowkernel {
 
 template <typename Word>
@@ -105,6 +107,10 @@ void ExpandBits(const uint8_t* source, uint8_t* destination, uint32_t width) {
 
 // destination[i] = table[source[i]].
 void LookupBytes(const uint8_t* source, uint8_t* destination, size_t count, const uint8_t* table);
+#if IMEXP_ROW_VECTOR
+IMEXP_AVX512_TARGET void LookupBytesAvx512(const uint8_t* source, uint8_t* destination, size_t count,
+                                           const uint8_t* table);
+#endif
 
 // `width` packed 4-bit pixels (first in the high nibble) to one table byte
 // each; with an odd width the last source byte gives only its high nibble.
@@ -121,24 +127,22 @@ inline uint32_t PaletteTriple(const uint8_t* palette, unsigned i) {
 // One byte per pixel through the palette to three bytes per pixel, blue
 // first for the host, red first for converters. The three planes are merged
 // into one table per call: one load per pixel instead of three, and cheap
-// next to a row (the palette may differ from one image to the next).
+// next to a row (the palette may differ from one image to the next). Two
+// pixels go out as one 8-byte store every six bytes; the two bytes each
+// store writes ahead are rewritten by the next, so a step needs a pixel after
+// it.
 template <bool kBlueFirst>
 void PaletteTo24(const uint8_t* source, uint8_t* destination, size_t count, const uint8_t* palette) {
+  constexpr size_t kBlock = 8;
   size_t x = 0;
   if (count >= kTableMinPixels) {
     uint32_t triple[256];
     for (unsigned i = 0; i < 256; ++i) triple[i] = PaletteTriple<kBlueFirst>(palette, i);
-    // Eight pixels are 24 bytes, three whole words.
-    auto eight = [&triple](const uint8_t* s, uint8_t* d) {
-      const uint64_t p0 = triple[s[0]], p1 = triple[s[1]], p2 = triple[s[2]], p3 = triple[s[3]];
-      const uint64_t p4 = triple[s[4]], p5 = triple[s[5]], p6 = triple[s[6]], p7 = triple[s[7]];
-      StoreLE64(d, p0 | p1 << 24 | p2 << 48);
-      StoreLE64(d + 8, p2 >> 16 | p3 << 8 | p4 << 32 | p5 << 56);
-      StoreLE64(d + 16, p5 >> 8 | p6 << 16 | p7 << 40);
-    };
-    for (; x + 16 <= count; x += 16) {
-      eight(source + x, destination + 3 * x);
-      eight(source + x + 8, destination + 3 * x + 24);
+    for (; x + kBlock < count; x += kBlock) {
+      const uint8_t* s = source + x;
+      uint8_t* d = destination + 3 * x;
+      for (unsigned k = 0; k < kBlock; k += 2)
+        StoreLE64(d + 3 * k, triple[s[k]] | uint64_t{triple[s[k + 1]]} << 24);
       KeepScalar();
     }
   }
@@ -149,6 +153,14 @@ void PaletteTo24(const uint8_t* source, uint8_t* destination, size_t count, cons
     destination[3 * x + 2] = static_cast<uint8_t>(p >> 16);
   }
 }
+
+#if IMEXP_ROW_VECTOR
+// The same 64 pixels at a time: three lookups, one per palette plane, and
+// the three planes interleaved.
+template <bool kBlueFirst>
+IMEXP_AVX512_TARGET void PaletteTo24Avx512(const uint8_t* source, uint8_t* destination, size_t count,
+                                           const uint8_t* palette);
+#endif
 
 // ---------------------------------------------------------------- byte order
 

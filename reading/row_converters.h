@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "pipeline/kernel_path.h"
+
 namespace imexp {
 
 // What the row converters work on during one read. The read pipeline fixes
@@ -52,6 +54,10 @@ enum ReadStage2Kind {
 // names no kind).
 [[nodiscard]] ReadRowConverter Stage1Converter(ReadStage1Kind kind);
 [[nodiscard]] ReadRowConverter Stage2Converter(ReadStage2Kind kind);
+// The converter of a kind as one implementation path runs it. The two above
+// run FastestKernelPath(); these let the tests run every path.
+[[nodiscard]] ReadRowConverter Stage1Converter(ReadStage1Kind kind, rowkernel::KernelPath path);
+[[nodiscard]] ReadRowConverter Stage2Converter(ReadStage2Kind kind, rowkernel::KernelPath path);
 
 // Stage 1 (S -> M). Each comment in the implementation names its inverse
 // among the write steps.

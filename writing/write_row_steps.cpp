@@ -4,6 +4,7 @@
 // for the planar steps, planes `stride` bytes apart).
 #include "writing/write_row_steps.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -56,6 +57,204 @@ void SplitTriples(const uint8_t* __restrict source, uint8_t* __restrict red, uin
   }
 }
 
+// Four host bytes make one byte of every plane (the steps' tails, and the
+// whole row where the processor has no vector path).
+void Write4To4PlanarPortable(WriteRowState& state) {
+  const uint8_t* source = state.source;
+  uint8_t* plane0 = Plane(state, 0);
+  uint8_t* plane1 = Plane(state, 1);
+  uint8_t* plane2 = Plane(state, 2);
+  uint8_t* plane3 = Plane(state, 3);
+  auto store = [&](size_t i, uint32_t bits) {
+    plane0[i] = static_cast<uint8_t>(bits);
+    plane1[i] = static_cast<uint8_t>(bits >> 8);
+    plane2[i] = static_cast<uint8_t>(bits >> 16);
+    plane3[i] = static_cast<uint8_t>(bits >> 24);
+  };
+  const size_t hostBytes = (size_t{state.width} + 1) / 2;
+  const size_t whole = hostBytes / 4;
+  for (size_t i = 0; i < whole; ++i) {
+    const uint8_t* s = source + 4 * i;
+    store(i, kNibblePlaneBits[s[0]] | kNibblePlaneBits[s[1]] >> 2 | kNibblePlaneBits[s[2]] >> 4 |
+                 kNibblePlaneBits[s[3]] >> 6);
+  }
+  if (const size_t rest = hostBytes % 4) {
+    uint32_t bits = 0;
+    for (size_t k = 0; k < rest; ++k) bits |= kNibblePlaneBits[source[4 * whole + k]] >> (2 * k);
+    store(whole, bits);
+  }
+}
+
+void Write8To24Portable(WriteRowState& state) {
+  rowkernel::PaletteTo24<false>(state.source, state.destination, state.width, state.palette);
+}
+
+// One plane at a time through its palette plane: the byte lookup is bound by
+// its loads, and three of them beat one lookup in a merged table followed by
+// three byte stores a pixel.
+void Write8To24PlanarPortable(WriteRowState& state) {
+  for (unsigned plane = 0; plane < 3; ++plane) {
+    rowkernel::LookupBytes(state.source, Plane(state, plane), state.width, state.palette + 256 * plane);
+  }
+}
+
+// Four pixels (twelve bytes) become one 32-bit word per plane; the host's
+// blue-green-red triples go to red, green, blue planes.
+void WriteRGBPlanarPortable(WriteRowState& state) {
+  SplitTriples(state.source, Plane(state, 0), Plane(state, 1), Plane(state, 2), state.width);
+}
+
+// The rest of a row after `pixels` done by a vector step, for the portable
+// step to finish. Planar steps only: the planes keep their stride.
+WriteRowState After(const WriteRowState& state, size_t pixels, size_t sourceBytes, size_t planeBytes) {
+  WriteRowState rest = state;
+  rest.source += sourceBytes;
+  rest.destination += planeBytes;
+  rest.width -= static_cast<uint32_t>(pixels);
+  return rest;
+}
+
+#if IMEXP_ROW_VECTOR
+
+// 256 pixels a step: each host word of eight pixels turned into its four
+// plane bytes (3, 1, 2, 0), the bytes gathered into runs per plane, the runs
+// of four words transposed into planes, and the runs put back in pixel order.
+IMEXP_AVX2_TARGET void Write4To4PlanarAvx2(WriteRowState& state) {
+  constexpr size_t kBlock = 32;  // bytes of each plane
+  const size_t whole = (size_t{state.width} + 1) / 2 / 4;
+  uint8_t* plane0 = Plane(state, 0);
+  uint8_t* plane1 = Plane(state, 1);
+  uint8_t* plane2 = Plane(state, 2);
+  uint8_t* plane3 = Plane(state, 3);
+  const __m256i runs = _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15,  //
+                                        0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+  const __m256i inOrder = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+  size_t i = 0;
+  for (; i + kBlock <= whole; i += kBlock) {
+    const __m256i* in = reinterpret_cast<const __m256i*>(state.source + 4 * i);
+    const __m256i y0 = _mm256_shuffle_epi8(rowkernel::NibbleWordsToPlaneWords(_mm256_loadu_si256(in)), runs);
+    const __m256i y1 =
+        _mm256_shuffle_epi8(rowkernel::NibbleWordsToPlaneWords(_mm256_loadu_si256(in + 1)), runs);
+    const __m256i y2 =
+        _mm256_shuffle_epi8(rowkernel::NibbleWordsToPlaneWords(_mm256_loadu_si256(in + 2)), runs);
+    const __m256i y3 =
+        _mm256_shuffle_epi8(rowkernel::NibbleWordsToPlaneWords(_mm256_loadu_si256(in + 3)), runs);
+    const __m256i t0 = _mm256_unpacklo_epi32(y0, y1), t1 = _mm256_unpackhi_epi32(y0, y1);
+    const __m256i t2 = _mm256_unpacklo_epi32(y2, y3), t3 = _mm256_unpackhi_epi32(y2, y3);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(plane3 + i),
+                        _mm256_permutevar8x32_epi32(_mm256_unpacklo_epi64(t0, t2), inOrder));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(plane1 + i),
+                        _mm256_permutevar8x32_epi32(_mm256_unpackhi_epi64(t0, t2), inOrder));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(plane2 + i),
+                        _mm256_permutevar8x32_epi32(_mm256_unpacklo_epi64(t1, t3), inOrder));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(plane0 + i),
+                        _mm256_permutevar8x32_epi32(_mm256_unpackhi_epi64(t1, t3), inOrder));
+  }
+  // With an odd width the last whole word may end past the last pixel.
+  WriteRowState rest = After(state, std::min<size_t>(8 * i, state.width), 4 * i, i);
+  Write4To4PlanarPortable(rest);
+}
+
+// For plane p (red, green, blue) of a 16-pixel step, which byte of each of
+// the three host vectors lands where; -128 leaves a byte to another vector.
+struct SplitShuffles {
+  alignas(16) int8_t byte[3][3][16];
+};
+constexpr SplitShuffles kSplitShuffles = [] {
+  SplitShuffles m{};
+  for (int plane = 0; plane < 3; ++plane) {
+    for (int x = 0; x < 16; ++x) {
+      const int at = 3 * x + 2 - plane;
+      for (int k = 0; k < 3; ++k) m.byte[plane][k][x] = int8_t(at / 16 == k ? at % 16 : -128);
+    }
+  }
+  return m;
+}();
+
+IMEXP_AVX2_TARGET void WriteRGBPlanarAvx2(WriteRowState& state) {
+  constexpr size_t kBlock = 16;
+  const size_t width = state.width;
+  size_t x = 0;
+  for (; x + kBlock <= width; x += kBlock) {
+    const __m128i* in = reinterpret_cast<const __m128i*>(state.source + 3 * x);
+    const __m128i in0 = _mm_loadu_si128(in), in1 = _mm_loadu_si128(in + 1), in2 = _mm_loadu_si128(in + 2);
+    for (unsigned plane = 0; plane < 3; ++plane) {
+      const __m128i* mask = reinterpret_cast<const __m128i*>(kSplitShuffles.byte[plane]);
+      const __m128i bytes = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(in0, _mm_load_si128(mask)),
+                                                      _mm_shuffle_epi8(in1, _mm_load_si128(mask + 1))),
+                                         _mm_shuffle_epi8(in2, _mm_load_si128(mask + 2)));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(Plane(state, plane) + x), bytes);
+    }
+  }
+  WriteRowState rest = After(state, x, 3 * x, x);
+  WriteRGBPlanarPortable(rest);
+}
+
+void Write8To24Avx512(WriteRowState& state) {
+  rowkernel::PaletteTo24Avx512<false>(state.source, state.destination, state.width, state.palette);
+}
+
+// 64 pixels a step, one lookup per plane in its palette plane.
+IMEXP_AVX512_TARGET void Write8To24PlanarAvx512(WriteRowState& state) {
+  constexpr size_t kBlock = 64;
+  using rowkernel::Load64;
+  const uint8_t* red = state.palette;
+  const uint8_t* green = red + 256;
+  const uint8_t* blue = red + 512;
+  const __m512i red0 = Load64(red), red1 = Load64(red + 64), red2 = Load64(red + 128),
+                red3 = Load64(red + 192);
+  const __m512i green0 = Load64(green), green1 = Load64(green + 64);
+  const __m512i green2 = Load64(green + 128), green3 = Load64(green + 192);
+  const __m512i blue0 = Load64(blue), blue1 = Load64(blue + 64);
+  const __m512i blue2 = Load64(blue + 128), blue3 = Load64(blue + 192);
+  const size_t width = state.width;
+  size_t x = 0;
+  for (; x + kBlock <= width; x += kBlock) {
+    const __m512i index = Load64(state.source + x);
+    _mm512_storeu_si512(Plane(state, 0) + x, rowkernel::LookupBytes64(index, red0, red1, red2, red3));
+    _mm512_storeu_si512(Plane(state, 1) + x, rowkernel::LookupBytes64(index, green0, green1, green2, green3));
+    _mm512_storeu_si512(Plane(state, 2) + x, rowkernel::LookupBytes64(index, blue0, blue1, blue2, blue3));
+  }
+  WriteRowState rest = After(state, x, x, x);
+  Write8To24PlanarPortable(rest);
+}
+
+#endif  // IMEXP_ROW_VECTOR
+
+// The steps that have an implementation per path, one set per path.
+struct PathSteps {
+  WriteRowStep write4To4Planar, write8To24, write8To24Planar, writeRGBPlanar;
+};
+constexpr PathSteps kPortableSteps = {Write4To4PlanarPortable, Write8To24Portable, Write8To24PlanarPortable,
+                                      WriteRGBPlanarPortable};
+#if IMEXP_ROW_VECTOR
+constexpr PathSteps kAvx2Steps = {Write4To4PlanarAvx2, Write8To24Portable, Write8To24PlanarPortable,
+                                  WriteRGBPlanarAvx2};
+constexpr PathSteps kAvx512Steps = {Write4To4PlanarAvx2, Write8To24Avx512, Write8To24PlanarAvx512,
+                                    WriteRGBPlanarAvx2};
+#else
+constexpr PathSteps kAvx2Steps = kPortableSteps;
+constexpr PathSteps kAvx512Steps = kPortableSteps;
+#endif
+
+const PathSteps& StepsOn(rowkernel::KernelPath path) {
+  switch (path) {
+    case rowkernel::KernelPath::kAvx512:
+      return kAvx512Steps;
+    case rowkernel::KernelPath::kAvx2:
+      return kAvx2Steps;
+    default:
+      return kPortableSteps;
+  }
+}
+
+// The one place this file picks a path: on first use, for the life of the
+// library.
+const PathSteps& Chosen() {
+  static const PathSteps& chosen = StepsOn(rowkernel::FastestKernelPath());
+  return chosen;
+}
+
 }  // namespace
 
 // Inverse: CopyRow.
@@ -92,31 +291,7 @@ void Write1To24Planar(WriteRowState& state) {
 // contents survives, and pixels past the row's host bytes count as 0. With
 // an odd width the pixel after the last one (the low nibble of the last host
 // byte) is carried over, as in the other direction.
-void Write4To4Planar(WriteRowState& state) {
-  const uint8_t* source = state.source;
-  uint8_t* plane0 = Plane(state, 0);
-  uint8_t* plane1 = Plane(state, 1);
-  uint8_t* plane2 = Plane(state, 2);
-  uint8_t* plane3 = Plane(state, 3);
-  auto store = [&](size_t i, uint32_t bits) {
-    plane0[i] = static_cast<uint8_t>(bits);
-    plane1[i] = static_cast<uint8_t>(bits >> 8);
-    plane2[i] = static_cast<uint8_t>(bits >> 16);
-    plane3[i] = static_cast<uint8_t>(bits >> 24);
-  };
-  const size_t hostBytes = (size_t{state.width} + 1) / 2;
-  const size_t whole = hostBytes / 4;
-  for (size_t i = 0; i < whole; ++i) {
-    const uint8_t* s = source + 4 * i;
-    store(i, kNibblePlaneBits[s[0]] | kNibblePlaneBits[s[1]] >> 2 | kNibblePlaneBits[s[2]] >> 4 |
-                 kNibblePlaneBits[s[3]] >> 6);
-  }
-  if (const size_t rest = hostBytes % 4) {
-    uint32_t bits = 0;
-    for (size_t k = 0; k < rest; ++k) bits |= kNibblePlaneBits[source[4 * whole + k]] >> (2 * k);
-    store(whole, bits);
-  }
-}
+void Write4To4Planar(WriteRowState& state) { Chosen().write4To4Planar(state); }
 
 // Inverse: UnpackNibblesToBytes then a reverse lookup, which exists only
 // when the lookup is one-to-one (the identity, or a ramp to 8 bits).
@@ -169,44 +344,39 @@ void Write4To24Planar(WriteRowState& state) {
 
 // Inverse: none; PaletteToBGR is the same lookup in the host's blue-first
 // order.
-void Write8To24(WriteRowState& state) {
-  rowkernel::PaletteTo24<false>(state.source, state.destination, state.width, state.palette);
-}
+void Write8To24(WriteRowState& state) { Chosen().write8To24(state); }
 
-// Inverse: none. One lookup in the merged palette serves all three planes:
-// two loads and three stores per pixel instead of three lookups.
-void Write8To24Planar(WriteRowState& state) {
-  const uint8_t* source = state.source;
-  uint8_t* red = Plane(state, 0);
-  uint8_t* green = Plane(state, 1);
-  uint8_t* blue = Plane(state, 2);
-  const size_t width = state.width;
-  if (width < rowkernel::kTableMinPixels) {
-    for (unsigned plane = 0; plane < 3; ++plane) {
-      rowkernel::LookupBytes(source, Plane(state, plane), width, state.palette + 256 * plane);
-    }
-    return;
-  }
-  uint32_t triple[256];
-  for (unsigned i = 0; i < 256; ++i) triple[i] = rowkernel::PaletteTriple<false>(state.palette, i);
-  for (size_t x = 0; x < width; ++x) {
-    const uint32_t p = triple[source[x]];
-    red[x] = static_cast<uint8_t>(p);
-    green[x] = static_cast<uint8_t>(p >> 8);
-    blue[x] = static_cast<uint8_t>(p >> 16);
-    rowkernel::KeepScalar();
-  }
-}
+// Inverse: none.
+void Write8To24Planar(WriteRowState& state) { Chosen().write8To24Planar(state); }
 
 // Inverse: SwapRGB (the same kernel).
 void WriteSwapRGB(WriteRowState& state) {
   rowkernel::SwapTriples(state.source, state.destination, state.width);
 }
 
-// Inverse: PlanesToBGR. Four pixels (twelve bytes) become one 32-bit word
-// per plane; the host's blue-green-red triples go to red, green, blue planes.
-void WriteRGBPlanar(WriteRowState& state) {
-  SplitTriples(state.source, Plane(state, 0), Plane(state, 1), Plane(state, 2), state.width);
+// Inverse: PlanesToBGR.
+void WriteRGBPlanar(WriteRowState& state) { Chosen().writeRGBPlanar(state); }
+
+namespace {
+
+struct StepOnPath {
+  WriteRowStep step;
+  WriteRowStep PathSteps::*onPath;
+};
+constexpr StepOnPath kStepsOnPath[] = {
+    {Write4To4Planar, &PathSteps::write4To4Planar},
+    {Write8To24, &PathSteps::write8To24},
+    {Write8To24Planar, &PathSteps::write8To24Planar},
+    {WriteRGBPlanar, &PathSteps::writeRGBPlanar},
+};
+
+}  // namespace
+
+WriteRowStep WriteStepOn(WriteRowStep step, rowkernel::KernelPath path) {
+  for (const StepOnPath& entry : kStepsOnPath) {
+    if (entry.step == step) return StepsOn(path).*(entry.onPath);
+  }
+  return step;
 }
 
 }  // namespace imexp

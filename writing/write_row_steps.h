@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "pipeline/kernel_path.h"
+
 namespace imexp {
 
 struct WriteRowState {
@@ -31,6 +33,11 @@ void Write8To24(WriteRowState& state);
 void Write8To24Planar(WriteRowState& state);
 void WriteSwapRGB(WriteRowState& state);
 void WriteRGBPlanar(WriteRowState& state);
+
+// `step` as one implementation path runs it. The steps above run
+// FastestKernelPath(); this lets the tests run every path. A step with one
+// implementation is its own answer.
+[[nodiscard]] WriteRowStep WriteStepOn(WriteRowStep step, rowkernel::KernelPath path);
 
 // The chosen step and how much of the band it writes for one row.
 struct WriteStepChoice {

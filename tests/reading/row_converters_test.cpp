@@ -7,9 +7,13 @@
 #include <algorithm>
 #include <functional>
 #include <random>
+#include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "reading/row_converters.h"
+#include "tests/support/kernel_paths.h"
 
 namespace imexp {
 namespace {
@@ -17,10 +21,11 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 // 1 to 17 end on every partial byte; 63 to 65 straddle the width at which
-// the lookup kernels switch to a per-call table; 22003 is odd and its
-// true-colour row needs more than 65535 bytes.
-const std::vector<size_t> kWidths = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10,   11,
-                                     12, 13, 14, 15, 16, 17, 63, 64, 65, 22003};
+// the lookup kernels switch to a per-call table; 255 to 257 end around one
+// block of the widest vector step; 22003 is odd and its true-colour row needs
+// more than 65535 bytes; 32512 is the widest row a descriptor may have.
+const std::vector<size_t> kWidths = {1,  2,  3,  4,  5,  6,  7,  8,   9,   10,  11,    12,   13,
+                                     14, 15, 16, 17, 63, 64, 65, 255, 256, 257, 22003, 32512};
 constexpr size_t kGuard = 16;
 
 Bytes Random(size_t n, uint32_t seed) {
@@ -29,6 +34,21 @@ Bytes Random(size_t n, uint32_t seed) {
   // Every third byte zero, so that "non-zero" tests see both answers.
   for (auto& b : bytes) b = engine() % 3 ? static_cast<uint8_t>(engine()) : 0;
   return bytes;
+}
+
+// A kind's converter as the pipeline gets it, and as each implementation
+// path this processor runs has it (the portable one everywhere).
+template <typename Kind>
+std::vector<std::pair<std::string, ReadRowConverter>> Implementations(Kind kind) {
+  auto on = [kind](auto... path) {
+    if constexpr (std::is_same_v<Kind, ReadStage1Kind>)
+      return Stage1Converter(kind, path...);
+    else
+      return Stage2Converter(kind, path...);
+  };
+  std::vector<std::pair<std::string, ReadRowConverter>> all = {{"chosen", on()}};
+  for (const auto& [name, path] : RunnablePaths()) all.emplace_back(name, on(path));
+  return all;
 }
 
 int Bit(const uint8_t* row, size_t x) { return (row[x / 8] >> (7 - x % 8)) & 1; }
@@ -83,25 +103,29 @@ const Stage1Case kStage1Cases[] = {
 
 TEST(RowConvertersTest, Stage1MatchesReferenceWithinItsRows) {
   for (const Stage1Case& c : kStage1Cases) {
-    for (size_t w : kWidths) {
-      const std::string what = "kind " + std::to_string(c.kind) + " width " + std::to_string(w);
-      ASSERT_EQ(RowConverterSourceBytes(c.kind, kCopyRow, uint32_t(w)), c.sourceBytes(w)) << what;
-      // Planes lie further apart than they reach and the last one ends the
-      // buffer, so a read past any plane's extent shows up under ASan.
-      const size_t stride = c.sourceBytes(w) + 3;
-      const Bytes source = Random((c.planes - 1) * stride + c.sourceBytes(w), uint32_t(w * 31 + c.kind));
-      Bytes expected(c.outputBytes(w));
-      for (size_t i = 0; i < expected.size(); ++i) expected[i] = uint8_t(c.rule(source.data(), stride, w, i));
-      ExpectConverted(
-          [&](uint8_t* out) {
-            ReadRowState state;
-            state.source = source.data();
-            state.intermediate = out;
-            state.width = uint32_t(w);
-            state.planeStride = uint32_t(stride);
-            Stage1Converter(c.kind)(state);
-          },
-          expected, what);
+    for (const auto& [path, convert] : Implementations(c.kind)) {
+      for (size_t w : kWidths) {
+        const std::string what =
+            "kind " + std::to_string(c.kind) + " " + path + " width " + std::to_string(w);
+        ASSERT_EQ(RowConverterSourceBytes(c.kind, kCopyRow, uint32_t(w)), c.sourceBytes(w)) << what;
+        // Planes lie further apart than they reach and the last one ends the
+        // buffer, so a read past any plane's extent shows up under ASan.
+        const size_t stride = c.sourceBytes(w) + 3;
+        const Bytes source = Random((c.planes - 1) * stride + c.sourceBytes(w), uint32_t(w * 31 + c.kind));
+        Bytes expected(c.outputBytes(w));
+        for (size_t i = 0; i < expected.size(); ++i)
+          expected[i] = uint8_t(c.rule(source.data(), stride, w, i));
+        ExpectConverted(
+            [&](uint8_t* out) {
+              ReadRowState state;
+              state.source = source.data();
+              state.intermediate = out;
+              state.width = uint32_t(w);
+              state.planeStride = uint32_t(stride);
+              convert(state);
+            },
+            expected, what);
+      }
     }
   }
 }
@@ -124,23 +148,26 @@ const Stage2Case kStage2Cases[] = {
 TEST(RowConvertersTest, Stage2MatchesReferenceWithinItsRows) {
   const Bytes palette = Random(768, 7);
   for (const Stage2Case& c : kStage2Cases) {
-    for (size_t w : kWidths) {
-      const std::string what = "kind " + std::to_string(c.kind) + " width " + std::to_string(w);
-      const Bytes input = Random(c.inputBytes(w), uint32_t(w * 17 + c.kind));
-      Bytes expected(c.hostBytes(w));
-      for (size_t i = 0; i < expected.size(); ++i)
-        expected[i] = uint8_t(c.rule(input.data(), palette.data(), i));
-      ExpectConverted(
-          [&](uint8_t* host) {
-            ReadRowState state;
-            state.stage2Input = input.data();
-            state.host = host;
-            state.palette = palette.data();
-            state.width = uint32_t(w);
-            state.hostBytes = uint32_t(expected.size());
-            Stage2Converter(c.kind)(state);
-          },
-          expected, what);
+    for (const auto& [path, convert] : Implementations(c.kind)) {
+      for (size_t w : kWidths) {
+        const std::string what =
+            "kind " + std::to_string(c.kind) + " " + path + " width " + std::to_string(w);
+        const Bytes input = Random(c.inputBytes(w), uint32_t(w * 17 + c.kind));
+        Bytes expected(c.hostBytes(w));
+        for (size_t i = 0; i < expected.size(); ++i)
+          expected[i] = uint8_t(c.rule(input.data(), palette.data(), i));
+        ExpectConverted(
+            [&](uint8_t* host) {
+              ReadRowState state;
+              state.stage2Input = input.data();
+              state.host = host;
+              state.palette = palette.data();
+              state.width = uint32_t(w);
+              state.hostBytes = uint32_t(expected.size());
+              convert(state);
+            },
+            expected, what);
+      }
     }
   }
   EXPECT_EQ(Stage1Converter(kNoStage1), nullptr);

@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <random>
+#include <string>
+#include <utility>
 #include <vector>
 
+#include "tests/support/kernel_paths.h"
 #include "writing/write_row_steps.h"
 
 namespace imexp {
@@ -16,9 +19,10 @@ using Bytes = std::vector<uint8_t>;
 using Planes = std::vector<Bytes>;
 
 // As for the read converters: every partial byte, both sides of the per-call
-// table threshold, and a wide odd row of more than 65535 true-colour bytes.
-const std::vector<uint32_t> kWidths = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10,   11,
-                                       12, 13, 14, 15, 16, 17, 63, 64, 65, 22003};
+// table threshold, around one block of the widest vector step, a wide odd row
+// of more than 65535 true-colour bytes, and the widest row there is.
+const std::vector<uint32_t> kWidths = {1,  2,  3,  4,  5,  6,  7,  8,   9,   10,  11,    12,   13,
+                                       14, 15, 16, 17, 63, 64, 65, 255, 256, 257, 22003, 32512};
 constexpr size_t kGap = 5;     // guard bytes between planes
 constexpr size_t kGuard = 16;  // after the last
 
@@ -122,11 +126,16 @@ TEST(WriteRowStepsTest, StepsMatchReferenceWithinTheirPlanes) {
       // The host row is exactly its significant bytes: a read past it shows
       // up under ASan.
       const Bytes source = Random((size_t{w} * c.sourceBits + 7) / 8, w * 13 + c.sourceBits);
-      const Planes out = RunStep(c.step, source, w, choice.planesWritten, choice.bytesPerPlane, lookups);
-      for (size_t k = 0; k < out.size(); ++k) {
-        for (size_t i = 0; i < out[k].size(); ++i)
-          ASSERT_EQ(out[k][i], c.rule(source.data(), lookups, w, k, i))
-              << what << " plane " << k << " byte " << i;
+      std::vector<std::pair<std::string, WriteRowStep>> implementations = {{"chosen", c.step}};
+      for (const auto& [name, path] : RunnablePaths())
+        implementations.emplace_back(name, WriteStepOn(c.step, path));
+      for (const auto& [path, step] : implementations) {
+        const Planes out = RunStep(step, source, w, choice.planesWritten, choice.bytesPerPlane, lookups);
+        for (size_t k = 0; k < out.size(); ++k) {
+          for (size_t i = 0; i < out[k].size(); ++i)
+            ASSERT_EQ(out[k][i], c.rule(source.data(), lookups, w, k, i))
+                << what << " " << path << " plane " << k << " byte " << i;
+        }
       }
     }
   }
