@@ -19,8 +19,9 @@ namespace {
 // the system start writing the temporary file out. Without them a large
 // image stays in the page cache until the flush before the commit, which
 // then waits for all of it; with them the storage writes while the rows are
-// converted. Much smaller intervals cost more calls than they save.
-constexpr uint64_t kWriteBackBytes = uint64_t{8} << 20;
+// converted. Of 2, 8 and 32 MB, 2 MB left a 144 MB save to disk the least
+// to wait for.
+constexpr uint64_t kWriteBackBytes = uint64_t{2} << 20;
 
 }  // namespace
 
