@@ -28,4 +28,14 @@ void ClearFileError();
 DWORD LastFileError();
 #endif
 
+// Sets the system writing what a file holds so far to its storage, without
+// waiting for it, so that the flush that makes the file durable finds less
+// left to write. Nothing is reported: the flush reports what fails. Windows
+// has no such call; its lazy writer starts on its own.
+#ifdef _WIN32
+inline void StartWriteBack(HFILE) {}
+#else
+void StartWriteBack(HFILE file);
+#endif
+
 }  // namespace imexp::platform

@@ -56,6 +56,10 @@ void TemporaryFile::Close() {
   file_ = HFILE_ERROR;
 }
 
+void TemporaryFile::StartWriteBack() const {
+  if (file_ != HFILE_ERROR) platform::StartWriteBack(file_);
+}
+
 bool TemporaryFile::FlushAndClose() {
   if (file_ == HFILE_ERROR) return false;
   // Without the flush a power loss soon after the move can leave the target

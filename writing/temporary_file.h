@@ -22,6 +22,9 @@ class TemporaryFile {
   [[nodiscard]] bool Create(const char* target);
   HFILE handle() const { return file_; }
   const char* path() const { return ofs_.szPathName; }
+  // Sets the system writing what the file holds so far, without waiting:
+  // called as the file grows, it leaves FlushAndClose little to wait for.
+  void StartWriteBack() const;
   // Writes what the system still holds of the file to stable storage and
   // closes it. False when either fails: the file's contents are then not
   // known to be whole.

@@ -84,8 +84,10 @@ void AppendRow(WriteState& s, const uint8_t* row) {
   // Rows are written as they come, so they must come in order.
   if (desc->bandRow != s.nextRow || !BandInsideImage(*desc, s.height, false)) return CONV_ERR_GENERAL;
   std::size_t stride = std::size_t{desc->planes} * desc->bytesPerLine;
-  for (uint32_t k = 0; k < count; ++k) AppendRow(s, band + k * stride);
   s.nextRow += count;
+  // Grey and RGB rows lying back to back are the file's bytes already.
+  if (s.kind != 4 && stride == s.rowBytes) return s.output.Put(band, std::size_t{count} * stride);
+  for (uint32_t k = 0; k < count; ++k) AppendRow(s, band + k * stride);
   return s.output.Full() ? s.output.Flush() : CONV_OK;
 }
 

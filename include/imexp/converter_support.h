@@ -292,11 +292,30 @@ class FileOutput {
     offset_ = offset;
     pending_.clear();
   }
+  // Inserted rather than resized into place: a resize would zero the new
+  // bytes only for the copy to overwrite them. (The room is made first, in
+  // doublings, because GCC 12 warns of an overflow in an insert that has to
+  // grow the vector itself.)
   void Append(const void* bytes, std::size_t count) {
     if (count == 0) return;
-    std::size_t at = pending_.size();
-    pending_.resize(at + count);
-    std::memcpy(pending_.data() + at, bytes, count);
+    const std::size_t size = pending_.size();
+    if (pending_.capacity() - size < count) pending_.reserve(std::max(pending_.capacity() * 2, size + count));
+    const auto* first = static_cast<const uint8_t*>(bytes);
+    pending_.insert(pending_.end(), first, first + count);
+  }
+  // Writes `count` bytes behind those collected. A run of a batch's worth
+  // or more goes to the file straight from `bytes`, the collected ones
+  // first, rather than being copied into the batch; a shorter one is
+  // collected. CONV_OK, or CONV_ERR_DISK_FULL as for Flush.
+  [[nodiscard]] int Put(const void* bytes, std::size_t count) {
+    if (count < kDirectBytes) {
+      Append(bytes, count);
+      return Full() ? Flush() : int{CONV_OK};
+    }
+    if (int error = Flush()) return error;
+    if (int error = WriteAt(file_, static_cast<uint64_t>(offset_), bytes, count)) return error;
+    offset_ += static_cast<long>(count);
+    return CONV_OK;
   }
   // The bytes not yet written, for encoders that append to them directly.
   std::vector<uint8_t>& pending() { return pending_; }
@@ -316,6 +335,8 @@ class FileOutput {
 
  private:
   static constexpr std::size_t kBatchBytes = 32768;
+  // A run this long costs more to copy than its own write call does.
+  static constexpr std::size_t kDirectBytes = 16384;
 
   HFILE file_ = -1;
   long offset_ = 0;

@@ -369,6 +369,18 @@ void ClearFileError() {
 
 DWORD LastFileError() { return errno == 0 ? ERROR_SUCCESS : ErrorFromErrno(errno); }
 
+void StartWriteBack(HFILE file) {
+#ifdef SYNC_FILE_RANGE_WRITE
+  // A length of 0 runs to the end of the file. The errno of a file system
+  // that cannot do it must not be taken for the reason of a later failure.
+  const int saved = errno;
+  sync_file_range(file, 0, 0, SYNC_FILE_RANGE_WRITE);
+  errno = saved;
+#else
+  (void)file;
+#endif
+}
+
 }  // namespace imexp::platform
 
 short GetFileTitleA(LPCSTR file, LPSTR title, WORD size) {

@@ -2,7 +2,8 @@
 // -f; imexp ignores SIGXFSZ and so sees the failed write) and a file system
 // that fills up (a small tmpfs, mounted in a mount namespace of the test's
 // own where it may). The message says which, the old target stays, and no
-// temporary file is left. POSIX only: ulimit and mount.
+// temporary file is left. And an image the program has no memory for. POSIX
+// only: ulimit and mount.
 #include <gtest/gtest.h>
 
 #include "tests/cli/cli_support.h"
@@ -59,6 +60,34 @@ TEST(CliLimitsTest, SavesRefusedByTheSystemSaySoAndKeepTheOldTarget) {
     EXPECT_NE(run.out.find("target the old image\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("files out.bmp \n"), std::string::npos) << run.out;
   }
+}
+
+// The image is read into memory as a whole; under an address-space limit
+// below its size that memory cannot be had, and the convert must say so
+// rather than crash or write anything. $1 the folder, $2 imexp. The source
+// is a 32000 x 32000 PGM of 1 GB, sparse, so that it takes no room.
+constexpr const char* kConvertTooLarge = R"sh(
+printf 'P5\n32000 32000\n255\n' > "$1/huge.pgm"
+truncate -s 1024000019 "$1/huge.pgm" || exit 77
+printf 'the old image' > "$1/out.bmp"
+ulimit -v 524288 || exit 77
+# A program built with AddressSanitizer cannot start under such a limit.
+"$2" formats >/dev/null 2>&1 || exit 77
+"$2" convert "$1/huge.pgm" "$1/out.bmp"
+echo "status $?"
+echo "target $(cat "$1/out.bmp")"
+echo "files $(ls -A "$1" | tr '\n' ' ')")sh";
+
+TEST(CliLimitsTest, AnImageBeyondTheMemoryLimitFailsCleanly) {
+  TempDir folder;
+  RunResult run =
+      RunProgram("/bin/sh", {"-c", kConvertTooLarge, "sh", NativePath(folder.path()), ImexpPath()});
+  if (run.status == kCannotLimit) GTEST_SKIP() << "no address-space limit here: " << run.err;
+  EXPECT_EQ(CleanExit(run), "");
+  EXPECT_NE(run.err.find("No enough memory"), std::string::npos) << run.err;
+  EXPECT_NE(run.out.find("status 1\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("target the old image\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("files huge.pgm out.bmp \n"), std::string::npos) << run.out;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The support headers every converter builds on: bounded field copies, error
-// wording, band checks, little-endian fields and the converter's settings.
+// wording, band checks, little-endian fields, batched file output and the
+// converter's settings.
 #include <imexp/converter_settings.h>
 #include <imexp/converter_support.h>
 
@@ -10,6 +11,9 @@
 #include <fstream>
 #include <string>
 #include <tuple>
+#include <vector>
+
+#include "tests/support/converter_driver.h"
 
 namespace imexp::conv {
 namespace {
@@ -91,6 +95,46 @@ TEST(ConverterSupportTest, FieldsAreLittleEndian) {
   PutLe16(bytes + 4, 0xABCD);
   EXPECT_EQ(std::string(bytes, bytes + 6), std::string("\x78\x56\x34\x12\xCD\xAB", 6));
   EXPECT_EQ(std::tuple(Le32(bytes), Le16(bytes + 4)), std::tuple(0x12345678u, uint16_t{0xABCD}));
+}
+
+// Whatever mix of collected and straight-through writes a converter makes,
+// the file holds the bytes in the order given, behind the starting offset.
+TEST(ConverterSupportTest, FileOutputKeepsTheOrderOfCollectedAndDirectRuns) {
+  enum Op { kAppend, kPut, kFlush };
+  constexpr std::size_t kShort = 100;
+  constexpr std::size_t kLong = 20000;  // a batch's worth or more: written straight through
+  const std::vector<std::pair<Op, std::size_t>> cases[] = {
+      {{kPut, kShort}},
+      {{kPut, kLong}},
+      {{kAppend, kShort}, {kPut, kLong}},
+      {{kPut, kShort}, {kPut, kLong}, {kPut, kShort}, {kPut, kLong}},
+      {{kPut, kLong}, {kFlush, 0}, {kAppend, kShort}, {kPut, kShort}},
+      {{kPut, 16000}, {kPut, 16000}, {kPut, 16000}, {kPut, kShort}},  // a batch fills and is written
+  };
+  test::TempDir dir;
+  const std::string path = dir.File("out.bin");
+  for (const auto& ops : cases) {
+    HFILE file = test::OpenConverterFile(path, true);
+    ASSERT_NE(file, -1);
+    ASSERT_EQ(ConvFileWrite(file, "head:", 5), 0);
+    FileOutput output;
+    output.Start(file, 5);
+    std::string expected = "head:";
+    int error = CONV_OK;
+    for (const auto& [op, count] : ops) {
+      std::string run(count, '\0');
+      for (std::size_t i = 0; i < count; ++i) run[i] = static_cast<char>('a' + (expected.size() + i) % 26);
+      expected += run;
+      if (op == kAppend) output.Append(run.data(), count);
+      if (op == kPut && error == CONV_OK) error = output.Put(run.data(), count);
+      if (op == kFlush && error == CONV_OK) error = output.Flush();
+    }
+    if (error == CONV_OK) error = output.Flush();
+    test::CloseConverterFile(file);
+    EXPECT_EQ(error, CONV_OK);
+    EXPECT_TRUE(test::ReadFileBytes(path) == expected)
+        << ops.size() << " runs, " << expected.size() << " bytes";
+  }
 }
 
 TEST(ConverterSupportTest, SettingsAreReadLikeProfileStrings) {

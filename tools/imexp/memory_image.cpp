@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 namespace imexp::cli {
 
@@ -26,7 +25,7 @@ int ImageReceiver::SetImageType(int, int, int imageType) {
   }
   // Left uninitialised: every row is written by PutRow before it is read,
   // and Complete() checks that, so the pages are touched once, not twice.
-  image_.pixels.reset(new (std::nothrow) uint8_t[image_.rowBytes * image_.height]);
+  image_.pixels = AllocatePixels(image_.rowBytes * image_.height);
   if (!image_.pixels) failed_ = outOfMemory_ = true;
   return 0;
 }

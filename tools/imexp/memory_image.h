@@ -8,11 +8,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 // The host row sizes the manager computes, so that both agree.
 #include "pipeline/row_sizes.h"
+#include "tools/imexp/pixel_memory.h"
 
 namespace imexp::cli {
 
@@ -21,7 +21,7 @@ struct MemoryImage {
   unsigned height = 0;
   int type = 0;  // one HIT_* value
   std::size_t rowBytes = 0;
-  std::unique_ptr<uint8_t[]> pixels;
+  PixelMemory pixels;
   std::array<ImExpPaletteEntry, 256> palette{};
   int resolutionX = 0;  // dots per inch, 0 when unknown
   int resolutionY = 0;
