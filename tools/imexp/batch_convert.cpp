@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -167,29 +168,53 @@ void ConvertHere(Job& job, int accepted) {
   job.messages = capture.text();
 }
 
+// Requests a worker holds at once: with the next one already in its pipe it
+// never waits for the parent between two files.
+constexpr std::size_t kRequestsAhead = 2;
+
 // One worker's share: it takes the next job until none is left or the user
-// cancelled. A worker that ends unexpectedly (a converter crashed it) fails
-// its job and is started again for the rest.
+// cancelled, keeping kRequestsAhead requests with the worker. The worker
+// answers in order, so the oldest request is the file it converts. A worker
+// that ends unexpectedly (a converter crashed it) fails that file; a new one
+// is started and given the requests the old one never answered.
 void Drain(std::vector<Job>& jobs, std::atomic<std::size_t>& next, const Arguments& workerArgs,
            BatchProgress& progress) {
   auto worker = std::make_unique<WorkerProcess>();
   bool running = worker->Start(workerArgs);
-  while (!CancelRequested()) {
-    const std::size_t i = next++;
-    if (i >= jobs.size()) break;
-    Job& job = jobs[i];
-    if (job.status != -1) continue;  // failed when planned, counted already
+  std::deque<std::size_t> sent;
+  auto send = [&](std::size_t i) {
+    return running && worker->Send(jobs[i].input + kFieldSeparator + jobs[i].output);
+  };
+  for (;;) {
+    while (sent.size() < kRequestsAhead && !CancelRequested()) {
+      std::size_t i = next++;
+      if (i >= jobs.size()) break;
+      if (jobs[i].status != -1) continue;  // failed when planned, counted already
+      if (!running) {
+        jobs[i].status = kExitFailed;
+        jobs[i].messages = "imexp: no worker process could be started";
+        progress.Done(jobs[i]);
+        continue;
+      }
+      sent.push_back(i);
+      if (!send(i)) break;
+    }
+    if (sent.empty()) break;
+    Job& job = jobs[sent.front()];
+    sent.pop_front();
     std::string answer;
-    if (running && worker->Send(job.input + kFieldSeparator + job.output) && worker->Receive(&answer)) {
+    if (running && worker->Receive(&answer)) {
       std::size_t tab = answer.find(kFieldSeparator);
       job.status = std::atoi(answer.substr(0, tab).c_str());
       job.messages = tab == std::string::npos ? "" : answer.substr(tab + 1);
     } else {
       job.status = kExitFailed;
-      job.messages = running ? "imexp: the worker converting it ended unexpectedly"
-                             : "imexp: no worker process could be started";
+      job.messages = "imexp: the worker converting it ended unexpectedly";
       worker = std::make_unique<WorkerProcess>();
       running = worker->Start(workerArgs);
+      for (std::size_t i : sent) {
+        if (!send(i)) break;
+      }
     }
     progress.Done(job);
   }
