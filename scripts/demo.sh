@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The main job: builds the command-line host with the linux preset, then
 # shows it listing the converters, describing the samples (PNG, JPEG, a
-# multi-page TIFF, GIF, WebP and the rest) and converting an image through
-# every lossless format and back.
+# multi-page TIFF, GIF, WebP and the rest), converting an image through
+# every lossless format and back, and converting a folder of files at once.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
@@ -57,6 +57,10 @@ else
   echo "the chain changed the pixels" >&2
   exit 1
 fi
+
+step "Many files at once: every BMP sample to PNG in two worker processes"
+show "$IMEXP" convert --to png --out "$OUT"/batch -j 2 samples/bmp/*.bmp
+show ls "$OUT"/batch
 
 step "A failed conversion leaves the target alone"
 echo "previous contents" >"$OUT"/kept.bmp
