@@ -26,7 +26,7 @@ class CandidateLibrary {
  public:
   explicit CandidateLibrary(const char* path) {
     UINT previousMode = SetErrorMode(SEM_NOOPENFILEERRORBOX);
-    handle_ = LoadLibraryA(path);
+    handle_ = LoadConverterLibrary(path);
     SetErrorMode(previousMode);
   }
   ~CandidateLibrary() {

@@ -26,6 +26,12 @@ inline constexpr const char* kLibraryExtension = nullptr;
 // The ANSI functions' texts take one byte a character in the Windows code
 // pages.
 inline constexpr int kMostBytesPerCharacter = 1;
+// The C++ runtime that the bundled converters share, in the manager's folder
+// (the build copies it there). A converter that carried its own would lose
+// a thread-local-storage slot at every unload; one loaded and unloaded with
+// each converter would too, and cost its load every time. The manager loads
+// it from its own folder before the first converter and keeps it.
+inline constexpr const char* kConverterRuntime = "libstdc++-6.dll";
 #else
 inline constexpr char kPathSeparator = '/';
 inline constexpr bool IsPathSeparator(char c) { return c == '/'; }
@@ -44,6 +50,8 @@ inline constexpr const char* kLibraryExtension = "so";
 // The ANSI functions' texts are UTF-8 here: a Russian letter takes two
 // bytes, any character at most four.
 inline constexpr int kMostBytesPerCharacter = 4;
+// Converters find their C++ runtime through the system's dynamic linker.
+inline constexpr const char* kConverterRuntime = nullptr;
 #endif
 
 // The bytes a buffer needs for a text of `characters` characters loaded

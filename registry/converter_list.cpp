@@ -40,6 +40,11 @@ int FolderLength(const char* path) {
   return length;
 }
 
+// Converters, and every library they import, are looked for in the
+// converter's own folder and the system folder only: never in the current
+// folder or on PATH, where anyone may have put a file of the same name.
+constexpr DWORD kConverterSearch = LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
+
 struct Registry {
   HINSTANCE module = nullptr;
   char iniPath[kIniPathSize] = {};
@@ -72,6 +77,24 @@ void BuildIniPath() {
     return;
   }
   lstrcpyA(iniPath + folder, fileName);
+}
+
+// Loads the runtime the converters share (platform::kConverterRuntime) from
+// our own folder, once, and keeps it until the process ends: a converter
+// loaded later finds it loaded and does not bring it in and out again. A
+// manager without it beside it has converters that do not need it.
+void KeepConverterRuntime() {
+  static bool tried = false;
+  if (platform::kConverterRuntime == nullptr || tried) return;
+  tried = true;
+  char path[1024];
+  DWORD length = GetModuleFileNameA(TheRegistry().module, path, sizeof path);
+  if (length == 0 || length >= sizeof path) return;
+  int folder = FolderLength(path);
+  if (folder + lstrlenA(platform::kConverterRuntime) >= static_cast<int>(sizeof path)) return;
+  lstrcpyA(path + folder, platform::kConverterRuntime);
+  HMODULE runtime = LoadLibraryExA(path, nullptr, kConverterSearch);
+  static_cast<void>(runtime);  // never freed
 }
 
 }  // namespace
@@ -125,7 +148,7 @@ int LoadConverterInfo(const char* value, ConvRecord* record) {
   UINT previousMode = SetErrorMode(SEM_NOOPENFILEERRORBOX);
   int result = 0;
   char path[kConverterPathSize];
-  HMODULE library = ResolveConverterPath(value, path) ? LoadLibraryA(path) : nullptr;
+  HMODULE library = ResolveConverterPath(value, path) ? LoadConverterLibrary(path) : nullptr;
   if (platform::IsLoadedModule(library)) {
     auto getVersion = GetEntryPointAs<ConvGetVersionFn>(library, IDS_CONV_GET_VERSION);
     if (getVersion != nullptr && (getVersion() & 0xFFFFu) >= CONV_INTERFACE_VERSION) {
@@ -277,7 +300,12 @@ void SaveConverterList() {
 HMODULE LoadConverter(int index) {
   const Registry& registry = TheRegistry();
   if (index < 0 || index >= registry.count) return nullptr;
-  HMODULE library = LoadLibraryA(registry.list[index].path);
+  return LoadConverterLibrary(registry.list[index].path);
+}
+
+HMODULE LoadConverterLibrary(const char* path) {
+  KeepConverterRuntime();
+  HMODULE library = LoadLibraryExA(path, nullptr, kConverterSearch);
   return platform::IsLoadedModule(library) ? library : nullptr;
 }
 

@@ -39,6 +39,10 @@ void FreeConverterList();
 [[nodiscard]] int FindConverterByName(const char* name);
 // The loaded library of converter `index`, or null; the caller frees it.
 [[nodiscard]] HMODULE LoadConverter(int index);
+// Loads the converter library at the full path `path`, or returns null (a
+// relative name is refused: converters are never searched for). What the
+// library imports is looked for beside it and in the system folder only.
+[[nodiscard]] HMODULE LoadConverterLibrary(const char* path);
 
 // The list as everything outside the registry sees it. After start-up only
 // the converter setup changes it, through InsertConverterAt,

@@ -139,11 +139,11 @@ if [ -x build/win64/bin/imexp.exe ]; then
   expect_files "$win" bin/imexp.exe bin/imexp.dll bin/CONVERT.INI bin/imexp_bmp.dll bin/libstdc++-6.dll \
     lib/imexp.dll.a include/imexp/host.h lib/cmake/ImExp/ImExpConfig.cmake lib/pkgconfig/imexp.pc
   export WINEPREFIX=$root/build/win64/wineprefix WINEDEBUG=-all
-  sh cmake/run_under_wine.sh "$win/bin/imexp.exe" formats >"$scratch/formats.txt" ||
+  sh cmake/run_under_wine.sh /usr/lib/wine/wine64 "$win/bin/imexp.exe" formats >"$scratch/formats.txt" ||
     fail "the installed imexp.exe failed: $(cat "$scratch/formats.txt")"
   loaded=$(grep -c 'imexp_.*\.dll)' "$scratch/formats.txt" || true)
   [ "$loaded" -eq "$(converter_count build/win64/bin/CONVERT.INI)" ] || fail "the installed imexp.exe loaded $loaded converters"
-  sh cmake/run_under_wine.sh "$win/bin/imexp.exe" convert samples/bmp/rle8.bmp "$scratch/win.ppm" >/dev/null
+  sh cmake/run_under_wine.sh /usr/lib/wine/wine64 "$win/bin/imexp.exe" convert samples/bmp/rle8.bmp "$scratch/win.ppm" >/dev/null
   build/linux/bin/imexp convert samples/bmp/rle8.bmp "$scratch/linux.ppm" >/dev/null
   cmp -s "$scratch/win.ppm" "$scratch/linux.ppm" || fail "the installed imexp.exe converts differently"
   echo "the win64 install runs: $loaded converters from bin/"

@@ -23,6 +23,20 @@ install_packages() {
   fi
 }
 
+# Makes Wine's 32-bit loader ready for the win32 suites: installs it, and on
+# a kernel that runs no 32-bit programs sets up their emulation. Prints
+# nothing when it is ready; otherwise one line saying why it is not, which
+# the test command shows instead of the suites' results.
+wine32_unavailable() {
+  if ! ./scripts/wine32_setup.sh >&2; then
+    echo "Wine's 32-bit loader could not be installed (scripts/wine32_setup.sh failed)"
+  elif ! ./scripts/i386_emulation.sh >&2; then
+    echo "this kernel runs no 32-bit programs and their emulation could not be set up (scripts/i386_emulation.sh failed)"
+  elif ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo "/usr/lib/wine/wine does not start"
+  fi
+}
+
 # Starts a private Xvfb display for wine's windows (message boxes, dialogs)
 # unless one is already set, and stops it when the script ends.
 start_display() {

@@ -31,8 +31,23 @@
 #else
 #define IMEXP_API __declspec(dllimport)
 #endif
-/* Exported functions use the platform's standard convention and are exported
- * under their plain, undecorated names on every target. */
+/*
+ * Calling conventions on 32-bit Windows: every function below is __stdcall
+ * (WINAPI: arguments pushed right to left, popped by the function) and is
+ * exported under its plain name, without the "_name@n" decoration. A host
+ * that declares its own prototypes, or looks the functions up with
+ * GetProcAddress, declares them __stdcall. The bytes of arguments, for
+ * import libraries that carry the decoration:
+ *   28  ImExp_ReadFile, ImExp_SelectFileAndRead, ImExp_WriteFile,
+ *       ImExp_SelectFileAndWrite
+ *   12  ImExp_SelectFileToWrite, ImExp_ShowFileInfo, ImExp_GetFileInfo,
+ *       ImExp_InstallConverter, ImExp_RemoveConverter
+ *    8  ImExp_SelectFileToRead, ImExp_GetConverterRecord, FindReader,
+ *       FindWriter, FillSaveFormatsInfo
+ *    4  ImExp_ConfigureConverters
+ * The three classes' members are __thiscall (below). On 64-bit Windows and on
+ * POSIX there is one convention.
+ */
 #define IMEXP_CALL __stdcall
 #else
 #define IMEXP_API __attribute__((visibility("default")))
@@ -72,10 +87,49 @@ typedef struct ImExpPaletteEntry {
 #ifdef __cplusplus
 
 /*
+ * The three classes' binary layout.
+ *
+ * A class holds nothing but its virtual table pointer. On Windows its table is
+ * the one Windows compilers give a class with a virtual destructor: slot 0 is
+ * one destructor entry (the deleting destructor, which takes a flags word:
+ * bit 0 frees the memory), the operations follow in the order declared below,
+ * and every member function is __thiscall on x86 (the object in ECX, the
+ * callee pops its arguments), the platform's one convention on x64. One DLL
+ * serves hosts of either Windows compiler family:
+ *
+ *   - Microsoft's C++ ABI (MSVC, clang-cl, clang for *-windows-msvc): the
+ *     declarations below, as they stand. The DLL exports each class's
+ *     constructors, assignment, destructor, scalar and array deleting
+ *     destructors and virtual table under the names this ABI gives them;
+ *     link lib/imexp.lib.
+ *   - GCC's C++ ABI (mingw-w64 g++, clang for *-windows-gnu): GCC gives a
+ *     virtual destructor two slots, so slot 0 is declared as an ordinary
+ *     virtual function of the deleting destructor's signature,
+ *     ScalarDeletingDestructor, and the virtual destructor comes after the
+ *     operations, past every slot the manager calls. Source written for
+ *     one compiler builds with the other unchanged; link lib/imexp.dll.a. A
+ *     mingw-w64 host built against a header older than this one has the
+ *     operations one slot off and must be rebuilt.
+ *
+ * On Linux and other POSIX systems the classes follow the platform's own
+ * C++ ABI (GCC's): the virtual destructor first, in two slots, then the
+ * operations.
+ *
+ * The manager never destroys, copies or keeps a host object, and never calls
+ * the destructor slots.
+ */
+#if defined(_WIN32) && !defined(_MSC_VER)
+#define IMEXP_FIRST_SLOT(Class) virtual void* ScalarDeletingDestructor(unsigned int flags);
+#define IMEXP_LAST_SLOTS(Class) virtual ~Class();
+#else
+#define IMEXP_FIRST_SLOT(Class) virtual ~Class();
+#define IMEXP_LAST_SLOTS(Class)
+#endif
+
+/*
  * Receives an image being read. Virtual operations in slot order after the
- * destructor: Reserved1, Reserved2, SetImageSize, SetImageType, SetPalette,
- * SetResolution, PutRow. (With the Itanium C++ ABI of GCC and MinGW the
- * virtual destructor occupies two slots; the order is the same.)
+ * destructor slot: Reserved1, Reserved2, SetImageSize, SetImageType,
+ * SetPalette, SetResolution, PutRow.
  *
  * Every operation the manager calls takes two leading ints, always 0. Calling
  * order within one read: SetImageSize; SetImageType; SetPalette (sources of
@@ -88,7 +142,7 @@ class IMEXP_API CAbstractReadWA {
   CAbstractReadWA();
   CAbstractReadWA(const CAbstractReadWA& other);
   CAbstractReadWA& operator=(const CAbstractReadWA& other);
-  virtual ~CAbstractReadWA();
+  IMEXP_FIRST_SLOT(CAbstractReadWA)
 
   /* Never called by the manager; the host's own affair. */
   virtual int Reserved1(int, int) = 0;
@@ -105,13 +159,16 @@ class IMEXP_API CAbstractReadWA {
   virtual int SetResolution(int, int, int horizontal, int vertical) = 0;
   /* Copy the row; the buffer (32 bytes longer than the row) is reused. */
   virtual int PutRow(int, int, int hostRow, unsigned char* row) = 0;
+
+  IMEXP_LAST_SLOTS(CAbstractReadWA)
 };
 
 /*
- * Supplies the image being written. Slot order after the destructor:
- * Reserved1, Reserved2, GetImageSize, GetImageType, GetPalette, GetResolution,
- * GetRow. Every operation the manager calls takes two leading ints, always 0;
- * answers come back through the pointers and results are ignored.
+ * Supplies the image being written. Slot order after the destructor slot:
+ * Reserved1, Reserved2, GetImageSize, GetImageType, GetPalette,
+ * GetResolution, GetRow. Every operation the manager calls takes two leading
+ * ints, always 0; answers come back through the pointers and results are
+ * ignored.
  *
  * Calling order within one save: GetImageType; GetPalette (HIT_PAL16 and
  * HIT_PAL256 only); GetImageSize; GetResolution; then GetRow once for every
@@ -122,7 +179,7 @@ class IMEXP_API CAbstractWriteWA {
   CAbstractWriteWA();
   CAbstractWriteWA(const CAbstractWriteWA& other);
   CAbstractWriteWA& operator=(const CAbstractWriteWA& other);
-  virtual ~CAbstractWriteWA();
+  IMEXP_FIRST_SLOT(CAbstractWriteWA)
 
   virtual int Reserved1(int, int) = 0;
   virtual int Reserved2(int, int) = 0;
@@ -135,18 +192,20 @@ class IMEXP_API CAbstractWriteWA {
   virtual int GetResolution(int, int, int* horizontal, int* vertical) = 0;
   /* Copy host row `hostRow` (0 = bottom) into `row` in the host layout. */
   virtual int GetRow(int, int, int hostRow, unsigned char* row) = 0;
+
+  IMEXP_LAST_SLOTS(CAbstractWriteWA)
 };
 
 /*
- * Progress of a read or a write. Slot order after the destructor: Begin, End,
- * Update. No leading ints.
+ * Progress of a read or a write. Slot order after the destructor slot:
+ * Begin, End, Update. No leading ints.
  */
 class IMEXP_API CProgress {
  public:
   CProgress();
   CProgress(const CProgress& other);
   CProgress& operator=(const CProgress& other);
-  virtual ~CProgress();
+  IMEXP_FIRST_SLOT(CProgress)
 
   /* Once, just before the first band. */
   virtual int Begin() = 0;
@@ -155,7 +214,12 @@ class IMEXP_API CProgress {
   /* After every row: rows done before this one, and the image height.
    * 0 cancels (CONV_ERR_CANCELLED, no message). */
   virtual int Update(int rowsDone, int totalRows) = 0;
+
+  IMEXP_LAST_SLOTS(CProgress)
 };
+
+#undef IMEXP_FIRST_SLOT
+#undef IMEXP_LAST_SLOTS
 
 #define IMEXP_CLASS(name) name
 #else
@@ -296,7 +360,10 @@ IMEXP_API int IMEXP_CALL ImExp_ConfigureConverters(HWND owner);
 /*
  * The setup dialog's Install and Remove without the dialog, for hosts and
  * tools that manage converters themselves. ImExp_InstallConverter installs
- * the library `library` before position `position` of the converter list
+ * the library at the full path `library` (a relative name is refused: the
+ * manager never searches for a converter, nor for what a converter imports
+ * outside the converter's own folder and the system's) before position
+ * `position` of the converter list
  * (0 is the first; a position outside 0 to the number of converters
  * appends), with the dialog's checks and refusal messages (owned by
  * `owner`), and rewrites section Converters of CONVERT.INI; it returns the

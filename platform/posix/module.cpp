@@ -104,6 +104,17 @@ HMODULE LoadLibraryA(LPCSTR fileName) {
   return static_cast<HMODULE>(handle);
 }
 
+HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE file, DWORD flags) {
+  constexpr DWORD kSearchFlags = LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
+  bool fullPathNeeded = (flags & LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR) != 0;
+  if (file != nullptr || (flags & ~kSearchFlags) != 0 || fileName == nullptr ||
+      (fullPathNeeded && fileName[0] != '/')) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  return LoadLibraryA(fileName);
+}
+
 BOOL FreeLibrary(HMODULE module) {
   if (module == nullptr || dlclose(module) != 0) {
     SetLastError(ERROR_INVALID_HANDLE);

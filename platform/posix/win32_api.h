@@ -16,6 +16,11 @@ void SetLastError(DWORD error);
 // (a handle below 32). GetModuleFileNameA gives the full path of a loaded
 // library, or of this library for the handle it was attached with.
 HMODULE LoadLibraryA(LPCSTR fileName);
+// With the LOAD_LIBRARY_SEARCH_* flags the library must be named by its full
+// path (a relative name fails with ERROR_INVALID_PARAMETER, as on Windows);
+// what it imports is then found as the dynamic linker finds it (its own run
+// path, the system's folders). No other flags, and no file handle.
+HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE file, DWORD flags);
 BOOL FreeLibrary(HMODULE module);
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);

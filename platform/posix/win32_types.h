@@ -78,6 +78,10 @@ using FARPROC = INT_PTR (*)();
 #define SEM_NOGPFAULTERRORBOX 0x0002u
 #define SEM_NOOPENFILEERRORBOX 0x8000u
 
+// LoadLibraryExA: where a library's imports are looked for
+#define LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR 0x00000100u
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800u
+
 // Global memory
 #define GMEM_FIXED 0x0000u
 #define GMEM_MOVEABLE 0x0002u

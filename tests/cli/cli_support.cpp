@@ -17,7 +17,8 @@ ToolCopy::ToolCopy() {
     files.push_back(SharedLibraryName(name));
   }
   // The Windows build's C++ runtime lies beside the programs.
-  for (const char* runtime : {"libstdc++-6.dll", "libgcc_s_seh-1.dll", "libwinpthread-1.dll"}) {
+  for (const char* runtime :
+       {"libstdc++-6.dll", "libgcc_s_seh-1.dll", "libgcc_s_dw2-1.dll", "libwinpthread-1.dll"}) {
     if (fs::exists(built / runtime)) files.push_back(runtime);
   }
   for (const std::string& file : files) fs::copy_file(built / file, dir_.path() / file);

@@ -53,6 +53,29 @@ TEST(ModuleTest, RelativePathsBecomeFullPaths) {
   FreeLibrary(module);
 }
 
+// Converters are loaded with the search limited to the library's own folder
+// and the system's: the library itself must then be named by its full path.
+TEST(ModuleTest, RestrictedSearchTakesFullPathsOnly) {
+  constexpr DWORD kSearch = LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
+  std::string name = SharedLibraryName("imexp_tiny_library");
+  HMODULE module = LoadLibraryExA(NativePath(ExecutableDir() / name).c_str(), nullptr, kSearch);
+  ASSERT_TRUE(platform::IsLoadedModule(module));
+  auto answer = reinterpret_cast<TinyAnswerFn>(reinterpret_cast<void*>(GetProcAddress(module, "TinyAnswer")));
+  ASSERT_NE(answer, nullptr);
+  EXPECT_EQ(answer(), 42);
+  EXPECT_TRUE(FreeLibrary(module));
+
+  fs::path previous = fs::current_path();
+  fs::current_path(ExecutableDir());
+  std::string dotted = "." + std::string(1, static_cast<char>(fs::path::preferred_separator)) + name;
+  for (const std::string& relative : {name, dotted}) {
+    SetLastError(0);
+    EXPECT_EQ(LoadLibraryExA(relative.c_str(), nullptr, kSearch), nullptr) << relative;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER)) << relative;
+  }
+  fs::current_path(previous);
+}
+
 TEST(ModuleTest, MissingLibraryGivesHandleBelow32) {
   UINT previous = SetErrorMode(SEM_NOOPENFILEERRORBOX);
   TempDir dir;

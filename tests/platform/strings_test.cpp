@@ -44,7 +44,6 @@ TEST(StringsTest, LstrFunctions) {
   EXPECT_LT(lstrcmpiA("abc", "ABD"), 0);
   EXPECT_GT(lstrcmpiA("b", "A"), 0);
   EXPECT_NE(lstrcmpiA("abc", "abcd"), 0);
-  EXPECT_EQ(lstrlenA(nullptr), 0);
   EXPECT_EQ(lstrlenA("12345"), 5);
 
   char buffer[8];
@@ -55,6 +54,12 @@ TEST(StringsTest, LstrFunctions) {
   lstrcpyA(buffer, "ab");
   lstrcatA(buffer, "cd");
   EXPECT_STREQ(buffer, "abcd");
+}
+
+// Wine finds the length of a null string by catching the fault.
+TEST(StringsTest, LengthOfNullIsZero) {
+  if (UnderCpuEmulation()) GTEST_SKIP() << "an emulated CPU's faults cannot be caught inside Win32 functions";
+  EXPECT_EQ(lstrlenA(nullptr), 0);
 }
 
 TEST(StringsTest, CharUpperInPlaceAndByValue) {

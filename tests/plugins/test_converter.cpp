@@ -344,6 +344,15 @@ CONV_ENTRY(int) RDGetImageInfo(HFILE file, int image, char* iniPath, ConvImageIn
          << " hasDetails=" << info->hasDetails;
     Log(line.str());
     if (int error = tconv::ScriptedError(script, "RDGetImageInfo", 1)) return error;
+    // "infoCatches=1": an exception thrown and caught inside the converter,
+    // as converters over C++ libraries have them; the runtime keeps its
+    // exception state in thread-local storage.
+    if (script.Number("infoCatches", 0) != 0) {
+      try {
+        throw std::runtime_error("caught inside");
+      } catch (const std::runtime_error&) {
+      }
+    }
     if (script.Number("infoLeaves", 0) != 0) return 0;
     ScriptImageFields(script, *info);
     info->hasDetails = static_cast<int32_t>(script.Number("hasDetails", 0));

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -37,6 +38,11 @@ std::string ReadFileBytes(const fs::path& file) {
   std::ostringstream bytes;
   bytes << in.rdbuf();
   return bytes.str();
+}
+
+bool UnderCpuEmulation() {
+  const char* emulated = std::getenv("IMEXP_CPU_EMULATED");
+  return emulated != nullptr && std::string_view(emulated) == "1";
 }
 
 std::string FoldCase(std::string text) {

@@ -54,6 +54,11 @@ std::string ManagerLibraryName();
 void* ResourceInstance();
 // True when the Windows build runs under wine rather than on Windows.
 bool IsWine();
+// True when the program's CPU is emulated in user mode (32-bit Windows
+// programs on a kernel without 32-bit support, scripts/i386_emulation.sh):
+// the emulator gives Wine no details of a fault, so a fault that Win32
+// catches inside a function is taken for an illegal instruction there.
+bool UnderCpuEmulation();
 // Text the way the ANSI functions return it: UTF-8 on POSIX, the ANSI code
 // page (1251 for Russian) on Windows. `utf8` is given in UTF-8.
 std::string PlatformText(std::string_view utf8);

@@ -1,4 +1,4 @@
-// imexp verify on Windows: LoadLibrary as the manager loads converters,
+// imexp verify on Windows: LoadLibraryEx as the manager loads converters,
 // _lopen handles, an unhandled-exception filter for the crash report. The
 // heap is not measured here.
 #include <windows.h>
@@ -25,9 +25,18 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS* exception) {
 }  // namespace
 
 ModuleHandle OpenLibrary(const std::string& path, std::string* reason) {
+  // By full path, its imports looked for beside it and in the system folder
+  // only, as the manager loads a converter.
+  char full[MAX_PATH];
+  DWORD length = GetFullPathNameA(NativePath(path).c_str(), sizeof full, full, nullptr);
+  if (length == 0 || length >= sizeof full) {
+    if (reason != nullptr) *reason = "cannot be loaded (its full path is too long)";
+    return nullptr;
+  }
   // No "cannot find the library" box of the system's own.
   UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-  HMODULE module = LoadLibraryA(NativePath(path).c_str());
+  HMODULE module =
+      LoadLibraryExA(full, nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
   SetErrorMode(previous);
   if (module == nullptr && reason != nullptr) {
     *reason = "cannot be loaded (error " + std::to_string(GetLastError()) + ")";
