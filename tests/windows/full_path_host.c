@@ -106,14 +106,8 @@ static int THISCALL PutRow(Receiver* self, int a, int b, int row, const unsigned
   }
   return 0;
 }
-static const ReceiverTable kReceiverTable = {DestroyReceiver,
-                                             Reserved,
-                                             Reserved,
-                                             SetImageSize,
-                                             SetImageType,
-                                             SetPalette,
-                                             SetResolution,
-                                             PutRow};
+static const ReceiverTable kReceiverTable = {DestroyReceiver, Reserved,   Reserved,      SetImageSize,
+                                             SetImageType,    SetPalette, SetResolution, PutRow};
 
 /* ---------------------------------------------------------------- writing */
 
@@ -169,14 +163,9 @@ static int THISCALL GetRow(Supplier* self, int a, int b, int row, unsigned char*
   memcpy(bytes, image->pixels + (size_t)row * image->rowBytes, image->rowBytes);
   return 0;
 }
-static const SupplierTable kSupplierTable = {DestroySupplier,
-                                             SupplierReserved,
-                                             SupplierReserved,
-                                             GetImageSize,
-                                             GetImageType,
-                                             GetPalette,
-                                             GetResolution,
-                                             GetRow};
+static const SupplierTable kSupplierTable = {
+    DestroySupplier, SupplierReserved, SupplierReserved, GetImageSize,
+    GetImageType,    GetPalette,       GetResolution,    GetRow};
 
 /* ---------------------------------------------------------------- the host */
 
@@ -201,10 +190,11 @@ static int Copy(const Manager* manager, char* input, char* output) {
   int status = 1;
   if (!Read(manager, input, &original)) {
     fprintf(stderr, "full_path_host: cannot read %s\n", input);
-  } else if (!manager->writeFile((const CAbstractWriteWA*)&supplier, NULL, output, &reserved, NULL, NULL, 0)) {
+  } else if (!manager->writeFile((const CAbstractWriteWA*)&supplier, NULL, output, &reserved, NULL, NULL,
+                                 0)) {
     fprintf(stderr, "full_path_host: cannot write %s\n", output);
-  } else if (!Read(manager, output, &copy) || copy.width != original.width || copy.height != original.height ||
-             copy.type != original.type ||
+  } else if (!Read(manager, output, &copy) || copy.width != original.width ||
+             copy.height != original.height || copy.type != original.type ||
              memcmp(copy.pixels, original.pixels, original.rowBytes * original.height) != 0) {
     fprintf(stderr, "full_path_host: %s does not hold the pixels of %s\n", output, input);
   } else {
@@ -228,8 +218,8 @@ static int InfoLoop(const Manager* manager, char* file, int count) {
   DWORD before = NextTlsSlot();
   for (int i = 0; i < count; ++i) described += manager->getFileInfo(&info, file, 0) != 0;
   DWORD after = NextTlsSlot();
-  printf("%d of %d descriptions; the next thread-local-storage slot %lu before, %lu after\n", described, count,
-         (unsigned long)before, (unsigned long)after);
+  printf("%d of %d descriptions; the next thread-local-storage slot %lu before, %lu after\n", described,
+         count, (unsigned long)before, (unsigned long)after);
   return described == count && before == after ? 0 : 1;
 }
 

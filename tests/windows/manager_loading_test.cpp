@@ -24,13 +24,15 @@ namespace {
 std::vector<std::string> DllsIn(const fs::path& folder) {
   std::vector<std::string> names;
   for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-    if (FoldCase(entry.path().extension().string()) == FoldCase(".dll")) names.push_back(entry.path().filename().string());
+    if (FoldCase(entry.path().extension().string()) == FoldCase(".dll"))
+      names.push_back(entry.path().filename().string());
   }
   return names;
 }
 
 void CopyInto(const fs::path& file, const fs::path& folder, const std::string& name = {}) {
-  fs::copy_file(file, folder / (name.empty() ? file.filename().string() : name), fs::copy_options::overwrite_existing);
+  fs::copy_file(file, folder / (name.empty() ? file.filename().string() : name),
+                fs::copy_options::overwrite_existing);
 }
 
 // The manager installed as an installer lays it out, in a folder of its own:
@@ -110,7 +112,8 @@ TEST_F(ManagerLoadingTest, LoadedByFullPathItLoadsNoPlantedDll) {
     EXPECT_EQ(result.status, 0) << result.out << result.err;
   }
   for (const std::string& name : names) {
-    EXPECT_FALSE(fs::exists(documents.path() / (name + ".loaded"))) << name << " loaded from the current folder";
+    EXPECT_FALSE(fs::exists(documents.path() / (name + ".loaded")))
+        << name << " loaded from the current folder";
     EXPECT_FALSE(fs::exists(onPath.path() / (name + ".loaded"))) << name << " loaded from PATH";
   }
 }
