@@ -137,7 +137,7 @@ if [ -x build/win64/bin/imexp.exe ]; then
   win=$scratch/win64
   cmake --install build/win64 --prefix "$win" >/dev/null
   expect_files "$win" bin/imexp.exe bin/imexp.dll bin/CONVERT.INI bin/imexp_bmp.dll bin/libstdc++-6.dll \
-    lib/imexp.dll.a include/imexp/host.h lib/cmake/ImExp/ImExpConfig.cmake lib/pkgconfig/imexp.pc
+    lib/imexp.dll.a lib/imexp.lib include/imexp/host.h lib/cmake/ImExp/ImExpConfig.cmake lib/pkgconfig/imexp.pc
   export WINEPREFIX=$root/build/win64/wineprefix WINEDEBUG=-all
   sh cmake/run_under_wine.sh /usr/lib/wine/wine64 "$win/bin/imexp.exe" formats >"$scratch/formats.txt" ||
     fail "the installed imexp.exe failed: $(cat "$scratch/formats.txt")"

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/win32.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -58,7 +59,8 @@ TEST(StringsTest, LstrFunctions) {
 
 // Wine finds the length of a null string by catching the fault.
 TEST(StringsTest, LengthOfNullIsZero) {
-  if (UnderCpuEmulation()) GTEST_SKIP() << "an emulated CPU's faults cannot be caught inside Win32 functions";
+  if (imexp::test::UnderCpuEmulation())
+    GTEST_SKIP() << "an emulated CPU's faults cannot be caught inside Win32 functions";
   EXPECT_EQ(lstrlenA(nullptr), 0);
 }
 

@@ -49,10 +49,12 @@ char* AppendText(char* out, const char* text) {
   return out;
 }
 
+int g_checks = 0;
 int g_failures = 0;
 const char* g_case = "";
 
 void Check(bool condition, const char* what, int detail = 0) {
+  ++g_checks;
   if (condition) return;
   ++g_failures;
   char line[256];
@@ -488,8 +490,10 @@ extern "C" int RunHostAbiChecks() {
   CancelInFirstUpdate();
   char line[96];
   char* at = AppendText(line, "host_abi_check (" IMEXP_HOST_ABI_COMPILER "): ");
+  at = AppendNumber(at, g_checks);
+  at = AppendText(at, " checks, ");
   at = AppendNumber(at, g_failures);
-  AppendText(at, " failed checks\n");
+  AppendText(at, " failed\n");
   Print(line);
   return g_failures;
 }
