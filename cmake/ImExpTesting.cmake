@@ -27,6 +27,30 @@ else()
   set(IMEXP_TEST_ENVIRONMENT "")
 endif()
 
+# GoogleTest's header and the standard ones the suites share, compiled once
+# per build tree and reused by every suite (their parsing was a third of each
+# suite file's compile time). The suites are compiled as this program is:
+# same warnings, position-independent code as for programs, and -pthread
+# (which the GTK suites get from GTK's flags).
+file(WRITE ${CMAKE_BINARY_DIR}/imexp_test_headers.cpp "int main() { return 0; }\n")
+add_executable(imexp_test_headers ${CMAKE_BINARY_DIR}/imexp_test_headers.cpp)
+target_link_libraries(imexp_test_headers PRIVATE ${IMEXP_GTEST})
+imexp_warnings(imexp_test_headers)
+# GoogleTest's EXPECT macros after an unbraced if read as a dangling else.
+# GCC 12 gives false -Wstringop-overflow, -overread and -Warray-bounds alarms on
+# std::string (as it does -Wrestrict ones) in code that includes the library
+# through a precompiled header.
+set(IMEXP_TEST_OPTIONS -Wno-dangling-else -Wno-stringop-overflow -Wno-stringop-overread -Wno-array-bounds)
+if(NOT IMEXP_WINDOWS)
+  list(APPEND IMEXP_TEST_OPTIONS -pthread)
+endif()
+# The suites' own code is optimised lightly in release builds (at -O3 it took
+# most of the build's time); what they test keeps the build's optimisation.
+list(APPEND IMEXP_TEST_OPTIONS $<$<NOT:$<CONFIG:Debug>>:-O1>)
+target_compile_options(imexp_test_headers PRIVATE ${IMEXP_TEST_OPTIONS})
+target_precompile_headers(imexp_test_headers PRIVATE <gtest/gtest.h> <algorithm> <cstdint> <cstring> <filesystem>
+                          <map> <set> <string> <tuple> <vector>)
+
 # imexp_add_test(<name> SOURCES <files...> [LIBRARIES <libs...>] [SHARDS <n>])
 #
 # One program per suite. Tests whose name contains "Russian" run in a second
@@ -41,8 +65,8 @@ function(imexp_add_test name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include
                                              ${PROJECT_SOURCE_DIR}/resources)
   imexp_warnings(${name})
-  # GoogleTest's EXPECT macros after an unbraced if read as a dangling else.
-  target_compile_options(${name} PRIVATE -Wno-dangling-else)
+  target_compile_options(${name} PRIVATE ${IMEXP_TEST_OPTIONS})
+  target_precompile_headers(${name} REUSE_FROM imexp_test_headers)
   set(entries ${name}.ru)
   if(ARG_SHARDS)
     math(EXPR last "${ARG_SHARDS} - 1")

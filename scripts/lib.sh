@@ -6,7 +6,7 @@ FIELD_LIBRARIES=(pkg-config libspng-dev libjpeg62-turbo-dev libtiff-dev libgif-d
 # The programs the conformance tests make files with and compare against.
 REFERENCE_TOOLS=(netpbm libjpeg-turbo-progs libtiff-tools webp giflib-tools imagemagick)
 
-step() { printf '\n== %s ==\n' "$*"; }
+step() { printf '\n== %s == (at %d s)\n' "$*" "$SECONDS"; }
 
 # Installs the Debian packages that are not installed yet.
 install_packages() {

@@ -48,9 +48,12 @@ bool IsMessageBox(HWND window) {
   return false;
 }
 
-// The hook sees a message box initialise on this thread, prints what it says and ends it
-// with OK before it is ever shown or waits for a click; in a dialog
-// command it counts it and lets it wait for the user.
+// The hook sees a message box initialise on this thread, prints what it says
+// and destroys it before it is ever shown or waits for a click (the manager
+// only shows OK boxes). EndDialog here would not do: the dialog is still
+// shown once its WM_INITDIALOG returns, and under wine without a window
+// manager taking a shown window down again waits 2 s. In a dialog command
+// the hook counts the box and lets it wait for the user.
 LRESULT CALLBACK MessageBoxHook(int code, WPARAM wParam, LPARAM lParam) {
   const auto* message = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
   if (code == HC_ACTION && message->message == WM_INITDIALOG) {
@@ -63,7 +66,7 @@ LRESULT CALLBACK MessageBoxHook(int code, WPARAM wParam, LPARAM lParam) {
         GetWindowTextA(box, caption, sizeof caption);
         GetDlgItemTextA(box, kBoxTextId, text, sizeof text);
         TellUser(std::string(caption) + ": " + text);
-        EndDialog(box, IDOK);
+        DestroyWindow(box);
       }
     }
   }
