@@ -218,10 +218,14 @@ class Progress : public CProgress {
   int updates_ = 0;
 };
 
-class Receiver : public CAbstractReadWA {
+// What the receiver and the supplier share: a logged destructor and the two
+// reserved operations. Overriding them here leaves the slots where the base
+// class puts them.
+template <typename Base>
+class LoggedTransfer : public Base {
  public:
-  Receiver(CallLog& log, Image& image) : image(image), log_(log) { Clear(image); }
-  ~Receiver() override { log_.Add(kDestructor); }
+  explicit LoggedTransfer(CallLog& log) : log_(log) {}
+  ~LoggedTransfer() override { log_.Add(kDestructor); }
   int Reserved1(int lead1, int lead2) override {
     log_.Add(kReserved1, lead1, lead2);
     return 0;
@@ -230,6 +234,14 @@ class Receiver : public CAbstractReadWA {
     log_.Add(kReserved2, lead1, lead2);
     return 0;
   }
+
+ protected:
+  CallLog& log_;
+};
+
+class Receiver : public LoggedTransfer<CAbstractReadWA> {
+ public:
+  Receiver(CallLog& log, Image& image) : LoggedTransfer(log), image(image) { Clear(image); }
   int SetImageSize(int lead1, int lead2, unsigned int width, unsigned int height) override {
     log_.Add(kSetImageSize, lead1, lead2, static_cast<int>(width), static_cast<int>(height));
     return 0;
@@ -259,23 +271,11 @@ class Receiver : public CAbstractReadWA {
   }
 
   Image& image;
-
- private:
-  CallLog& log_;
 };
 
-class Supplier : public CAbstractWriteWA {
+class Supplier : public LoggedTransfer<CAbstractWriteWA> {
  public:
-  Supplier(CallLog& log, const Image& image) : log_(log), image_(image) {}
-  ~Supplier() override { log_.Add(kDestructor); }
-  int Reserved1(int lead1, int lead2) override {
-    log_.Add(kReserved1, lead1, lead2);
-    return 0;
-  }
-  int Reserved2(int lead1, int lead2) override {
-    log_.Add(kReserved2, lead1, lead2);
-    return 0;
-  }
+  Supplier(CallLog& log, const Image& image) : LoggedTransfer(log), image_(image) {}
   int GetImageSize(int lead1, int lead2, int* width, int* height) override {
     log_.Add(kGetImageSize, lead1, lead2);
     *width = kWidth;
@@ -307,7 +307,6 @@ class Supplier : public CAbstractWriteWA {
   }
 
  private:
-  CallLog& log_;
   const Image& image_;
 };
 

@@ -1,12 +1,22 @@
 // What the host built with Microsoft's C++ ABI needs of a runtime, since it
 // links none: an entry point, operator new and delete (the deleting
-// destructors of its classes refer to them) and the memory functions a
-// compiler may call. No global object of the host has a constructor to run.
+// destructors of its classes refer to them), the handler that the pure slots
+// of its abstract classes' tables call, and the memory functions a compiler
+// may call. No global object of the host has a constructor to run.
 #include <windows.h>
 
 extern "C" int RunHostAbiChecks();
 
+// The exit status of a host that reached a pure slot.
+constexpr UINT kPureCallExit = 255;
+
 extern "C" void HostEntry() { ExitProcess(static_cast<UINT>(RunHostAbiChecks())); }
+
+// A pure slot reached: the host fails loudly, as the C runtime's handler does.
+extern "C" int __cdecl _purecall() {
+  ExitProcess(kPureCallExit);
+  return 0;
+}
 
 void* operator new(decltype(sizeof 0) bytes) { return HeapAlloc(GetProcessHeap(), 0, bytes); }
 void operator delete(void* block) noexcept { HeapFree(GetProcessHeap(), 0, block); }
