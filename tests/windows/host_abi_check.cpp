@@ -340,6 +340,17 @@ class Expect {
       Next(kUpdate, "Update after the row", i, kHeight);
     }
   }
+  // How every transfer ends: Begin, `rows` rows (fewer after a cancel), End,
+  // then the progress and the image object destroyed by the host, and no
+  // call after that.
+  void Transfer(Op rowOp, int rows = kHeight) {
+    Next(kBegin, "Begin before the rows");
+    Rows(rowOp, rows);
+    Next(kEnd, "End after the rows");
+    Next(kDestructor, "the progress object destroyed by the host, not before");
+    Next(kDestructor, "the image object destroyed by the host, not before");
+    End();
+  }
   void End() { Check(at_ == log_.count, "no call after End", log_.count - at_); }
 
  private:
@@ -379,12 +390,7 @@ void WriteAndReadBack(int type) {
   if (type == HIT_PAL16 || type == HIT_PAL256) write.Next(kGetPalette, "GetPalette for a paletted image");
   write.Next(kGetImageSize, "GetImageSize");
   write.Next(kGetResolution, "GetResolution");
-  write.Next(kBegin, "Begin before the rows");
-  write.Rows(kGetRow, kHeight);
-  write.Next(kEnd, "End after the rows");
-  write.Next(kDestructor, "the progress object destroyed by the host, not before");
-  write.Next(kDestructor, "the image object destroyed by the host, not before");
-  write.End();
+  write.Transfer(kGetRow);
 
   g_log.count = 0;
   {
@@ -399,12 +405,7 @@ void WriteAndReadBack(int type) {
   int bits = BitsOf(type);
   if (bits <= 8) read.Next(kSetPalette, "SetPalette with 2^bits entries", 1 << bits);
   read.Next(kSetResolution, "SetResolution in dots per inch", kResolutionX, kResolutionY);
-  read.Next(kBegin, "Begin before the rows");
-  read.Rows(kPutRow, kHeight);
-  read.Next(kEnd, "End after the rows");
-  read.Next(kDestructor, "the progress object destroyed by the host, not before");
-  read.Next(kDestructor, "the image object destroyed by the host, not before");
-  read.End();
+  read.Transfer(kPutRow);
 
   for (int y = 0; y < kHeight; ++y) {
     Check(SameBytes(g_received.rows[y], original.rows[y], original.rowBytes), "the row arrives intact", y);
@@ -442,12 +443,7 @@ void CancelInFirstUpdate() {
   read.Next(kSetImageSize, "SetImageSize", kWidth, kHeight);
   read.Next(kSetImageType, "SetImageType", HIT_RGB24);
   read.Next(kSetResolution, "SetResolution", kResolutionX, kResolutionY);
-  read.Next(kBegin, "Begin");
-  read.Rows(kPutRow, 1);
-  read.Next(kEnd, "End after the cancel");
-  read.Next(kDestructor, "nothing more");
-  read.Next(kDestructor, "nothing more");
-  read.End();
+  read.Transfer(kPutRow, 1);
 
   g_case = "cancelled write";
   DeleteFileA(file);
@@ -462,12 +458,7 @@ void CancelInFirstUpdate() {
   write.Next(kGetImageType, "GetImageType");
   write.Next(kGetImageSize, "GetImageSize");
   write.Next(kGetResolution, "GetResolution");
-  write.Next(kBegin, "Begin");
-  write.Rows(kGetRow, 1);
-  write.Next(kEnd, "End after the cancel");
-  write.Next(kDestructor, "nothing more");
-  write.Next(kDestructor, "nothing more");
-  write.End();
+  write.Transfer(kGetRow, 1);
   Check(GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES, "no file is left behind");
 }
 
