@@ -16,15 +16,13 @@ include(ImExpAddConverter)
 #
 # Finds the field library a converter is built over. Sets <var> to an
 # imported target to link the converter with, or to "" with a line in the
-# configure output saying that the <format> converter is skipped: where the
-# library is missing, and on Windows targets, whose cross builds have no
-# such libraries.
+# configure output saying that the <format> converter is skipped where the
+# library is missing. On Windows targets pkg-config looks only in the prefix
+# the mingw toolchain files name (scripts/mingw_field_libraries.sh builds it),
+# and the library is linked in statically, so that a converter DLL carries
+# what it needs and the manager's folder holds no library DLLs.
 function(imexp_converter_library var module format)
   set(${var} "" PARENT_SCOPE)
-  if(IMEXP_WINDOWS)
-    message(STATUS "imexp: the ${format} converter is skipped: ${module} is not available for Windows targets")
-    return()
-  endif()
   find_package(PkgConfig QUIET)
   if(PkgConfig_FOUND)
     pkg_check_modules(imexp_${module} QUIET IMPORTED_TARGET ${module})
@@ -33,5 +31,14 @@ function(imexp_converter_library var module format)
     message(STATUS "imexp: the ${format} converter is skipped: ${module} not found by pkg-config")
     return()
   endif()
-  set(${var} PkgConfig::imexp_${module} PARENT_SCOPE)
+  if(NOT IMEXP_WINDOWS)
+    set(${var} PkgConfig::imexp_${module} PARENT_SCOPE)
+    return()
+  endif()
+  set(p imexp_${module}_STATIC)
+  add_library(imexp_static_${module} INTERFACE IMPORTED)
+  target_include_directories(imexp_static_${module} INTERFACE ${${p}_INCLUDE_DIRS})
+  target_compile_options(imexp_static_${module} INTERFACE ${${p}_CFLAGS_OTHER})
+  target_link_libraries(imexp_static_${module} INTERFACE ${${p}_LDFLAGS})
+  set(${var} imexp_static_${module} PARENT_SCOPE)
 endfunction()
