@@ -6,6 +6,8 @@
 # anything) keeps its result.
 wine=$1
 shift
+# The suites start our other programs from the Unix shell with it.
+export IMEXP_WINE_LOADER="$wine"
 # With an i386 emulator registered (scripts/i386_emulation.sh, on a kernel
 # without 32-bit support), every 32-bit program runs under it; the suites
 # learn it from IMEXP_CPU_EMULATED.

@@ -10,9 +10,11 @@
 #     images through the installed manager.
 #  3. The Debian package built with cpack, unpacked into a scratch root, and
 #     the imexp it holds run on the samples.
-#  4. The win64 build installed (bin/ and lib/) and its imexp run under wine;
-#     the TGA converter built against the win32 install exports its entry
-#     points by plain name.
+#  4. The win64 and win32 builds installed (bin/ and lib/): the nine
+#     converters beside the manager and in its CONVERT.INI, and the installed
+#     imexp.exe, under wine, converting every sample as linux does; the TGA
+#     converter built against the win32 install exports its entry points by
+#     plain name.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
@@ -132,26 +134,54 @@ if [ "$(id -u)" -eq 0 ]; then
 fi
 same_conversions build/linux/bin/imexp "$scratch/root/usr/bin/imexp"
 
-if [ -x build/win64/bin/imexp.exe ]; then
-  step "Install: win64"
-  win=$scratch/win64
-  cmake --install build/win64 --prefix "$win" >/dev/null
-  expect_files "$win" bin/imexp.exe bin/imexp.dll bin/CONVERT.INI bin/imexp_bmp.dll bin/libstdc++-6.dll \
-    lib/imexp.dll.a lib/imexp.lib include/imexp/host.h lib/cmake/ImExp/ImExpConfig.cmake lib/pkgconfig/imexp.pc
-  export WINEPREFIX=$root/build/win64/wineprefix WINEDEBUG=-all
-  sh cmake/run_under_wine.sh /usr/lib/wine/wine64 "$win/bin/imexp.exe" formats >"$scratch/formats.txt" ||
+# same_windows_conversions LOADER INSTALLED_IMEXP_EXE: the installed program,
+# run by wine LOADER, converts every sample to PNM (one batch) as the linux
+# build does.
+same_windows_conversions() {
+  local loader=$1 installed=$2
+  rm -rf "$scratch/pnm-linux" "$scratch/pnm-windows"
+  build/linux/bin/imexp convert --to pnm --out "$scratch/pnm-linux" "$scratch"/samples/* >/dev/null
+  sh cmake/run_under_wine.sh "$loader" "$installed" convert --to pnm --out "$scratch/pnm-windows" "$scratch"/samples/* \
+    >"$scratch/windows.txt" 2>&1 || fail "$installed failed on the samples: $(tail -n 20 "$scratch/windows.txt")"
+  diff -r "$scratch/pnm-linux" "$scratch/pnm-windows" >/dev/null || fail "$installed converts the samples differently"
+  echo "$installed: $(ls "$scratch/pnm-windows" | wc -l) samples converted as linux converts them"
+}
+
+# check_windows_install ARCH LOADER: the ARCH build installed (bin/ and
+# lib/); its imexp.exe, run by wine LOADER, loads every bundled converter
+# from bin/ and converts the samples as linux does.
+check_windows_install() {
+  local arch=$1 loader=$2
+  local win=$scratch/$arch
+  cmake --install "build/$arch" --prefix "$win" >/dev/null
+  expect_files "$win" bin/imexp.exe bin/imexp.dll bin/CONVERT.INI bin/libstdc++-6.dll lib/imexp.dll.a lib/imexp.lib \
+    include/imexp/host.h lib/cmake/ImExp/ImExpConfig.cmake lib/pkgconfig/imexp.pc
+  for format in bmp pnm pcx dcx png jpeg tiff gif webp; do
+    expect_files "$win" "bin/imexp_$format.dll"
+  done
+  [ "$(converter_count "$win/bin/CONVERT.INI")" -eq "$bundled" ] || fail "the $arch CONVERT.INI lists other converters than linux's"
+  sh cmake/run_under_wine.sh "$loader" "$win/bin/imexp.exe" formats >"$scratch/formats.txt" ||
     fail "the installed imexp.exe failed: $(cat "$scratch/formats.txt")"
   loaded=$(grep -c 'imexp_.*\.dll)' "$scratch/formats.txt" || true)
-  [ "$loaded" -eq "$(converter_count build/win64/bin/CONVERT.INI)" ] || fail "the installed imexp.exe loaded $loaded converters"
-  sh cmake/run_under_wine.sh /usr/lib/wine/wine64 "$win/bin/imexp.exe" convert samples/bmp/rle8.bmp "$scratch/win.ppm" >/dev/null
-  build/linux/bin/imexp convert samples/bmp/rle8.bmp "$scratch/linux.ppm" >/dev/null
-  cmp -s "$scratch/win.ppm" "$scratch/linux.ppm" || fail "the installed imexp.exe converts differently"
-  echo "the win64 install runs: $loaded converters from bin/"
+  [ "$loaded" -eq "$bundled" ] || fail "the installed $arch imexp.exe loaded $loaded of $bundled converters"
+  echo "the $arch install runs: $loaded converters from bin/"
+  same_windows_conversions "$loader" "$win/bin/imexp.exe"
+}
+
+export WINEPREFIX=$root/build/win64/wineprefix WINEDEBUG=-all
+flat_samples "$scratch/samples"
+if [ -x build/win64/bin/imexp.exe ]; then
+  step "Install: win64"
+  check_windows_install win64 /usr/lib/wine/wine64
 fi
 
 if [ -f build/win32/bin/imexp.dll ]; then
   step "Install: win32, and a converter built against it"
-  cmake --install build/win32 --prefix "$scratch/win32" >/dev/null
+  if [ -x /usr/lib/wine/wine ]; then
+    check_windows_install win32 /usr/lib/wine/wine
+  else
+    cmake --install build/win32 --prefix "$scratch/win32" >/dev/null
+  fi
   cmake -S examples/converter -B "$scratch/win32-converter" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw32.cmake" -DImExp_DIR="$scratch/win32/lib/cmake/ImExp" >/dev/null
   cmake --build "$scratch/win32-converter" >/dev/null

@@ -6,6 +6,17 @@ FIELD_LIBRARIES=(pkg-config libspng-dev libjpeg62-turbo-dev libtiff-dev libgif-d
 # The programs the conformance tests make files with and compare against.
 REFERENCE_TOOLS=(netpbm libjpeg-turbo-progs libtiff-tools webp giflib-tools imagemagick)
 
+# flat_samples DIR: copies of the samples in DIR, each named after its
+# format's folder ("png-rgb24.png"), so that a batch conversion of them all
+# makes no two outputs of one name.
+flat_samples() {
+  local sample
+  mkdir -p "$1"
+  for sample in samples/*/*; do
+    cp "$sample" "$1/$(basename "$(dirname "$sample")")-$(basename "$sample")"
+  done
+}
+
 step() { printf '\n== %s == (at %d s)\n' "$*" "$SECONDS"; }
 
 # Installs the Debian packages that are not installed yet.

@@ -32,6 +32,10 @@ mkdir -p "$CCACHE_DIR" 2>/dev/null || CCACHE_DIR=${XDG_CACHE_HOME:-$HOME/.cache}
 export CCACHE_MAXSIZE=4G CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
 export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
 
+step "The field libraries for Windows"
+# Built once a machine, from Debian's sources, into the cache.
+./scripts/mingw_field_libraries.sh
+
 for preset in linux linux-asan win64 win32; do
   step "Building $preset"
   options=()

@@ -20,7 +20,7 @@ class FieldToolTest : public testing::Test {
   // Runs `command` through the shell, every {d} in it naming the folder. A
   // missing tool fails the test.
   void Run(std::string command) const {
-    const std::string folder = ShellQuote(dir_.path().string());
+    const std::string folder = ShellPath(dir_.path());
     for (std::size_t at = command.find("{d}"); at != std::string::npos; at = command.find("{d}", at))
       command.replace(at, 3, folder);
     ASSERT_EQ(RunCommand("(" + command + ") 2>/dev/null"), 0) << command;

@@ -84,13 +84,13 @@ class JpegTest : public testing::Test {
     for (const auto& [key, value] :
          {std::pair<std::string, std::string>{"RGB", rgbSource_}, {"GREY", greySource_}, {"OUT", out}}) {
       for (std::size_t at; (at = command.find(key)) != std::string::npos;)
-        command.replace(at, key.size(), ShellQuote(value));
+        command.replace(at, key.size(), ShellPath(value));
     }
     ASSERT_EQ(RunCommand(command), 0) << command;
   }
   // What djpeg, with the library's default settings, makes of `file`.
   RgbImage Djpeg(const std::string& file) {
-    Make("djpeg -pnm -outfile OUT " + ShellQuote(file), reference_);
+    Make("djpeg -pnm -outfile OUT " + ShellPath(file), reference_);
     return ReadPnmAsRgb(reference_);
   }
   RgbImage ReadRgb(const std::string& file, int* error, uint32_t bandRows = 0) {
@@ -150,7 +150,7 @@ TEST_F(JpegTest, FilesOfOtherProgramsReadAsTheLibraryDecodesThem) {
   }
   // ImageMagick's own reading of its CMYK file agrees as well.
   Make("convert RGB -colorspace CMYK OUT", file_);
-  Make("convert " + ShellQuote(file_) + " OUT", reference_);
+  Make("convert " + ShellPath(file_) + " OUT", reference_);
   int error = -1;
   RgbImage image = ReadRgb(file_, &error);
   ASSERT_EQ(error, 0);

@@ -141,7 +141,7 @@ TEST_F(PngRobustnessTest, RecordCheckAndTexts) {
 // do, and a success delivers every row.
 TEST_F(PngRobustnessTest, DamagedFilesNeverCrash) {
   ASSERT_EQ(
-      RunCommand("cd " + ShellQuote(dir_.path().string()) +
+      RunCommand("cd " + ShellPath(dir_.path()) +
                  " && convert rose: -depth 8 rose.ppm && convert rose: -colorspace gray -depth 8 rose.pgm"
                  " && pnmtopng -interlace -alpha=rose.pgm rose.ppm > a.png"
                  " && convert rose: -colors 4 -depth 8 c4.ppm && pnmtopng c4.ppm > b.png"

@@ -34,8 +34,7 @@ class PngTest : public testing::Test {
   }
   // Runs `command` in the test's folder; a missing tool fails the test.
   void Run(const std::string& command) {
-    ASSERT_EQ(RunCommand("cd " + ShellQuote(dir_.path().string()) + " && (" + command + ") 2>/dev/null"), 0)
-        << command;
+    ASSERT_EQ(RunCommand("cd " + ShellPath(dir_.path()) + " && (" + command + ") 2>/dev/null"), 0) << command;
   }
   // What pngtopnm shows of `png` mixed with `background`, or ImageMagick
   // flattening it onto the background.
@@ -43,10 +42,10 @@ class PngTest : public testing::Test {
     std::string pnm = dir_.File("reference.pnm");
     if (magick) {
       background.erase(std::remove(background.begin(), background.end(), '/'), background.end());
-      Run("convert " + ShellQuote(png) + " -background '#" + background + "' -flatten -depth 8 " +
-          ShellQuote(pnm));
+      Run("convert " + ShellPath(png) + " -background '#" + background + "' -flatten -depth 8 " +
+          ShellPath(pnm));
     } else {
-      Run("pngtopnm -mix -background=rgb:" + background + " " + ShellQuote(png) + " > " + ShellQuote(pnm));
+      Run("pngtopnm -mix -background=rgb:" + background + " " + ShellPath(png) + " > " + ShellPath(pnm));
     }
     return ReadPnmAsRgb(pnm);
   }
@@ -284,7 +283,7 @@ TEST_F(PngTest, RefusedAndFailingWrites) {
 // the imexp program and the CONVERT.INI beside it, both ways with PNM.
 TEST_F(PngTest, ThroughTheManagerBothWays) {
   Run(kSources + std::string(" && convert rose.pgm -threshold 50% rose.pbm"));
-  const std::string imexp = ShellQuote((ExecutableDir() / "imexp").string()) + " convert ";
+  const std::string imexp = ProgramCommand("imexp") + " convert ";
   const std::string alpha = " \\( +clone -negate \\) -alpha off -compose CopyOpacity -composite";
   for (const std::string& command :
        {Magick("rose.pgm -depth 2", 0, 2), Pnm("-interlace c4.ppm"), Magick("rose.pgm" + alpha, 4, 8)}) {

@@ -93,7 +93,7 @@ class TiffTest : public testing::Test {
   std::string File(const std::string& name) const { return dir_.File(name); }
   // Runs `command` in the test folder; messages are dropped.
   int Sh(const std::string& command) const {
-    return RunCommand("cd " + ShellQuote(dir_.path().string()) + " && { " + command + " ; } 2>/dev/null");
+    return RunCommand("cd " + ShellPath(dir_.path()) + " && { " + command + " ; } 2>/dev/null");
   }
   RgbImage Reference(const std::string& tif, Ref ref) const {
     std::string command = ref == kFlatten ? "convert " + tif + " -background white -flatten ref.ppm"

@@ -2,31 +2,16 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
-
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
 
 namespace imexp::test {
-
-int RunCommand(const std::string& command) {
-  int status = std::system(command.c_str());
-#ifdef _WIN32
-  return status;
-#else
-  if (status == -1 || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
-#endif
-}
 
 bool ToolAvailable(const std::string& program) {
   return RunCommand("command -v " + ShellQuote(program) + " >/dev/null 2>&1") == 0;
 }
 
-std::string ShellQuote(const std::string& path) {
+std::string ShellQuote(const std::string& word) {
   std::string quoted = "'";
-  for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return quoted + "'";
 }
 

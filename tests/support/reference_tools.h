@@ -20,15 +20,21 @@ struct RgbImage {
   bool operator==(const RgbImage&) const = default;
 };
 
-// Runs `command` through the shell; its exit status, or -1 when it could
-// not run or was killed.
+// Runs `command` through the Unix shell (from a Windows build under wine as
+// well); its exit status, or -1 when it could not run or was killed.
 int RunCommand(const std::string& command);
 
 // True when `program` is found on PATH.
 bool ToolAvailable(const std::string& program);
 
-// A shell word for `path`, quoted.
-std::string ShellQuote(const std::string& path);
+// A shell word for `word`, quoted.
+std::string ShellQuote(const std::string& word);
+// The shell word for a path of this platform: under wine, the Unix name of
+// the Windows path.
+std::string ShellPath(const fs::path& path);
+// The shell's command that starts `program`, one of the programs built
+// beside the tests (under wine, by the build's wine loader).
+std::string ProgramCommand(std::string_view program);
 
 // Decodes a binary or plain PBM, PGM or PPM (any maxval, scaled to 8 bits
 // with rounding) as RGB; an image of size 0 x 0 when it cannot be parsed.
