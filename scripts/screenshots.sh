@@ -56,6 +56,7 @@ photograph() {
 win32_shots() {
   install_packages cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 xvfb xauth \
     x11-utils imagemagick
+  ./scripts/mingw_field_libraries.sh x86_64-w64-mingw32
   cmake --preset win64 >/dev/null
   cmake --build --preset win64 --target dialog_demo imexp_cli imexp_converters
   local out=docs/screenshots/win32

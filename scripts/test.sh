@@ -2,8 +2,9 @@
 # Every test: installs what the builds need (once), checks that the sources
 # are formatted as .clang-format says, builds the linux, linux-asan, win64
 # and win32 presets, runs every suite (the win64 ones under wine64, the win32
-# ones under Wine's 32-bit loader, both on a virtual X display), and checks
-# the installs, the examples built against them and the Debian package.
+# ones under Wine's 32-bit loader, both on a virtual X display), checks that
+# the three platforms save every sample alike, and checks the installs, the
+# examples built against them and the Debian package.
 # Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,6 +31,10 @@ win32_not_run=$(wine32_unavailable)
 export CCACHE_DIR=${IMEXP_CACHE_DIR:-/var/cache/imexp}/ccache
 mkdir -p "$CCACHE_DIR" 2>/dev/null || CCACHE_DIR=${XDG_CACHE_HOME:-$HOME/.cache}/imexp/ccache
 export CCACHE_MAXSIZE=4G CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
+# Paths inside the checkout count relative to it, so that a clone in another
+# folder finds the same objects (their debug information then names the
+# folder they were first compiled in).
+export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
 export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
 
 step "The field libraries for Windows"
@@ -60,6 +65,8 @@ win64_status=0
 wait "$win64_suites" || win64_status=$?
 cat build/win64/suites.log
 [ "$win64_status" -eq 0 ]
+step "The same files saved on every platform"
+./scripts/check_platforms_agree.sh
 ./scripts/check_install.sh
 if [ -n "$win32_not_run" ]; then
   step "All tests passed but the win32 suites, which did NOT run: $win32_not_run"
