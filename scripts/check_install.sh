@@ -140,7 +140,7 @@ same_conversions build/linux/bin/imexp "$scratch/root/usr/bin/imexp"
 same_windows_conversions() {
   local loader=$1 installed=$2
   rm -rf "$scratch/pnm-linux" "$scratch/pnm-windows"
-  build/linux/bin/imexp convert --to pnm --out "$scratch/pnm-linux" "$scratch"/samples/* >/dev/null
+  build/linux/bin/imexp convert --to pnm --out "$scratch/pnm-linux" "$scratch"/samples/* >/dev/null 2>&1
   sh cmake/run_under_wine.sh "$loader" "$installed" convert --to pnm --out "$scratch/pnm-windows" "$scratch"/samples/* \
     >"$scratch/windows.txt" 2>&1 || fail "$installed failed on the samples: $(tail -n 20 "$scratch/windows.txt")"
   diff -r "$scratch/pnm-linux" "$scratch/pnm-windows" >/dev/null || fail "$installed converts the samples differently"
@@ -160,6 +160,17 @@ check_windows_install() {
     expect_files "$win" "bin/imexp_$format.dll"
   done
   [ "$(converter_count "$win/bin/CONVERT.INI")" -eq "$bundled" ] || fail "the $arch CONVERT.INI lists other converters than linux's"
+  # The field libraries are inside their converters: bin/ holds the manager,
+  # the converters and the mingw-w64 runtime, and a converter imports
+  # nothing else but system DLLs.
+  local dll stray
+  stray=$(cd "$win/bin" && ls ./*.dll | grep -vE '^\./(imexp(_[a-z]+)?|libstdc\+\+-6|libgcc_s_[a-z0-9]+-1|libwinpthread-1)\.dll$' || true)
+  [ -z "$stray" ] || fail "the $arch install holds other DLLs: $stray"
+  for dll in "$win"/bin/imexp_*.dll; do
+    stray=$(objdump -p "$dll" | awk '/DLL Name:/{print $3}' |
+      grep -viE '^(kernel32|user32|comdlg32|gdi32|msvcrt|libstdc\+\+-6|libgcc_s_[a-z0-9]+-1|libwinpthread-1)\.dll$' || true)
+    [ -z "$stray" ] || fail "$(basename "$dll") ($arch) imports $stray"
+  done
   sh cmake/run_under_wine.sh "$loader" "$win/bin/imexp.exe" formats >"$scratch/formats.txt" ||
     fail "the installed imexp.exe failed: $(cat "$scratch/formats.txt")"
   loaded=$(grep -c 'imexp_.*\.dll)' "$scratch/formats.txt" || true)

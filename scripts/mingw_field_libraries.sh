@@ -166,9 +166,16 @@ assemble_zlib() {
   write_pc "$prefix" zlib "$(dpkg-query -W -f='${Version}' libz-mingw-w64-dev)" -lz
 }
 
-ensure_source_index
+# What an assembled prefix is made of; a prefix made of the same is kept as
+# it is, so that the builds linking it see no newer files.
+contents="zlib $(dpkg-query -W -f='${Version}' libz-mingw-w64-dev); ${SOURCES[*]}"
 for triple in "${TRIPLES[@]}"; do
   assembled=$CACHE/$triple
+  if [ "$(cat "$assembled/.contents" 2>/dev/null)" = "$contents" ]; then
+    echo "the field libraries for $triple are in $assembled"
+    continue
+  fi
+  ensure_source_index
   rm -rf "$assembled"
   assemble_zlib "$assembled" "$triple"
   for entry in "${SOURCES[@]}"; do
@@ -189,4 +196,5 @@ for triple in "${TRIPLES[@]}"; do
     sed -i "s|$key/prefix|$assembled|g" "$assembled"/lib/pkgconfig/*.pc
   done
   rm -rf "$assembled/bin" "$assembled/share" "$assembled/lib/cmake"
+  echo "$contents" >"$assembled/.contents"
 done

@@ -23,10 +23,14 @@
 #define CONV_API
 #endif
 
+/* A converter that names its exports in a list of its own (a .def file, a
+ * version script) may define CONV_EXPORT empty before including this. */
+#ifndef CONV_EXPORT
 #ifdef _WIN32
 #define CONV_EXPORT __declspec(dllexport)
 #else
 #define CONV_EXPORT __attribute__((visibility("default")))
+#endif
 #endif
 
 #ifdef __cplusplus

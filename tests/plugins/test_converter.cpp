@@ -13,9 +13,9 @@
 //   <height rows of planes x bytesPerLine bytes, top row first>
 //
 // Every call is appended to calls.log beside the copy with its key arguments
-// and the descriptor fields it saw. Building with TCONV_NO_<EntryPoint>
-// leaves that entry point out; TCONV_PINNED gives the copy a unique symbol
-// that keeps it loaded for good.
+// and the descriptor fields it saw. The variants that lack an entry point
+// are this code linked with an export list without it; TCONV_PINNED gives
+// the copy a unique symbol that keeps it loaded for good.
 //
 // Keys that break the contract on purpose, for the conformance kit:
 // Check=current (the content check reads where the file was left),
@@ -225,7 +225,6 @@ std::unique_ptr<WriteState> writing;
 
 }  // namespace
 
-#ifndef TCONV_NO_ConvGetVersion
 CONV_ENTRY(uint32_t) ConvGetVersion(void) {
   uint32_t version = 0;
   GuardedVoid([&] {
@@ -238,9 +237,7 @@ CONV_ENTRY(uint32_t) ConvGetVersion(void) {
   });
   return version;
 }
-#endif
 
-#ifndef TCONV_NO_ConvGetDllInfo
 CONV_ENTRY(void) ConvGetDllInfo(ConvRecord* record, char* iniPath) {
   GuardedVoid([&] {
     Script script = tconv::LoadScript(iniPath);
@@ -255,9 +252,7 @@ CONV_ENTRY(void) ConvGetDllInfo(ConvRecord* record, char* iniPath) {
     CopyField(record->extensions, sizeof record->extensions, script.Text("Extensions", "*.TST"), terminate);
   });
 }
-#endif
 
-#ifndef TCONV_NO_ConvGetErrorString
 CONV_ENTRY(void) ConvGetErrorString(int code, char* fileTitle, char* iniPath, char* text) {
   GuardedVoid([&] {
     Script script = tconv::LoadScript(iniPath);
@@ -270,15 +265,11 @@ CONV_ENTRY(void) ConvGetErrorString(int code, char* fileTitle, char* iniPath, ch
                   code, fileTitle ? fileTitle : "(null)");
   });
 }
-#endif
 
-#ifndef TCONV_NO_ConvSetup
 CONV_ENTRY(void) ConvSetup(HWND, char* iniPath) {
   GuardedVoid([&] { Log("ConvSetup iniPath=" + Quoted(iniPath)); });
 }
-#endif
 
-#ifndef TCONV_NO_ConvAbout
 CONV_ENTRY(void) ConvAbout(HWND owner) {
   GuardedVoid([&] {
     Log("ConvAbout");
@@ -290,9 +281,7 @@ CONV_ENTRY(void) ConvAbout(HWND owner) {
     Log("ConvAbout setup=" + std::to_string(configure != nullptr ? configure(owner) : -1));
   });
 }
-#endif
 
-#ifndef TCONV_NO_RDCheckFile
 CONV_ENTRY(int) RDCheckFile(HFILE file, char* iniPath) {
   return Guarded([&] {
     long position = ConvFileSeek(file, 0, CONV_SEEK_CUR);
@@ -317,9 +306,7 @@ CONV_ENTRY(int) RDCheckFile(HFILE file, char* iniPath) {
     return accepted;
   });
 }
-#endif
 
-#ifndef TCONV_NO_RDGetImageCount
 CONV_ENTRY(int) RDGetImageCount(HFILE file, char* iniPath, int* count, int* singleView) {
   return Guarded([&] {
     Script script = FileScript(file, iniPath, nullptr, nullptr);
@@ -330,9 +317,7 @@ CONV_ENTRY(int) RDGetImageCount(HFILE file, char* iniPath, int* count, int* sing
     return 0;
   });
 }
-#endif
 
-#ifndef TCONV_NO_RDGetImageInfo
 CONV_ENTRY(int) RDGetImageInfo(HFILE file, int image, char* iniPath, ConvImageInfo* info) {
   return Guarded([&] {
     Script script = FileScript(file, iniPath, nullptr, nullptr);
@@ -361,9 +346,7 @@ CONV_ENTRY(int) RDGetImageInfo(HFILE file, int image, char* iniPath, ConvImageIn
     return 0;
   });
 }
-#endif
 
-#ifndef TCONV_NO_RDShowDetails
 CONV_ENTRY(int) RDShowDetails(HWND, HFILE file, char* iniPath, ConvImageInfo* info) {
   return Guarded([&] {
     Script script = FileScript(file, iniPath, nullptr, nullptr);
@@ -371,9 +354,7 @@ CONV_ENTRY(int) RDShowDetails(HWND, HFILE file, char* iniPath, ConvImageInfo* in
     return tconv::ScriptedError(script, "RDShowDetails", 1);
   });
 }
-#endif
 
-#ifndef TCONV_NO_RDReadHeader
 CONV_ENTRY(int) RDReadHeader(ConvImageDesc* desc, char** hostParam, int hostValue) {
   return Guarded([&] {
     auto state = std::make_unique<ReadState>();
@@ -415,9 +396,7 @@ CONV_ENTRY(int) RDReadHeader(ConvImageDesc* desc, char** hostParam, int hostValu
     return error;
   });
 }
-#endif
 
-#ifndef TCONV_NO_RDSetupReading
 CONV_ENTRY(int) RDSetupReading(ConvImageDesc* desc) {
   return Guarded([&] {
     Log("RDSetupReading " + tconv::DescriptorFields(*desc));
@@ -426,9 +405,7 @@ CONV_ENTRY(int) RDSetupReading(ConvImageDesc* desc) {
     return tconv::ScriptedError(reading->script, "RDSetupReading", 1);
   });
 }
-#endif
 
-#ifndef TCONV_NO_RDReadBand
 CONV_ENTRY(int) RDReadBand(ConvImageDesc* desc, unsigned char* band) {
   return Guarded([&] {
     if (!reading) return int{CONV_ERR_GENERAL};
@@ -462,9 +439,7 @@ CONV_ENTRY(int) RDReadBand(ConvImageDesc* desc, unsigned char* band) {
     return 0;
   });
 }
-#endif
 
-#ifndef TCONV_NO_RDCleanUp
 CONV_ENTRY(void) RDCleanUp(ConvImageDesc* desc) {
   GuardedVoid([&] {
     Log("RDCleanUp bandCalls=" + std::to_string(reading ? reading->bandCalls : -1) +
@@ -475,9 +450,7 @@ CONV_ENTRY(void) RDCleanUp(ConvImageDesc* desc) {
   }
   reading.reset();
 }
-#endif
 
-#ifndef TCONV_NO_WRSetupWriting
 CONV_ENTRY(int) WRSetupWriting(ConvImageDesc* desc, char** hostParam, int hostValue) {
   return Guarded([&] {
     auto state = std::make_unique<WriteState>();
@@ -515,9 +488,7 @@ CONV_ENTRY(int) WRSetupWriting(ConvImageDesc* desc, char** hostParam, int hostVa
     return error;
   });
 }
-#endif
 
-#ifndef TCONV_NO_WRWriteHeader
 CONV_ENTRY(int) WRWriteHeader(ConvImageDesc* desc) {
   return Guarded([&] {
     if (!writing) return int{CONV_ERR_GENERAL};
@@ -550,9 +521,7 @@ CONV_ENTRY(int) WRWriteHeader(ConvImageDesc* desc) {
     return tconv::ScriptedError(writing->script, "WRWriteHeader", 1);
   });
 }
-#endif
 
-#ifndef TCONV_NO_WRWriteBand
 CONV_ENTRY(int) WRWriteBand(ConvImageDesc* desc, unsigned char* band) {
   return Guarded([&] {
     if (!writing) return int{CONV_ERR_GENERAL};
@@ -576,20 +545,15 @@ CONV_ENTRY(int) WRWriteBand(ConvImageDesc* desc, unsigned char* band) {
     return 0;
   });
 }
-#endif
 
-#ifndef TCONV_NO_WREndWriting
 CONV_ENTRY(int) WREndWriting(ConvImageDesc*) {
   return Guarded([&] {
     Log("WREndWriting bandCalls=" + std::to_string(writing ? writing->bandCalls : -1));
     return writing ? tconv::ScriptedError(writing->script, "WREndWriting", 1) : int{CONV_ERR_GENERAL};
   });
 }
-#endif
 
-#ifndef TCONV_NO_WRCleanUp
 CONV_ENTRY(void) WRCleanUp(ConvImageDesc*) {
   GuardedVoid([] { Log("WRCleanUp"); });
   writing.reset();
 }
-#endif
