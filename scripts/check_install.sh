@@ -188,7 +188,9 @@ fi
 
 if [ -f build/win32/bin/imexp.dll ]; then
   step "Install: win32, and a converter built against it"
-  if [ -x /usr/lib/wine/wine ]; then
+  # Run where the 32-bit loader starts (it does not on a kernel without
+  # 32-bit support and no emulation of it).
+  if /usr/lib/wine/wine --version >/dev/null 2>&1; then
     check_windows_install win32 /usr/lib/wine/wine
   else
     cmake --install build/win32 --prefix "$scratch/win32" >/dev/null

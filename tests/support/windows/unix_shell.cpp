@@ -48,10 +48,11 @@ std::string ProgramCommand(std::string_view program) {
   return ShellQuote(loader) + " " + ShellPath(ExecutableDir() / (std::string(program) + ".exe"));
 }
 
-// The process handle wine gives back for a Unix program neither waits for
-// it nor carries its exit status. So the command runs from a script that
-// writes its status to a file when it ends (a rename, so the file is never
-// seen half written), and we wait for that file.
+// Wine gives back no handles for a Unix program: what it leaves in the
+// process information is whatever was there (values that may name handles
+// of ours, so they are never closed). So the command runs from a script
+// that writes its status to a file when it ends (a rename, so the file is
+// never seen half written), and we wait for that file.
 int RunCommand(const std::string& command) {
   static std::atomic<unsigned> counter{0};
   const fs::path base = fs::temp_directory_path() / ("imexp-shell-" + std::to_string(GetCurrentProcessId()) +
@@ -68,8 +69,6 @@ int RunCommand(const std::string& command) {
   int result = -1;
   if (CreateProcessA("/bin/sh", commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                      &process)) {
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
     for (DWORD waited = 0; waited < kCommandTimeLimitMs; waited += kStatusPollMs) {
       std::error_code error;
       if (fs::exists(status, error)) {
