@@ -1,4 +1,5 @@
-# imexp_add_converter(<name> SOURCES <files...> [DEFINITIONS <defs...>] [OUTPUT_NAME <file>])
+# imexp_add_converter(<name> SOURCES <files...> [RESOURCES <script.rc>] [DEFINITIONS <defs...>]
+#                     [OUTPUT_NAME <file>])
 #
 # Builds a converter plug-in the same way on every target, in this tree and
 # (from the installed ImExp package) outside it: a loadable module named
@@ -7,9 +8,19 @@
 # plain name. On 32-bit Windows the stdcall entry points are exported without
 # their "@n" decoration (--kill-at); elsewhere every symbol must resolve at
 # link time (--no-undefined), so a converter never fails to load later.
+#
+# RESOURCES names the converter's resource script (its dialogs and strings,
+# which may #include others, such as <imexp/converter_dialogs.rc>). On
+# Windows it is compiled into the DLL (enable the RC language in the
+# project); elsewhere its tables are generated into the library. Either way
+# the converter links ImExp::converter_ui and calls the Win32 functions of
+# <imexp/converter_ui.h> for its dialogs.
 function(imexp_add_converter name)
-  cmake_parse_arguments(ARG "" "OUTPUT_NAME" "SOURCES;DEFINITIONS" ${ARGN})
+  cmake_parse_arguments(ARG "" "OUTPUT_NAME;RESOURCES" "SOURCES;DEFINITIONS" ${ARGN})
   add_library(${name} MODULE ${ARG_SOURCES})
+  if(ARG_RESOURCES)
+    imexp_converter_resources(${name} ${ARG_RESOURCES})
+  endif()
   set_target_properties(${name} PROPERTIES PREFIX "")
   if(ARG_OUTPUT_NAME)
     set_target_properties(${name} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
@@ -49,4 +60,31 @@ function(imexp_converter_compile_settings target)
   if(COMMAND imexp_warnings)
     imexp_warnings(${target})
   endif()
+endfunction()
+
+# imexp_converter_resources(<target> <script.rc>)
+#
+# The resources of a converter: the script compiled into a Windows DLL, or
+# the tables rc_to_tables generates from it for a POSIX library.
+function(imexp_converter_resources target script)
+  get_filename_component(script ${script} ABSOLUTE)
+  target_link_libraries(${target} PRIVATE ImExp::converter_ui)
+  if(WIN32)
+    if(NOT CMAKE_RC_COMPILER_LOADED)
+      message(FATAL_ERROR "imexp_add_converter(${target} RESOURCES ...): enable the RC language "
+                          "(project(... LANGUAGES CXX RC)) to compile resource scripts for Windows")
+    endif()
+    target_sources(${target} PRIVATE ${script})
+    return()
+  endif()
+  set(tables ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.cpp)
+  add_custom_command(
+    OUTPUT ${tables}
+    COMMAND ImExp::rc_to_tables ${script} ${tables} -d ${tables}.d
+            "$<TARGET_PROPERTY:ImExp::converter,INTERFACE_INCLUDE_DIRECTORIES>"
+    DEPENDS ${script} ImExp::rc_to_tables
+    DEPFILE ${tables}.d
+    COMMAND_EXPAND_LISTS
+    COMMENT "Generating the resource tables of ${target}")
+  target_sources(${target} PRIVATE ${tables})
 endfunction()

@@ -1,15 +1,20 @@
 # What an install holds besides the converters: the manager, the headers,
 # the CMake package (find_package(ImExp): ImExp::imexp for hosts,
-# ImExp::converter and imexp_add_converter for converters), the pkg-config
-# files imexp.pc and imexp-converter.pc, and the Debian package (cpack -G DEB).
+# ImExp::converter, ImExp::converter_ui and imexp_add_converter for
+# converters), the pkg-config files imexp.pc, imexp-converter.pc and
+# imexp-converter-ui.pc, and the Debian package (cpack -G DEB).
 include(CMakePackageConfigHelpers)
 
-install(TARGETS imexp imexp_converter_interface EXPORT ImExpTargets
+install(TARGETS imexp imexp_converter_interface imexp_converter_ui EXPORT ImExpTargets
   LIBRARY DESTINATION ${IMEXP_INSTALL_MANAGER_DIR}
   RUNTIME DESTINATION ${IMEXP_INSTALL_MANAGER_DIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+if(NOT IMEXP_WINDOWS)
+  # Turns a converter's resource script into the tables linked into it.
+  install(TARGETS rc_to_tables EXPORT ImExpTargets RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/imexp)
+endif()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/imexp DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
-        FILES_MATCHING PATTERN "*.h")
+        FILES_MATCHING PATTERN "*.h" PATTERN "*.rc")
 install(EXPORT ImExpTargets NAMESPACE ImExp:: DESTINATION ${IMEXP_INSTALL_PACKAGE_DIR})
 
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/package/ImExpConfig.cmake.in
@@ -36,7 +41,12 @@ else()
   string(APPEND IMEXP_PC_CONVERTER_CFLAGS " -fPIC -fno-gnu-unique")
   string(APPEND IMEXP_PC_CONVERTER_LIBS " -Wl,--no-undefined")
 endif()
-foreach(pc imexp imexp-converter)
+if(IMEXP_WINDOWS)
+  set(IMEXP_PC_CONVERTER_UI_LIBS "-luser32")
+else()
+  set(IMEXP_PC_CONVERTER_UI_LIBS "-L\${libdir} -limexp_converter_ui")
+endif()
+foreach(pc imexp imexp-converter imexp-converter-ui)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/package/${pc}.pc.in ${CMAKE_BINARY_DIR}/package/${pc}.pc @ONLY)
   install(FILES ${CMAKE_BINARY_DIR}/package/${pc}.pc DESTINATION ${IMEXP_INSTALL_PKGCONFIG_DIR})
 endforeach()

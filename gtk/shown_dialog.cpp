@@ -112,6 +112,10 @@ ShownDialog::Control* ShownDialog::AddControl(const ControlState& state, std::si
       gtk_widget_set_can_default(widget, TRUE);
       g_signal_connect(widget, "clicked", G_CALLBACK(&ShownDialog::OnClicked), control.get());
       break;
+    case ControlKind::kCheckBox:
+      widget = gtk_check_button_new_with_mnemonic("");
+      g_signal_connect(widget, "toggled", G_CALLBACK(&ShownDialog::OnToggled), control.get());
+      break;
     case ControlKind::kEdit:
       widget = gtk_entry_new();
       gtk_entry_set_width_chars(GTK_ENTRY(widget), 1);
@@ -191,6 +195,10 @@ void ShownDialog::Refresh() {
 void ShownDialog::RefreshControl(Control& control, const ControlState& state) {
   ShowText(control, state);
   ShowLines(control, state);
+  if (state.kind == ControlKind::kCheckBox &&
+      gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(control.widget)) != state.checked) {
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(control.widget), state.checked);
+  }
   if (gtk_widget_get_sensitive(control.widget) != state.enabled)
     gtk_widget_set_sensitive(control.widget, state.enabled);
   if (gtk_widget_get_visible(control.widget) != state.visible)
@@ -224,7 +232,8 @@ void ShownDialog::ShowText(Control& control, const ControlState& state) {
       break;
     }
     case ControlKind::kPushButton:
-    case ControlKind::kDefaultButton: {
+    case ControlKind::kDefaultButton:
+    case ControlKind::kCheckBox: {
       std::string text = MnemonicText(state.text);
       const char* shown = gtk_button_get_label(GTK_BUTTON(control.widget));
       if (shown == nullptr || text != shown) gtk_button_set_label(GTK_BUTTON(control.widget), text.c_str());
@@ -281,6 +290,16 @@ void ShownDialog::ShowLines(Control& control, const ControlState& state) {
 void ShownDialog::OnClicked(GtkButton*, Control* control) {
   ShownDialog& self = *control->owner;
   if (!self.Acting()) return;
+  self.view_.Press(control->id);
+  self.AfterAction();
+}
+
+void ShownDialog::OnToggled(GtkToggleButton*, Control* control) {
+  ShownDialog& self = *control->owner;
+  if (!self.Acting()) return;
+  // GTK has turned the box over already; the model decides what it shows
+  // (a plain check box stays as it was until its dialog sets it), and the
+  // refresh after the action puts the widget back in step.
   self.view_.Press(control->id);
   self.AfterAction();
 }

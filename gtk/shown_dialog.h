@@ -76,6 +76,7 @@ class ShownDialog {
   bool Acting() const { return !syncing_ && !view_.Ended(); }
 
   static void OnClicked(GtkButton* button, Control* control);
+  static void OnToggled(GtkToggleButton* button, Control* control);
   static void OnEntryChanged(GtkEditable* entry, Control* control);
   static void OnListSelection(GtkTreeSelection* selection, Control* control);
   static void OnComboChanged(GtkComboBox* combo, Control* control);

@@ -85,6 +85,12 @@ tga=$scratch/cmake-converter/imexp_tga.so
 "$prefix/bin/imexp" verify "$tga" "$scratch/rgb.tga" "$scratch/grey.tga" >"$scratch/verify.txt" 2>&1 ||
   fail "imexp verify rejects the example converter: $(cat "$scratch/verify.txt")"
 echo "imexp verify: $(tail -n 1 "$scratch/verify.txt")"
+# Its setup dialog: the resources generated from tga.rc by the installed
+# tool, the dialog functions from the installed library.
+nm -D --defined-only "$tga" | grep -qw ImExpPosix_AttachUi ||
+  fail "the example converter does not take the manager's dialog functions"
+grep -q "Generated from tga.rc" "$scratch/cmake-converter/imexp_tga_resources.cpp" 2>/dev/null ||
+  fail "the example converter's dialog template was not generated from tga.rc"
 cmake --install "$scratch/cmake-converter" >/dev/null
 expect_files "$prefix" lib/imexp/imexp_tga.so
 "$prefix/bin/imexp" install "$prefix/lib/imexp/imexp_tga.so" >/dev/null
@@ -99,6 +105,12 @@ for kind in rgb grey; do
   ppmtoppm <"$scratch/read.pnm" | cmp -s - <(ppmtoppm <"$original") || fail "the example converter reads ppmtotga's $kind differently"
 done
 echo "the example converter writes and reads TGA as netpbm does"
+# Its setting, as its setup dialog writes it: the top row first.
+printf '[TGA]\nTopFirst=1\n' >>"$prefix/lib/CONVERT.INI"
+"$prefix/bin/imexp" convert "$scratch/rgb.ppm" "$scratch/top.tga" >/dev/null
+[ "$(od -An -tu1 -j17 -N1 "$scratch/top.tga" | tr -d ' ')" = 32 ] || fail "TopFirst=1 did not write the top row first"
+tgatoppm "$scratch/top.tga" 2>/dev/null | ppmtoppm | cmp -s - <(ppmtoppm <"$scratch/rgb.ppm") || fail "tgatoppm reads the top-first TGA differently"
+echo "the example converter writes the top row first when its setting says so"
 
 "$scratch/cmake-host/image_copy" samples/png/rgb24.png "$scratch/copy.bmp" >/dev/null
 "$prefix/bin/imexp" convert samples/png/rgb24.png "$scratch/expected.ppm" >/dev/null

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Photographs the manager's dialogs as a person sees them, opened on the
 # bundled samples and converters: Image Info, Select Image, the Open and
-# Save dialogs, Converter Setup and an error message, in English and in
-# Russian, on a private X display, cropped to the window.
+# Save dialogs, Converter Setup, an error message and each bundled
+# converter's Setup dialog and About box, in English and in Russian, on a
+# private X display, cropped to the window.
 #   win32: real Win32 (wine) through the manager's exports, as a host
 #          calls them, into docs/screenshots/win32/WHAT-LANGUAGE.png
 #   linux: the GTK presenter through the imexp dialog commands, into
@@ -53,6 +54,34 @@ photograph() {
   echo "$picture"
 }
 
+# photograph_keys SECONDS PICTURE KEYS COMMAND...: as photograph, with the
+# keys (xdotool's names, blank-separated) typed once the window is up, as a
+# user who opens a dialog from it.
+photograph_keys() {
+  local seconds=$1 picture=$2 keys=$3
+  shift 3
+  "$@" >/dev/null 2>"$work/stderr" &
+  local pid=$!
+  sleep "$seconds"
+  # shellcheck disable=SC2086 # one word per key
+  xdotool key --delay 150 $keys
+  sleep "$seconds"
+  if ! kill -0 "$pid" 2>/dev/null; then
+    echo "no window for $picture: $* ended early" >&2
+    cat "$work/stderr" >&2
+    return 1
+  fi
+  import -window root -trim +repage "$picture"
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  echo "$picture"
+}
+
+# The bundled converters in the order of the generated CONVERT.INI, and
+# those with a Setup dialog.
+converters=(bmp pnm pcx dcx png jpeg tiff gif webp)
+with_setup=(png jpeg tiff gif webp)
+
 win32_shots() {
   install_packages cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 xvfb xauth \
     x11-utils imagemagick
@@ -85,6 +114,14 @@ win32_shots() {
       read -r name what file <<<"$shot"
       photograph "$wine_seconds" "$out/$name-$language.png" \
         env LANG="$locale" LC_ALL="$locale" /usr/lib/wine/wine64 "$demo" "$what" ${file:+"$file"}
+    done
+    for name in "${converters[@]}"; do
+      photograph "$wine_seconds" "$out/about-$name-$language.png" \
+        env LANG="$locale" LC_ALL="$locale" /usr/lib/wine/wine64 "$demo" converter-about "imexp_$name"
+    done
+    for name in "${with_setup[@]}"; do
+      photograph "$wine_seconds" "$out/setup-$name-$language.png" \
+        env LANG="$locale" LC_ALL="$locale" /usr/lib/wine/wine64 "$demo" converter-setup "imexp_$name"
     done
   done
   /usr/lib/wine/wineserver -k 2>/dev/null || true
@@ -136,6 +173,21 @@ linux_shots() {
       read -r name command <<<"$shot"
       # shellcheck disable=SC2086 # the command's words
       photograph "$native_seconds" "$out/$name-$language.png" env LANG="$locale" LC_ALL="$locale" "$imexp" $command
+    done
+    # Each converter's About box and Setup dialog, opened from Converter
+    # Setup: its line picked with the arrow keys, then the button's
+    # mnemonic (About..., Setup...).
+    local setup_key=alt+s about_key=alt+a
+    [ "$language" = ru ] && setup_key=alt+Cyrillic_pe about_key=alt+Cyrillic_o
+    local down=""
+    for name in "${converters[@]}"; do
+      photograph_keys "$native_seconds" "$out/about-$name-$language.png" "$down $about_key" \
+        env LANG="$locale" LC_ALL="$locale" "$imexp" setup
+      if [[ " ${with_setup[*]} " == *" $name "* ]]; then
+        photograph_keys "$native_seconds" "$out/setup-$name-$language.png" "$down $setup_key" \
+          env LANG="$locale" LC_ALL="$locale" "$imexp" setup
+      fi
+      down+="Down "
     done
   done
   kill "$manager" 2>/dev/null || true

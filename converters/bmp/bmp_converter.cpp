@@ -1,5 +1,8 @@
 // The converter's identity: version, record and the wording of error codes.
+#include <imexp/converter_dialogs.h>
+
 #include "bmp_format.h"
+#include "bmp_resources.h"
 
 namespace imexp::bmp {
 
@@ -25,7 +28,7 @@ CONV_ENTRY(uint32_t) ConvGetVersion(void) { return kConverterVersion; }
 
 CONV_ENTRY(void) ConvGetDllInfo(ConvRecord* record, char* /*iniPath*/) {
   if (record == nullptr) return;
-  record->flags = CONV_FLAG_READER | CONV_FLAG_WRITER | CONV_FLAG_CHECKS_CONTENT;
+  record->flags = CONV_FLAG_READER | CONV_FLAG_WRITER | CONV_FLAG_CHECKS_CONTENT | CONV_FLAG_ABOUT;
   // Paletted files carry the palette the manager supplies, grey ramps
   // included, so every grey and palette layout is written the same way.
   record->writeFormats =
@@ -34,6 +37,10 @@ CONV_ENTRY(void) ConvGetDllInfo(ConvRecord* record, char* /*iniPath*/) {
   CopyField(record->name, "BMP");
   CopyField(record->description, "Windows Bitmap");
   CopyField(record->extensions, "*.BMP;*.DIB;*.RLE");
+}
+
+CONV_ENTRY(void) ConvAbout(HWND owner) {
+  GuardedVoid([&] { ShowAbout(owner, {"BMP", IDS_FORMATS, IMEXP_BUNDLED_VERSION, nullptr, {}}); });
 }
 
 CONV_ENTRY(void) ConvGetErrorString(int code, char* fileTitle, char* /*iniPath*/, char* text) {

@@ -4,7 +4,11 @@
 #include <string>
 #include <tuple>
 
+#include <imexp/converter_dialogs.h>
+
 #include "gif_format.h"
+#include "gif_resources.h"
+#include "gif_settings.h"
 
 namespace gif {
 namespace {
@@ -26,12 +30,26 @@ CONV_ENTRY(uint32_t) ConvGetVersion(void) { return kConverterVersion; }
 
 CONV_ENTRY(void) ConvGetDllInfo(ConvRecord* record, char* /*iniPath*/) {
   if (record == nullptr) return;
-  record->flags = CONV_FLAG_READER | CONV_FLAG_WRITER | CONV_FLAG_CHECKS_CONTENT | CONV_FLAG_MULTI_IMAGE;
+  record->flags = CONV_FLAG_READER | CONV_FLAG_WRITER | CONV_FLAG_CHECKS_CONTENT | CONV_FLAG_MULTI_IMAGE |
+                  CONV_FLAG_ABOUT | CONV_FLAG_SETUP;
   record->writeFormats = WF_PAL_ANY;
   record->writeResUnits = CONV_RES_NONE;
   CopyField(record->name, "GIF");
   CopyField(record->description, "Graphics Interchange Format");
   CopyField(record->extensions, "*.GIF");
+}
+
+CONV_ENTRY(void) ConvSetup(HWND owner, char* iniPath) {
+  GuardedVoid([&] { RunSetupDialog(owner, iniPath, IDD_SETUP, {ColorField(IDC_BACKGROUND, kBackground)}); });
+}
+
+// giflib names its version only to the compiler.
+CONV_ENTRY(void) ConvAbout(HWND owner) {
+  GuardedVoid([&] {
+    std::string version = std::to_string(GIFLIB_MAJOR) + "." + std::to_string(GIFLIB_MINOR) + "." +
+                          std::to_string(GIFLIB_RELEASE);
+    ShowAbout(owner, {"GIF", IDS_FORMATS, IMEXP_BUNDLED_VERSION, "giflib", version});
+  });
 }
 
 CONV_ENTRY(void) ConvGetErrorString(int code, char* fileTitle, char* /*iniPath*/, char* text) {

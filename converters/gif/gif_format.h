@@ -20,9 +20,6 @@ using namespace imexp::conv;
 inline constexpr int kErrImageTooLarge = kFirstOwnError;
 inline constexpr int kErrLibrary = kFirstOwnError + 1;  // giflib's reason in the text
 
-// The settings section, named like the record.
-inline constexpr char kSection[] = "GIF";
-
 // giflib's text for the last failure, for ConvGetErrorString.
 std::string& LastReason();
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gif_format.h"
+#include "gif_settings.h"
 
 namespace gif {
 namespace {
@@ -107,7 +108,7 @@ void PackRow(const ReadState& s, const uint8_t* indices, uint8_t* out) {
   if (int error = CheckImageSize(s.decoder, s.width, s.height)) return error;
   s.interlaced = s.first.desc.Interlace;
 
-  SettingColor background = ReadColorSetting(desc->iniPath, kSection, "Background", SettingColor{});
+  SettingColor background = SettingValue(desc->iniPath, kBackground);
   uint8_t palette[CONV_PALETTE_BYTES];
   s.colors = BuildPalette(s.first, background, palette);
   Layout layout = ChooseLayout(palette, s.colors);

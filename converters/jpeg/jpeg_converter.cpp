@@ -1,8 +1,12 @@
 // The JPEG converter's identity and its questions that need no pixels: the
 // record, error texts, the content check and the image information.
+#include <imexp/converter_dialogs.h>
+
 #include <string>
 
 #include "jpeg_format.h"
+#include "jpeg_resources.h"
+#include "jpeg_settings.h"
 
 namespace jpeg {
 namespace {
@@ -38,12 +42,25 @@ CONV_ENTRY(uint32_t) ConvGetVersion(void) { return kConverterVersion; }
 
 CONV_ENTRY(void) ConvGetDllInfo(ConvRecord* record, char* /*iniPath*/) {
   if (record == nullptr) return;
-  record->flags = CONV_FLAG_READER | CONV_FLAG_WRITER | CONV_FLAG_CHECKS_CONTENT;
+  record->flags =
+      CONV_FLAG_READER | CONV_FLAG_WRITER | CONV_FLAG_CHECKS_CONTENT | CONV_FLAG_ABOUT | CONV_FLAG_SETUP;
   record->writeFormats = WF_GRAY8 | WF_RGB24_1;
   record->writeResUnits = CONV_RES_DPI | CONV_RES_DPCM;
   CopyField(record->name, "JPEG");
   CopyField(record->description, "JPEG/JFIF");
   CopyField(record->extensions, "*.JPG;*.JPEG;*.JPE;*.JFIF");
+}
+
+CONV_ENTRY(void) ConvSetup(HWND owner, char* iniPath) {
+  GuardedVoid([&] {
+    RunSetupDialog(owner, iniPath, IDD_SETUP, {NumberField(IDC_NUMBER, kQuality, IDS_NUMBER_REFUSED)});
+  });
+}
+
+CONV_ENTRY(void) ConvAbout(HWND owner) {
+  GuardedVoid([&] {
+    ShowAbout(owner, {"JPEG", IDS_FORMATS, IMEXP_BUNDLED_VERSION, "libjpeg-turbo", LibraryVersion()});
+  });
 }
 
 CONV_ENTRY(void) ConvGetErrorString(int code, char* fileTitle, char* /*iniPath*/, char* text) {

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include <jpeglib.h>
 // After jpeglib.h, which it needs.
@@ -37,6 +38,9 @@ inline constexpr long kMemoryLimit = 1024L * 1024 * 1024;
 // after the read or write state is gone: the manager asks for the wording
 // after the clean-up call.
 const char* LastReason();
+
+// The library's version, for the about box.
+std::string LibraryVersion();
 
 struct ErrorManager {
   jpeg_error_mgr pub;  // first: the library hands back a pointer to it

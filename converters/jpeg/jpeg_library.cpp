@@ -162,3 +162,19 @@ void InstallDestination(jpeg_compress_struct* cinfo, Destination* destination, H
 }
 
 }  // namespace jpeg
+
+namespace jpeg {
+
+#define JPEG_TEXT(x) #x
+#define JPEG_STRING(x) JPEG_TEXT(x)
+
+// libjpeg-turbo tells its own version only to the compiler; the loaded
+// library's message table tells the libjpeg interface it implements.
+std::string LibraryVersion() {
+  jpeg_error_mgr err{};
+  jpeg_std_error(&err);
+  std::string api = err.jpeg_message_table[JMSG_VERSION];
+  return std::string(JPEG_STRING(LIBJPEG_TURBO_VERSION)) + " (libjpeg " + api.substr(0, api.find(' ')) + ")";
+}
+
+}  // namespace jpeg

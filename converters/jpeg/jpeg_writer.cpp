@@ -5,15 +5,13 @@
 #include <algorithm>
 #include <memory>
 
-#include <imexp/converter_settings.h>
-
 #include "jpeg_format.h"
+#include "jpeg_settings.h"
 
 namespace jpeg {
 namespace {
 
 constexpr uint32_t kWriteBandRows = 16;
-constexpr int kDefaultQuality = 90;
 // From this quality up colour keeps its full resolution: halved chroma
 // smears sharp coloured edges by more than the quantisation would.
 constexpr int kFullChromaQuality = 90;
@@ -24,7 +22,7 @@ struct WriteState {
   Destination destination{};
   bool created = false;
   bool grey = false;
-  int quality = kDefaultQuality;
+  int quality = kQuality.fallback;
   uint32_t width = 0;
   uint32_t height = 0;
   uint32_t nextRow = 0;
@@ -66,7 +64,7 @@ void SetDensity(WriteState& s) {
   if (rowBytes > kMaxBandBytes) return CONV_ERR_FILE_TOO_BIG;
   state->width = desc->width;
   state->height = desc->height;
-  state->quality = ReadIntSetting(desc->iniPath, "JPEG", "Quality", kDefaultQuality, 1, 100);
+  state->quality = SettingValue(desc->iniPath, kQuality);
   state->resUnit = desc->resUnit;
   state->resX = desc->resX;
   state->resY = desc->resY;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "pcx_container.h"
+#include "pcx_resources.h"
 
 namespace pcx {
 namespace {
@@ -40,7 +41,8 @@ struct PageTable {
 
 }  // namespace
 
-const ContainerIdentity kContainer = {"DCX", "Multi-page PCX image", "*.DCX", CONV_FLAG_MULTI_IMAGE};
+const ContainerIdentity kContainer = {"DCX", "Multi-page PCX image", "*.DCX", CONV_FLAG_MULTI_IMAGE,
+                                      IDS_FORMATS_MULTI_PAGE};
 
 bool HasContainerSignature(HFILE file) {
   uint8_t magic[4] = {};

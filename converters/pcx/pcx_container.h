@@ -23,7 +23,8 @@ struct ContainerIdentity {
   const char* name;
   const char* description;
   const char* extensions;
-  uint32_t flags;  // CONV_FLAG_* beyond reader, writer and content check
+  uint32_t flags;      // CONV_FLAG_* beyond reader, writer and content check
+  unsigned aboutText;  // the string that says what it reads and writes
 };
 
 extern const ContainerIdentity kContainer;

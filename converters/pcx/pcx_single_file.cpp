@@ -1,9 +1,10 @@
 // A plain PCX file: one page that fills the whole file.
 #include "pcx_container.h"
+#include "pcx_resources.h"
 
 namespace pcx {
 
-const ContainerIdentity kContainer = {"PCX", "PCX image", "*.PCX", 0};
+const ContainerIdentity kContainer = {"PCX", "PCX image", "*.PCX", 0, IDS_FORMATS};
 
 bool HasContainerSignature(HFILE file) {
   uint8_t b[4] = {};

@@ -2,7 +2,11 @@
 // record, error texts, the content check and the image information.
 #include <cstring>
 
+#include <imexp/converter_dialogs.h>
+
 #include "png_format.h"
+#include "png_resources.h"
+#include "png_settings.h"
 
 namespace png {
 namespace {
@@ -33,7 +37,8 @@ CONV_ENTRY(uint32_t) ConvGetVersion(void) { return kConverterVersion; }
 
 CONV_ENTRY(void) ConvGetDllInfo(ConvRecord* record, char* /*iniPath*/) {
   if (record == nullptr) return;
-  record->flags = CONV_FLAG_READER | CONV_FLAG_WRITER | CONV_FLAG_CHECKS_CONTENT;
+  record->flags =
+      CONV_FLAG_READER | CONV_FLAG_WRITER | CONV_FLAG_CHECKS_CONTENT | CONV_FLAG_ABOUT | CONV_FLAG_SETUP;
   // Bilevel and 16-level grey keep their depth; palettes of 2, 16 and 256
   // entries keep theirs as well.
   record->writeFormats = WF_GRAY1 | WF_GRAY4 | WF_GRAY8 | WF_PAL_ANY | WF_RGB24_1;
@@ -41,6 +46,20 @@ CONV_ENTRY(void) ConvGetDllInfo(ConvRecord* record, char* /*iniPath*/) {
   CopyField(record->name, "PNG");
   CopyField(record->description, "Portable Network Graphics");
   CopyField(record->extensions, "*.PNG");
+}
+
+CONV_ENTRY(void) ConvSetup(HWND owner, char* iniPath) {
+  GuardedVoid([&] {
+    RunSetupDialog(owner, iniPath, IDD_SETUP,
+                   {NumberField(IDC_NUMBER, kCompressionLevel, IDS_NUMBER_REFUSED),
+                    ColorField(IDC_BACKGROUND, kBackground)});
+  });
+}
+
+CONV_ENTRY(void) ConvAbout(HWND owner) {
+  GuardedVoid([&] {
+    ShowAbout(owner, {"PNG", IDS_FORMATS, IMEXP_BUNDLED_VERSION, "libspng", spng_version_string()});
+  });
 }
 
 CONV_ENTRY(void) ConvGetErrorString(int code, char* fileTitle, char* /*iniPath*/, char* text) {

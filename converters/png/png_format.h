@@ -18,9 +18,6 @@ inline constexpr int kErrImageTooLarge = kFirstOwnError;
 // Any other refusal of the PNG library, worded with the library's reason.
 inline constexpr int kErrLibrary = kFirstOwnError + 1;
 
-// The converter's section in CONVERT.INI, named like its record.
-inline constexpr const char* kSection = "PNG";
-
 // PNG colour types.
 inline constexpr uint8_t kPngGray = 0;
 inline constexpr uint8_t kPngRgb = 2;

@@ -14,6 +14,7 @@
 
 #include "png_format.h"
 #include "png_rows.h"
+#include "png_settings.h"
 
 namespace png {
 namespace {
@@ -157,7 +158,7 @@ std::unique_ptr<ReadState> g_read;
   g_read.reset();
   auto state = std::make_unique<ReadState>();
   if (int error = ReadPngHeader(state->decoder, desc->hFile, &state->header)) return error;
-  state->background = ReadColorSetting(desc->iniPath, kSection, "Background", SettingColor{});
+  state->background = SettingValue(desc->iniPath, kBackground);
   if (int error = DescribeLayout(*state, desc)) return error;
   g_read = std::move(state);
   return CONV_OK;

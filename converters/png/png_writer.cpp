@@ -16,12 +16,12 @@
 #include <imexp/converter_settings.h>
 
 #include "png_format.h"
+#include "png_settings.h"
 
 namespace png {
 namespace {
 
 constexpr uint32_t kWriteBandRows = 64;
-constexpr int kDefaultCompressionLevel = 6;
 
 struct WriteState {
   spng_ctx* ctx = nullptr;
@@ -36,7 +36,7 @@ struct WriteState {
   uint32_t highestIndex = 0;  // palette images: the highest entry used so far
   spng_phys phys{};
   bool hasPhys = false;
-  int compressionLevel = kDefaultCompressionLevel;
+  int compressionLevel = kCompressionLevel.fallback;
 
   WriteState() = default;
   WriteState(const WriteState&) = delete;
@@ -153,8 +153,7 @@ uint32_t PerMetre(uint32_t dpi) { return static_cast<uint32_t>((uint64_t{dpi} * 
     state->hasPhys = true;
     state->phys = {PerMetre(desc->resX), PerMetre(desc->resY), 1};
   }
-  state->compressionLevel =
-      ReadIntSetting(desc->iniPath, kSection, "CompressionLevel", kDefaultCompressionLevel, 0, 9);
+  state->compressionLevel = SettingValue(desc->iniPath, kCompressionLevel);
 
   desc->planes = 1;
   desc->bytesPerLine = state->rowBytes;

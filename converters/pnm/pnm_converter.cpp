@@ -1,6 +1,9 @@
 // The PNM converter's identity and its questions that need no pixels: the
 // record, error texts, the content check and the image information.
+#include <imexp/converter_dialogs.h>
+
 #include "pnm_format.h"
+#include "pnm_resources.h"
 
 namespace pnm {
 namespace {
@@ -20,13 +23,17 @@ CONV_ENTRY(uint32_t) ConvGetVersion(void) { return kConverterVersion; }
 
 CONV_ENTRY(void) ConvGetDllInfo(ConvRecord* record, char* /*iniPath*/) {
   if (record == nullptr) return;
-  record->flags = CONV_FLAG_READER | CONV_FLAG_WRITER | CONV_FLAG_CHECKS_CONTENT;
+  record->flags = CONV_FLAG_READER | CONV_FLAG_WRITER | CONV_FLAG_CHECKS_CONTENT | CONV_FLAG_ABOUT;
   // Grey images become PGM, bilevel ones PBM, and everything else PPM.
   record->writeFormats = WF_GRAY1 | WF_GRAY8 | WF_RGB24_1;
   record->writeResUnits = CONV_RES_NONE;
   CopyField(record->name, "PNM");
   CopyField(record->description, "Portable Bitmap/Graymap/Pixmap");
   CopyField(record->extensions, "*.PBM;*.PGM;*.PPM;*.PNM");
+}
+
+CONV_ENTRY(void) ConvAbout(HWND owner) {
+  GuardedVoid([&] { ShowAbout(owner, {"PNM", IDS_FORMATS, IMEXP_BUNDLED_VERSION, nullptr, {}}); });
 }
 
 CONV_ENTRY(void) ConvGetErrorString(int code, char* fileTitle, char* /*iniPath*/, char* text) {

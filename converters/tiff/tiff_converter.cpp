@@ -3,7 +3,11 @@
 // information of any page.
 #include <cstdio>
 
+#include <imexp/converter_dialogs.h>
+
 #include "tiff_format.h"
+#include "tiff_resources.h"
+#include "tiff_settings.h"
 
 namespace tiffconv {
 namespace {
@@ -79,12 +83,40 @@ CONV_ENTRY(uint32_t) ConvGetVersion(void) { return kConverterVersion; }
 
 CONV_ENTRY(void) ConvGetDllInfo(ConvRecord* record, char* /*iniPath*/) {
   if (record == nullptr) return;
-  record->flags = CONV_FLAG_READER | CONV_FLAG_WRITER | CONV_FLAG_CHECKS_CONTENT | CONV_FLAG_MULTI_IMAGE;
+  record->flags = CONV_FLAG_READER | CONV_FLAG_WRITER | CONV_FLAG_CHECKS_CONTENT | CONV_FLAG_MULTI_IMAGE |
+                  CONV_FLAG_ABOUT | CONV_FLAG_SETUP;
   record->writeFormats = WF_GRAY1 | WF_GRAY4 | WF_GRAY8 | WF_PAL4 | WF_PAL8 | WF_RGB24_1;
   record->writeResUnits = CONV_RES_DPI | CONV_RES_DPCM;
   CopyField(record->name, "TIFF");
   CopyField(record->description, "Tagged Image File Format");
   CopyField(record->extensions, "*.TIF;*.TIFF");
+}
+
+namespace {
+
+// The loaded library's own words: "LIBTIFF, Version 4.5.0" and its
+// copyright lines.
+std::string LibraryVersion() {
+  std::string text = TIFFGetVersion();
+  text = text.substr(0, text.find('\n'));
+  std::size_t at = text.find("Version ");
+  return at == std::string::npos ? text : text.substr(at + 8);
+}
+
+}  // namespace
+
+CONV_ENTRY(void) ConvSetup(HWND owner, char* iniPath) {
+  GuardedVoid([&] {
+    RunSetupDialog(owner, iniPath, IDD_SETUP,
+                   {ChoiceField(IDC_COMPRESSION, kCompression, IDS_COMPRESSION_NONE),
+                    ColorField(IDC_BACKGROUND, kBackground)});
+  });
+}
+
+CONV_ENTRY(void) ConvAbout(HWND owner) {
+  GuardedVoid([&] {
+    ShowAbout(owner, {"TIFF", IDS_FORMATS, IMEXP_BUNDLED_VERSION, "libtiff", LibraryVersion()});
+  });
 }
 
 CONV_ENTRY(void) ConvGetErrorString(int code, char* fileTitle, char* /*iniPath*/, char* text) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tiff_format.h"
+#include "tiff_settings.h"
 
 namespace tiffconv {
 namespace {
@@ -399,7 +400,7 @@ void ConvertRow(const ReadState& s, uint32_t r, uint8_t* out) {
   if (s.kind == Kind::kPalette) {
     if (int error = FillPalette(s, desc->palette)) return error;
   }
-  s.background = ReadColorSetting(desc->iniPath, "TIFF", "Background", SettingColor{});
+  s.background = SettingValue(desc->iniPath, kBackground);
   if (int error = CheckStriles(s)) return error;
   int error = s.kind == Kind::kRgba ? PrepareRgba(s) : PrepareDirect(s);
   if (error != CONV_OK) return error;

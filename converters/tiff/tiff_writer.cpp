@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tiff_format.h"
+#include "tiff_settings.h"
 
 namespace tiffconv {
 namespace {
@@ -43,24 +44,26 @@ struct WriteState {
 
 std::unique_ptr<WriteState> g_write;
 
-std::string Folded(std::string text) {
-  std::string out;
-  for (char c : text) {
-    if (std::isalnum(static_cast<unsigned char>(c))) out.push_back(static_cast<char>(std::tolower(c)));
-  }
-  return out;
-}
-
-// The compression the settings ask for; names are compared without case,
-// blanks or punctuation. Unknown names and CCITT G4 for deeper images give
-// LZW.
+// The compression the settings ask for; CCITT G4 for deeper images gives
+// LZW. A codec the library lacks gives none.
 uint16_t ChooseCompression(const char* iniPath, uint16_t bits) {
-  std::string name = Folded(ReadSetting(iniPath, "TIFF", "Compression", "LZW"));
   uint16_t scheme = COMPRESSION_LZW;
-  if (name == "none" || name == "uncompressed") scheme = COMPRESSION_NONE;
-  if (name == "packbits") scheme = COMPRESSION_PACKBITS;
-  if (name == "deflate" || name == "zip") scheme = COMPRESSION_ADOBE_DEFLATE;
-  if ((name == "ccittg4" || name == "g4" || name == "group4") && bits == 1) scheme = COMPRESSION_CCITTFAX4;
+  switch (SettingValue(iniPath, kCompression)) {
+    case kNoCompression:
+      scheme = COMPRESSION_NONE;
+      break;
+    case kPackBits:
+      scheme = COMPRESSION_PACKBITS;
+      break;
+    case kDeflate:
+      scheme = COMPRESSION_ADOBE_DEFLATE;
+      break;
+    case kCcittG4:
+      if (bits == 1) scheme = COMPRESSION_CCITTFAX4;
+      break;
+    default:
+      break;
+  }
   return TIFFIsCODECConfigured(scheme) ? scheme : uint16_t{COMPRESSION_NONE};
 }
 

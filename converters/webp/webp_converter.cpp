@@ -3,7 +3,11 @@
 // information.
 #include <cstring>
 
+#include <imexp/converter_dialogs.h>
+
 #include "webp_format.h"
+#include "webp_resources.h"
+#include "webp_settings.h"
 
 namespace webp {
 namespace {
@@ -89,12 +93,37 @@ CONV_ENTRY(uint32_t) ConvGetVersion(void) { return kConverterVersion; }
 
 CONV_ENTRY(void) ConvGetDllInfo(ConvRecord* record, char* /*iniPath*/) {
   if (record == nullptr) return;
-  record->flags = CONV_FLAG_READER | CONV_FLAG_WRITER | CONV_FLAG_CHECKS_CONTENT;
+  record->flags =
+      CONV_FLAG_READER | CONV_FLAG_WRITER | CONV_FLAG_CHECKS_CONTENT | CONV_FLAG_ABOUT | CONV_FLAG_SETUP;
   record->writeFormats = WF_RGB24_1;
   record->writeResUnits = CONV_RES_NONE;
   CopyField(record->name, "WebP");
   CopyField(record->description, "WebP");
   CopyField(record->extensions, "*.WEBP");
+}
+
+namespace {
+
+// The loaded decoder's version, packed as major << 16 | minor << 8 | revision.
+std::string LibraryVersion() {
+  int v = WebPGetDecoderVersion();
+  return std::to_string(v >> 16) + "." + std::to_string((v >> 8) & 0xFF) + "." + std::to_string(v & 0xFF);
+}
+
+}  // namespace
+
+CONV_ENTRY(void) ConvSetup(HWND owner, char* iniPath) {
+  GuardedVoid([&] {
+    RunSetupDialog(owner, iniPath, IDD_SETUP,
+                   {NumberField(IDC_NUMBER, kQuality, IDS_NUMBER_REFUSED), FlagField(IDC_LOSSLESS, kLossless),
+                    ColorField(IDC_BACKGROUND, kBackground)});
+  });
+}
+
+CONV_ENTRY(void) ConvAbout(HWND owner) {
+  GuardedVoid([&] {
+    ShowAbout(owner, {"WebP", IDS_FORMATS, IMEXP_BUNDLED_VERSION, "libwebp", LibraryVersion()});
+  });
 }
 
 CONV_ENTRY(void) ConvGetErrorString(int code, char* fileTitle, char* /*iniPath*/, char* text) {

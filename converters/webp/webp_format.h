@@ -21,9 +21,6 @@ inline constexpr int kErrLibrary = kFirstOwnError + 1;          // libwebp's rea
 inline constexpr int kErrAnimated = kFirstOwnError + 2;         // animations are not read
 inline constexpr int kErrTooLargeForWebP = kFirstOwnError + 3;  // beyond 16383 pixels
 
-// The settings section, named like the record.
-inline constexpr char kSection[] = "WebP";
-
 // libwebp's text for the last failure, for ConvGetErrorString.
 std::string& LastReason();
 

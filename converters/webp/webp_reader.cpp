@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "webp_format.h"
+#include "webp_settings.h"
 
 namespace webp {
 namespace {
@@ -37,7 +38,7 @@ std::unique_ptr<ReadState> g_read;
   auto width = static_cast<uint32_t>(s.features.width);
   auto height = static_cast<uint32_t>(s.features.height);
   if (width > kMaxSide || height > kMaxSide || width * 3 > kMaxBandBytes) return kErrImageTooLarge;
-  s.background = ReadColorSetting(desc->iniPath, kSection, "Background", SettingColor{});
+  s.background = SettingValue(desc->iniPath, kBackground);
 
   desc->width = width;
   desc->height = height;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "webp_format.h"
+#include "webp_settings.h"
 
 namespace webp {
 namespace {
@@ -64,8 +65,8 @@ int WriteEncoded(const uint8_t* data, size_t size, const WebPPicture* picture) {
   auto state = std::make_unique<WriteState>();
   state->width = desc->width;
   state->height = desc->height;
-  state->quality = ReadIntSetting(desc->iniPath, kSection, "Quality", 90, 0, 100);
-  state->lossless = ReadIntSetting(desc->iniPath, kSection, "Lossless", 0, 0, 1) == 1;
+  state->quality = SettingValue(desc->iniPath, kQuality);
+  state->lossless = SettingValue(desc->iniPath, kLossless) == 1;
   state->rgb.assign(std::size_t{desc->width} * 3 * desc->height, 0);
 
   desc->planes = 1;

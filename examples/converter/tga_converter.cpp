@@ -9,10 +9,14 @@
 // red for colour. Bit 5 of the descriptor byte says the first row in the file
 // is the top one; otherwise the file starts with the bottom row.
 #include <imexp/converter.h>
+#include <imexp/converter_dialogs.h>
+#include <imexp/converter_settings.h>
 #include <imexp/converter_support.h>
 
 #include <algorithm>
 #include <memory>
+
+#include "tga_resources.h"
 
 using namespace imexp::conv;
 
@@ -21,8 +25,12 @@ namespace {
 constexpr std::size_t kHeaderBytes = 18;
 constexpr uint8_t kTypeColour = 2;
 constexpr uint8_t kTypeGrey = 3;
-constexpr uint8_t kTopFirst = 0x20;  // descriptor bit: the file starts with the top row
+constexpr uint8_t kTopFirstBit = 0x20;  // descriptor bit: the file starts with the top row
 constexpr uint8_t kRightToLeft = 0x10;
+
+// The one setting, in the [TGA] section of CONVERT.INI: write the top row
+// first (1) or the bottom row first (0, the default).
+constexpr NumberSetting kTopFirst{"TGA", "TopFirst", 0, 0, 1};
 
 // Own error codes start at kFirstOwnError; ConvGetErrorString words them.
 constexpr int kErrNotSupported = kFirstOwnError;
@@ -56,7 +64,7 @@ int ReadTgaHeader(HFILE file, TgaHeader* h) {
   if (h->width == 0 || h->height == 0) return CONV_ERR_INVALID_FILE;
   if (h->width > kMaxSide || h->height > kMaxSide) return kErrTooLarge;
   h->bytesPerPixel = bits / 8u;
-  h->topFirst = (b[17] & kTopFirst) != 0;
+  h->topFirst = (b[17] & kTopFirstBit) != 0;
   h->dataOffset = kHeaderBytes + b[0];
   return CONV_OK;
 }
@@ -80,7 +88,8 @@ CONV_ENTRY(uint32_t) ConvGetVersion(void) { return kConverterVersion; }
 
 CONV_ENTRY(void) ConvGetDllInfo(ConvRecord* record, char* /*iniPath*/) {
   if (record == nullptr) return;
-  record->flags = CONV_FLAG_READER | CONV_FLAG_WRITER | CONV_FLAG_CHECKS_CONTENT;
+  record->flags =
+      CONV_FLAG_READER | CONV_FLAG_WRITER | CONV_FLAG_CHECKS_CONTENT | CONV_FLAG_ABOUT | CONV_FLAG_SETUP;
   record->writeFormats = WF_GRAY8 | WF_RGB24_1;
   record->writeResUnits = CONV_RES_NONE;
   CopyField(record->name, "TGA");
@@ -90,6 +99,20 @@ CONV_ENTRY(void) ConvGetDllInfo(ConvRecord* record, char* /*iniPath*/) {
 
 CONV_ENTRY(void) ConvGetErrorString(int code, char* fileTitle, char* /*iniPath*/, char* text) {
   WordError(code, fileTitle, text, kOwnErrors, "TGA");
+}
+
+// ------------------------------------------------------------ dialogs
+
+// The setup dialog is the template IDD_TGA_SETUP of tga.rc with one check
+// box over the setting kTopFirst: the dialog shows and writes the same
+// definition the writer reads.
+CONV_ENTRY(void) ConvSetup(HWND owner, char* iniPath) {
+  GuardedVoid(
+      [&] { RunSetupDialog(owner, iniPath, IDD_TGA_SETUP, {FlagField(IDC_TGA_TOP_FIRST, kTopFirst)}); });
+}
+
+CONV_ENTRY(void) ConvAbout(HWND owner) {
+  GuardedVoid([&] { ShowAbout(owner, {"TGA", IDS_TGA_FORMATS, "1.0", nullptr, {}}); });
 }
 
 // ------------------------------------------------------------ reading
@@ -171,13 +194,15 @@ CONV_ENTRY(void) RDCleanUp(ConvImageDesc* /*desc*/) { g_reading.reset(); }
 
 // ------------------------------------------------------------ writing
 
-// Files are written bottom row first, as most TGA readers expect: the manager
-// hands the bands over from the bottom up, and each is appended.
+// Files are written bottom row first, as most TGA readers expect, unless the
+// settings ask for the top row first: the manager hands the bands over in
+// that order, and each is appended.
 CONV_ENTRY(int) WRSetupWriting(ConvImageDesc* desc, char** /*hostParam*/, int /*hostValue*/) {
   return Guarded([&] {
     if (desc->width > 0xFFFF || desc->height > 0xFFFF) return kErrTooLarge;
     desc->bgrOrder = 1;
-    DescribeBands(*desc, CONV_ACCESS_BOTTOM_UP, CONV_ACCESS_BOTTOM_UP, BandRows(desc->bytesPerLine));
+    int order = SettingValue(desc->iniPath, kTopFirst) != 0 ? CONV_ACCESS_TOP_DOWN : CONV_ACCESS_BOTTOM_UP;
+    DescribeBands(*desc, order, order, BandRows(desc->bytesPerLine));
     return int{CONV_OK};
   });
 }
@@ -188,6 +213,7 @@ CONV_ENTRY(int) WRWriteHeader(ConvImageDesc* desc) {
   PutLe16(b + 12, static_cast<uint16_t>(desc->width));
   PutLe16(b + 14, static_cast<uint16_t>(desc->height));
   b[16] = static_cast<uint8_t>(desc->bitsPerPixel);
+  if (SettingValue(desc->iniPath, kTopFirst) != 0) b[17] = kTopFirstBit;
   return WriteAt(desc->hFile, 0, b, sizeof b);
 }
 

@@ -74,15 +74,22 @@ inline std::string ReadSetting(const char* iniPath, const char* section, const c
 #endif
 }
 
+// A whole decimal number, blanks around it allowed; false for anything else.
+inline bool ParseWholeNumber(const std::string& text, long* value) {
+  std::string_view trimmed = settings_detail::Trim(text);
+  if (trimmed.empty()) return false;
+  std::string digits(trimmed);
+  char* end = nullptr;
+  *value = std::strtol(digits.c_str(), &end, 10);
+  return end != digits.c_str() && *end == '\0';
+}
+
 // A whole decimal number from the settings, kept within [low, high]; the
 // fallback when the key is missing or is no number.
 inline int ReadIntSetting(const char* iniPath, const char* section, const char* key, int fallback, int low,
                           int high) {
-  std::string text = ReadSetting(iniPath, section, key, "");
-  if (text.empty()) return fallback;
-  char* end = nullptr;
-  long value = std::strtol(text.c_str(), &end, 10);
-  if (end == text.c_str() || !settings_detail::Trim(end).empty()) return fallback;
+  long value = 0;
+  if (!ParseWholeNumber(ReadSetting(iniPath, section, key, ""), &value)) return fallback;
   if (value < low) return low;
   if (value > high) return high;
   return static_cast<int>(value);
@@ -96,15 +103,97 @@ struct SettingColor {
   uint8_t blue = 255;
 };
 
-inline SettingColor ReadColorSetting(const char* iniPath, const char* section, const char* key,
-                                     SettingColor fallback) {
-  std::string text = ReadSetting(iniPath, section, key, "");
+// "red,green,blue", blanks allowed around the parts; false for anything else.
+inline bool ParseColor(const std::string& text, SettingColor* color) {
   unsigned parts[3] = {};
   char tail = 0;
   if (std::sscanf(text.c_str(), " %u , %u , %u %c", &parts[0], &parts[1], &parts[2], &tail) != 3)
-    return fallback;
-  if (parts[0] > 255 || parts[1] > 255 || parts[2] > 255) return fallback;
-  return {static_cast<uint8_t>(parts[0]), static_cast<uint8_t>(parts[1]), static_cast<uint8_t>(parts[2])};
+    return false;
+  if (parts[0] > 255 || parts[1] > 255 || parts[2] > 255) return false;
+  *color = {static_cast<uint8_t>(parts[0]), static_cast<uint8_t>(parts[1]), static_cast<uint8_t>(parts[2])};
+  return true;
+}
+
+inline std::string ColorText(SettingColor color) {
+  return std::to_string(color.red) + "," + std::to_string(color.green) + "," + std::to_string(color.blue);
+}
+
+inline SettingColor ReadColorSetting(const char* iniPath, const char* section, const char* key,
+                                     SettingColor fallback) {
+  SettingColor color = fallback;
+  return ParseColor(ReadSetting(iniPath, section, key, ""), &color) ? color : fallback;
+}
+
+// A converter's settings, each defined once: where it is kept, its default
+// and the values it may take. The converter reads them with SettingValue;
+// its setup dialog (<imexp/converter_dialogs.h>) shows and writes the same
+// definitions.
+struct NumberSetting {  // a whole number in [low, high]; 0 to 1 for a yes/no flag
+  const char* section;
+  const char* key;
+  int fallback;
+  int low;
+  int high;
+};
+
+struct ColorSetting {
+  const char* section;
+  const char* key;
+  SettingColor fallback;
+};
+
+struct SettingChoice {
+  const char* name;     // as written to the file
+  const char* aliases;  // other names accepted when reading, separated by '|'
+};
+
+struct ChoiceSetting {  // one of a list of names, compared without case, blanks or punctuation
+  const char* section;
+  const char* key;
+  const SettingChoice* choices;
+  int count;
+  int fallback;  // the index of the default
+};
+
+inline int SettingValue(const char* iniPath, const NumberSetting& s) {
+  return ReadIntSetting(iniPath, s.section, s.key, s.fallback, s.low, s.high);
+}
+
+inline SettingColor SettingValue(const char* iniPath, const ColorSetting& s) {
+  return ReadColorSetting(iniPath, s.section, s.key, s.fallback);
+}
+
+namespace settings_detail {
+
+inline std::string Folded(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (std::isalnum(static_cast<unsigned char>(c))) out.push_back(static_cast<char>(std::tolower(c)));
+  }
+  return out;
+}
+
+inline bool NamesChoice(const std::string& folded, const SettingChoice& choice) {
+  if (folded == Folded(choice.name)) return true;
+  std::string_view aliases = choice.aliases != nullptr ? choice.aliases : "";
+  while (!aliases.empty()) {
+    std::size_t bar = aliases.find('|');
+    if (folded == Folded(aliases.substr(0, bar))) return true;
+    aliases = bar == std::string_view::npos ? std::string_view() : aliases.substr(bar + 1);
+  }
+  return false;
+}
+
+}  // namespace settings_detail
+
+// The index of the choice the settings name; the default for a missing or
+// unknown name.
+inline int SettingValue(const char* iniPath, const ChoiceSetting& s) {
+  std::string folded = settings_detail::Folded(ReadSetting(iniPath, s.section, s.key, ""));
+  for (int i = 0; i < s.count; ++i) {
+    if (settings_detail::NamesChoice(folded, s.choices[i])) return i;
+  }
+  return s.fallback;
 }
 
 // A sample of `alpha` coverage (0 transparent, 255 opaque) laid over the

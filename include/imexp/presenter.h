@@ -35,11 +35,12 @@ enum class ControlKind {
   kEdit,
   kListBox,
   kComboBox, /* a drop-down list, such as a file dialog's file types */
+  kCheckBox, /* a two-state check box; an automatic one turns over when pressed */
   kOther
 };
 
 /* The Win32 class of a control of that kind ("Static", "Button", "Edit",
- * "ListBox", "ComboBox"; "" for another). */
+ * "ListBox", "ComboBox"; "" for another). A check box is a "Button". */
 inline const char* ClassNameOf(ControlKind kind) {
   switch (kind) {
     case ControlKind::kLabel:
@@ -47,6 +48,7 @@ inline const char* ClassNameOf(ControlKind kind) {
       return "Static";
     case ControlKind::kPushButton:
     case ControlKind::kDefaultButton:
+    case ControlKind::kCheckBox:
       return "Button";
     case ControlKind::kEdit:
       return "Edit";
@@ -84,6 +86,7 @@ struct ControlState {
   int selection = -1;                       /* list boxes: the selected line, -1 for none */
   int textLimit = 0;                        /* edits: characters the user may type */
   int selectionStart = 0, selectionEnd = 0; /* edits, in characters */
+  bool checked = false;                     /* check boxes */
 };
 
 /*
@@ -109,7 +112,9 @@ class DialogView {
    * the others: the name box 1152 takes the name typed (a folder, or a
    * path, and OK opens it), the type list 1136 the file type, and the
    * hook's own controls (such as the Open dialog's Info button) are among
-   * its controls. */
+   * its controls. Pressing a check box clicks it: an automatic one turns
+   * over first, and the dialog procedure then hears BN_CLICKED (a plain one
+   * is left for the procedure to set). */
   virtual bool Press(int id) = 0;
   /* Types UTF-8 text into an edit at its caret, replacing the selection;
    * what passes the edit's limit is refused, as Win32 refuses it. */

@@ -1,7 +1,8 @@
 // What the controls answer themselves: texts, list-box lines and selection,
-// edit limits and selection, button clicks; and the dialog-item text and
-// number calls built on them. Results follow Win32's (LB_ERR, the selection
-// after a delete, GetDlgItemInt's parsing of 32-bit numbers).
+// edit limits and selection, button clicks and check states; and the
+// dialog-item text, number and check calls built on them. Results follow
+// Win32's (LB_ERR, the selection after a delete, GetDlgItemInt's parsing of
+// 32-bit numbers, a two-state check box's BM_SETCHECK).
 #include <algorithm>
 #include <climits>
 #include <cstdio>
@@ -147,9 +148,33 @@ LRESULT ControlMessage(Window& control, UINT message, WPARAM wParam, LPARAM lPar
       return static_cast<LRESULT>(control.text.size());
     case BM_CLICK:
       if (control.kind == WindowKind::kButton && control.enabled() && control.visible()) {
-        SetFocus(control.handle);
-        SendMessageA(control.parent, WM_COMMAND, MAKEWPARAM(control.id, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(control.handle));
+        HWND handle = control.handle;
+        SetFocus(handle);
+        // The dialog procedure may have taken the button away meanwhile.
+        Window* button = FindWindowObject(handle);
+        if (button == nullptr) return 0;
+        // An auto check box turns over before its dialog hears of the click,
+        // so that the procedure reads the new state; a plain one leaves that
+        // to the procedure.
+        if ((button->style & 0x0F) == BS_AUTOCHECKBOX) {
+          SendMessageA(handle, BM_SETCHECK, button->check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED, 0);
+        }
+        if ((button = FindWindowObject(handle)) == nullptr) return 0;
+        SendMessageA(button->parent, WM_COMMAND, MAKEWPARAM(button->id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(handle));
+      }
+      return 0;
+    case BM_GETCHECK:
+      return control.checkBox() ? control.check : BST_UNCHECKED;
+    case BM_SETCHECK:
+      // A two-state box takes anything past BST_CHECKED as checked; other
+      // buttons keep no state.
+      if (control.checkBox()) {
+        UINT check = wParam == BST_UNCHECKED ? BST_UNCHECKED : BST_CHECKED;
+        if (control.check != check) {
+          control.check = check;
+          NotifyChanged(control);
+        }
       }
       return 0;
     default:
@@ -238,4 +263,14 @@ UINT GetDlgItemInt(HWND dialog, int id, BOOL* translated, BOOL isSigned) {
   }
   if (translated != nullptr) *translated = TRUE;
   return value;
+}
+
+UINT IsDlgButtonChecked(HWND dialog, int id) {
+  return static_cast<UINT>(SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0));
+}
+
+BOOL CheckDlgButton(HWND dialog, int id, UINT check) {
+  // Win32 reports success whatever the control made of it.
+  SendDlgItemMessageA(dialog, id, BM_SETCHECK, check, 0);
+  return TRUE;
 }

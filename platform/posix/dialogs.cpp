@@ -240,6 +240,7 @@ ControlKind KindOf(const Window& w) {
     }
     case WindowKind::kButton:
       if ((w.style & 0x0F) == BS_DEFPUSHBUTTON) return ControlKind::kDefaultButton;
+      if (w.checkBox()) return ControlKind::kCheckBox;
       return (w.style & 0x0F) == BS_PUSHBUTTON ? ControlKind::kPushButton : ControlKind::kOther;
     case WindowKind::kEdit:
       return ControlKind::kEdit;
@@ -302,6 +303,7 @@ class View final : public DialogView {
       s.enabled = c->enabled();
       s.visible = c->visible();
       s.focused = GetFocus() == child;
+      s.checked = c->check == BST_CHECKED;
       s.lines = c->lines;
       s.selection = c->selection;
       s.textLimit = c->limit;
@@ -319,8 +321,9 @@ class View final : public DialogView {
   bool Press(int id) override {
     Window* c = Usable(id, WindowKind::kButton);
     if (c == nullptr) return false;
-    SetFocus(c->handle);
-    Command(c->parent, id, BN_CLICKED, c->handle);
+    // As the button's own click: the focus, an auto check box's new state,
+    // then BN_CLICKED.
+    SendMessageA(c->handle, BM_CLICK, 0, 0);
     DeliverPosted(dialog_);
     return true;
   }

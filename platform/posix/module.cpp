@@ -101,6 +101,7 @@ HMODULE LoadLibraryA(LPCSTR fileName) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
+  imexp::posix::AttachLoadedModule(static_cast<HMODULE>(handle));
   return static_cast<HMODULE>(handle);
 }
 
@@ -116,6 +117,7 @@ HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE file, DWORD flags) {
 }
 
 BOOL FreeLibrary(HMODULE module) {
+  if (module != nullptr) imexp::posix::DetachFreedModule(module);
   if (module == nullptr || dlclose(module) != 0) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;

@@ -8,8 +8,9 @@
 #include <cstring>
 #include <initializer_list>
 
+#include <imexp/posix_resources.h>
 #include "platform/posix/host_exports.h"
-#include "platform/posix/resource_tables.h"
+#include "platform/posix/module_handles.h"
 #include "platform/posix/window_objects.h"
 #include "platform/win32.h"
 
@@ -57,9 +58,9 @@ namespace imexp::posix {
 bool RussianTexts() { return ResourceLanguage() == kLangRussian; }
 }  // namespace imexp::posix
 
-int LoadStringA(HINSTANCE, UINT id, LPSTR buffer, int size) {
+int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
   if (buffer == nullptr || size <= 0) return 0;
-  const auto& tables = ImExpModuleResources();
+  const auto& tables = imexp::posix::ResourcesOf(instance);
   const imexp::posix::StringResource* entry = Find(tables.strings, tables.stringCount, id);
   if (entry == nullptr) {
     buffer[0] = '\0';
@@ -84,12 +85,13 @@ namespace {
 
 // Only dialogs by number are kept as resources of their own; strings are
 // reached through LoadStringA.
-const imexp::posix::DialogResource* FindDialog(LPCSTR name, LPCSTR type, const unsigned short* language) {
+const imexp::posix::DialogResource* FindDialog(HMODULE module, LPCSTR name, LPCSTR type,
+                                               const unsigned short* language) {
   if (type != RT_DIALOG || !IS_INTRESOURCE(name)) {
     SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
     return nullptr;
   }
-  const auto& tables = ImExpModuleResources();
+  const auto& tables = imexp::posix::ResourcesOf(module);
   auto id = static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(name));
   const imexp::posix::DialogResource* dialog = nullptr;
   if (language == nullptr) {
@@ -105,13 +107,15 @@ const imexp::posix::DialogResource* FindDialog(LPCSTR name, LPCSTR type, const u
 
 }  // namespace
 
-HRSRC FindResourceA(HMODULE, LPCSTR name, LPCSTR type) {
-  return reinterpret_cast<HRSRC>(const_cast<imexp::posix::DialogResource*>(FindDialog(name, type, nullptr)));
+HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
+  return reinterpret_cast<HRSRC>(
+      const_cast<imexp::posix::DialogResource*>(FindDialog(module, name, type, nullptr)));
 }
 
-HRSRC FindResourceExA(HMODULE, LPCSTR type, LPCSTR name, WORD language) {
+HRSRC FindResourceExA(HMODULE module, LPCSTR type, LPCSTR name, WORD language) {
   unsigned short exact = language;
-  return reinterpret_cast<HRSRC>(const_cast<imexp::posix::DialogResource*>(FindDialog(name, type, &exact)));
+  return reinterpret_cast<HRSRC>(
+      const_cast<imexp::posix::DialogResource*>(FindDialog(module, name, type, &exact)));
 }
 
 HGLOBAL LoadResource(HMODULE, HRSRC resource) {

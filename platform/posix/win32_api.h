@@ -98,13 +98,16 @@ BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL MapDialogRect(HWND dialog, LPRECT rect);
 
-// controls.cpp: control texts and numbers.
+// controls.cpp: control texts, numbers and check states.
 BOOL SetWindowTextA(HWND window, LPCSTR text);
 int GetWindowTextA(HWND window, LPSTR buffer, int size);
 BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
 UINT GetDlgItemTextA(HWND dialog, int id, LPSTR buffer, int size);
 BOOL SetDlgItemInt(HWND dialog, int id, UINT value, BOOL isSigned);
 UINT GetDlgItemInt(HWND dialog, int id, BOOL* translated, BOOL isSigned);
+// Check boxes (BS_CHECKBOX, BS_AUTOCHECKBOX): BST_UNCHECKED or BST_CHECKED.
+UINT IsDlgButtonChecked(HWND dialog, int id);
+BOOL CheckDlgButton(HWND dialog, int id, UINT check);
 
 // window_state.cpp: the state and geometry of windows.
 BOOL IsWindow(HWND window);

@@ -70,8 +70,16 @@ struct Window {
   int selectionStart = 0;
   int selectionEnd = 0;
 
+  // Check boxes: BST_UNCHECKED or BST_CHECKED.
+  UINT check = BST_UNCHECKED;
+
   bool enabled() const { return (style & WS_DISABLED) == 0; }
   bool visible() const { return (style & WS_VISIBLE) != 0; }
+  // A button of style BS_CHECKBOX or BS_AUTOCHECKBOX.
+  bool checkBox() const {
+    return kind == WindowKind::kButton &&
+           ((style & 0x0F) == BS_CHECKBOX || (style & 0x0F) == BS_AUTOCHECKBOX);
+  }
 };
 
 // The live window of `handle`, or null (and ERROR_INVALID_WINDOW_HANDLE).

@@ -87,7 +87,7 @@ std::vector<uint8_t> DialogTemplateBytes(const Dialog& d) {
   for (const Control& c : d.controls) {
     t.AlignToDword();
     t.Dword(c.style);
-    t.Dword(0);
+    t.Dword(c.exStyle);
     for (long value : {c.x, c.y, c.cx, c.cy}) t.Word(static_cast<unsigned long>(value) & 0xFFFF);
     t.Word(static_cast<unsigned long>(c.id) & 0xFFFF);
     // The shorthand statements name their class by atom; a CONTROL

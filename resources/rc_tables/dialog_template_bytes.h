@@ -13,6 +13,7 @@ struct Control {
   bool classByName = false;  // a CONTROL statement's class, kept as a string
   long id = -1, x = 0, y = 0, cx = 0, cy = 0;
   unsigned long style = 0;
+  unsigned long exStyle = 0;
 };
 
 struct Dialog {

@@ -3,14 +3,15 @@
 // Dialogs become the DLGTEMPLATE bytes that the Windows resource compiler
 // puts into a module, so that both builds read templates the same way.
 //
-//   rc_to_tables <input.rc> <output.cpp> [include directories...]
+//   rc_to_tables <input.rc> <output.cpp> [-d <depfile>] [include directories...]
 //
 // It reads the subset of the resource-script language that imexp.rc uses:
-// #include "..." (for #define'd IDs), LANGUAGE, STRINGTABLE and DIALOG /
+// #include "..." or <...> (the #defines of a header, the whole of another
+// resource script), LANGUAGE, STRINGTABLE and DIALOG /
 // DIALOGEX templates with STYLE, EXSTYLE, CAPTION and FONT and the LTEXT,
-// RTEXT, CTEXT, PUSHBUTTON, DEFPUSHBUTTON, EDITTEXT, LISTBOX and CONTROL
-// statements. Anything else is an error, so the tables never silently miss
-// a resource that the Windows build has.
+// RTEXT, CTEXT, PUSHBUTTON, DEFPUSHBUTTON, CHECKBOX, AUTOCHECKBOX, EDITTEXT,
+// LISTBOX and CONTROL statements. Anything else is an error, so the tables
+// never silently miss a resource that the Windows build has.
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -88,6 +89,9 @@ const std::map<std::string, unsigned long> kBuiltins = {
     {"SS_NOPREFIX", 0x80},
     {"BS_PUSHBUTTON", 0x0},
     {"BS_DEFPUSHBUTTON", 0x1},
+    {"BS_CHECKBOX", 0x2},
+    {"BS_AUTOCHECKBOX", 0x3},
+    {"BS_LEFTTEXT", 0x20},
     {"ES_LEFT", 0x0},
     {"ES_CENTER", 0x1},
     {"ES_RIGHT", 0x2},
@@ -96,6 +100,10 @@ const std::map<std::string, unsigned long> kBuiltins = {
     {"LBS_NOTIFY", 0x1},
     {"LBS_SORT", 0x2},
     {"LBS_STANDARD", 0xA00003},
+    {"CBS_SIMPLE", 0x1},
+    {"CBS_DROPDOWN", 0x2},
+    {"CBS_DROPDOWNLIST", 0x3},
+    {"CBS_SORT", 0x100},
     {"IDOK", 1},
     {"IDCANCEL", 2},
 };
@@ -106,12 +114,20 @@ constexpr unsigned long kChildVisible = 0x40000000 | 0x10000000;
   throw std::runtime_error("line " + std::to_string(line) + ": " + message);
 }
 
+// Every file read, for the dependency file.
+std::vector<std::string> g_filesRead;
+
 std::string ReadFile(const std::string& path) {
+  g_filesRead.push_back(path);
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 std::string DirectoryOf(const std::string& path) {
@@ -159,18 +175,30 @@ std::string Preprocess(const std::string& text, const std::vector<std::string>& 
       } else if (word == "include") {
         std::string target;
         directive >> target;
-        if (target.size() > 2 && target.front() == '"') {
+        bool quoted = target.size() > 2 && target.front() == '"' && target.back() == '"';
+        bool angled = target.size() > 2 && target.front() == '<' && target.back() == '>';
+        if (quoted || angled) {
           std::string file = target.substr(1, target.size() - 2);
-          bool found = false;
+          std::string path;
           for (const std::string& dir : includeDirs) {
-            std::ifstream probe(dir + "/" + file);
-            if (probe) {
-              Preprocess(ReadFile(dir + "/" + file), includeDirs, defines);
-              found = true;
+            if (std::ifstream(dir + "/" + file)) {
+              path = dir + "/" + file;
               break;
             }
           }
-          if (!found) throw std::runtime_error("cannot find include " + file);
+          // <windows.h> and the like: the builtins stand for them.
+          if (path.empty() && angled) {
+            out += "\n";
+            continue;
+          }
+          if (path.empty()) throw std::runtime_error("cannot find include " + file);
+          std::string included = Preprocess(ReadFile(path), includeDirs, defines);
+          // A resource script's resources become part of this one (as
+          // shared strings do); a header gives only its #defines.
+          if (EndsWith(file, ".rc")) {
+            out += included;
+            continue;
+          }
         }
       }
       // #pragma, #ifndef/#endif guards of included headers: nothing to do.
@@ -319,6 +347,21 @@ class Parser {
     } while (Accept("|"));
     return value & ~removed;
   }
+  // A control's style over its defaults, term by term as windres applies
+  // it: "NOT x" takes bits from what stands so far, defaults included (NOT
+  // WS_TABSTOP drops a check box's tab stop), and a later term may put
+  // them back.
+  unsigned long StyleOver(unsigned long style) {
+    do {
+      if (IsWord("NOT")) {
+        Next();
+        style &= ~Term();
+      } else {
+        style |= Term();
+      }
+    } while (Accept("|"));
+    return style;
+  }
   long Number() { return static_cast<long>(static_cast<int>(Expression())); }
   std::string String() {
     const Token& t = Next();
@@ -407,6 +450,9 @@ class Parser {
     } else if (k == "PUSHBUTTON" || k == "DEFPUSHBUTTON") {
       c.className = "Button";
       defaults = (k == "DEFPUSHBUTTON" ? 0x1 : 0x0) | 0x00010000;  // | WS_TABSTOP
+    } else if (k == "CHECKBOX" || k == "AUTOCHECKBOX") {
+      c.className = "Button";
+      defaults = (k == "AUTOCHECKBOX" ? 0x3 : 0x2) | 0x00010000;  // BS_[AUTO]CHECKBOX | WS_TABSTOP
     } else if (k == "EDITTEXT") {
       c.className = "Edit";
       defaults = 0x00800000 | 0x00010000;  // WS_BORDER | WS_TABSTOP
@@ -424,8 +470,8 @@ class Parser {
     Expect(",");
     Rectangle(c);
     c.style = defaults | kChildVisible;
-    if (Accept(",")) c.style |= Expression();
-    if (Accept(",")) Expression();  // extended style
+    if (Accept(",")) c.style = StyleOver(c.style);
+    if (Accept(",")) c.exStyle = Expression();
     return c;
   }
 
@@ -452,10 +498,11 @@ std::string Literal(const std::string& text) {
   return out + "\"";
 }
 
-std::string Generate(const Parser& parser) {
+std::string Generate(const Parser& parser, const std::string& source) {
   std::ostringstream out;
-  out << "// Generated from imexp.rc by rc_to_tables. Do not edit.\n"
-      << "#include \"platform/posix/resource_tables.h\"\n\n"
+  out << "// Generated from " << source.substr(source.find_last_of('/') + 1)
+      << " by rc_to_tables. Do not edit.\n"
+      << "#include <imexp/posix_resources.h>\n\n"
       << "namespace {\n\nusing namespace imexp::posix;\n\n"
       << "const StringResource kStrings[] = {\n";
   for (const StringEntry& s : parser.strings) {
@@ -485,21 +532,45 @@ std::string Generate(const Parser& parser) {
   return out.str();
 }
 
+// A make-style dependency file: the output depends on every file read.
+void WriteDepFile(const std::string& path, const std::string& output) {
+  auto escaped = [](const std::string& name) {
+    std::string out;
+    for (char c : name) {
+      if (c == ' ' || c == '#' || c == '$') out += c == '$' ? '$' : '\\';
+      out += c;
+    }
+    return out;
+  };
+  std::ofstream out(path, std::ios::binary);
+  out << escaped(output) << ":";
+  for (const std::string& file : g_filesRead) out << " \\\n  " << escaped(file);
+  out << "\n";
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s input.rc output.cpp [include-dir...]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s input.rc output.cpp [-d depfile] [include-dir...]\n", argv[0]);
     return 2;
   }
   try {
     std::vector<std::string> includeDirs{DirectoryOf(argv[1])};
-    for (int i = 3; i < argc; ++i) includeDirs.push_back(argv[i]);
+    std::string depFile;
+    for (int i = 3; i < argc; ++i) {
+      if (std::string(argv[i]) == "-d" && i + 1 < argc) {
+        depFile = argv[++i];
+      } else {
+        includeDirs.push_back(argv[i]);
+      }
+    }
     std::map<std::string, unsigned long> defines;
     std::string text = Preprocess(ReadFile(argv[1]), includeDirs, defines);
     Parser parser(Tokenize(text), defines);
     parser.Run();
-    std::string generated = Generate(parser);
+    std::string generated = Generate(parser, argv[1]);
     // Rewrite only on change so that dependent objects are not rebuilt.
     std::ifstream old(argv[2], std::ios::binary);
     std::ostringstream oldText;
@@ -509,6 +580,7 @@ int main(int argc, char** argv) {
       out << generated;
       if (!out) throw std::runtime_error(std::string("cannot write ") + argv[2]);
     }
+    if (!depFile.empty()) WriteDepFile(depFile, argv[2]);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s: %s\n", argv[1], e.what());
     return 1;

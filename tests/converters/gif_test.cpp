@@ -278,7 +278,7 @@ TEST_F(GifTest, RecordContentCheckAndTexts) {
   ConvRecord r = gif.Record();
   EXPECT_EQ(std::tuple(std::string(r.name), std::string(r.description), std::string(r.extensions), r.flags,
                        r.writeFormats, int{r.writeResUnits}),
-            std::tuple("GIF", "Graphics Interchange Format", "*.GIF", 0x33u, 0x040u, 1));
+            std::tuple("GIF", "Graphics Interchange Format", "*.GIF", 0x3Fu, 0x040u, 1));
   const std::pair<const char*, bool> files[] = {
       {"GIF89a", true}, {"GIF87a\1", true}, {"GIF88a", false}, {"GIF8", false}};
   for (const auto& [bytes, accepted] : files) {

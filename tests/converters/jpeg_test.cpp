@@ -362,7 +362,7 @@ TEST_F(JpegTest, RecordContentCheckAndTexts) {
   EXPECT_STREQ(record.description, "JPEG/JFIF");
   EXPECT_STREQ(record.extensions, "*.JPG;*.JPEG;*.JPE;*.JFIF");
   EXPECT_EQ(std::tuple(record.flags, record.writeFormats, int{record.writeResUnits}),
-            std::tuple(0x13u, 0x084u, 0x0C));
+            std::tuple(0x1Fu, 0x084u, 0x0C));
 
   // Start of image, then any marker.
   for (const auto& [bytes, accepted] : {std::pair<std::string, bool>{"\xFF\xD8\xFF", true},

@@ -367,7 +367,7 @@ TEST_F(PcxReadTest, RecordsContentChecksAndTexts) {
               std::tuple(isPcx, isDcx));
   }
   const std::tuple<const char*, const char*, const char*, uint32_t> records[] = {
-      {"imexp_pcx", "PCX", "*.PCX", 0x13}, {"imexp_dcx", "DCX", "*.DCX", 0x33}};
+      {"imexp_pcx", "PCX", "*.PCX", 0x17}, {"imexp_dcx", "DCX", "*.DCX", 0x37}};
   for (const auto& [target, name, extensions, flags] : records) {
     const ConverterDriver& driver = Driver(target);
     ASSERT_TRUE(driver.loaded());

@@ -121,7 +121,7 @@ TEST_F(PngRobustnessTest, RecordCheckAndTexts) {
   EXPECT_EQ(std::tuple(std::string(r.name), std::string(r.description), std::string(r.extensions)),
             std::tuple("PNG", "Portable Network Graphics", "*.PNG"));
   EXPECT_EQ(std::tuple(r.flags, r.writeFormats, int{r.writeResUnits}),
-            std::tuple(0x13u, 0xC7u, CONV_RES_DPI));
+            std::tuple(0x1Fu, 0xC7u, CONV_RES_DPI));
   for (const auto& [bytes, accepted] :
        {std::pair{kSignature, true}, std::pair{kSignature.substr(0, 7), false},
         std::pair{std::string("\x89PNG\r\n\x1a\r"), false}}) {

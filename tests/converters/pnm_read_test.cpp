@@ -184,7 +184,7 @@ TEST_F(PnmReadTest, RecordContentCheckAndTexts) {
   EXPECT_STREQ(record.extensions, "*.PBM;*.PGM;*.PPM;*.PNM");
   EXPECT_LT(std::strlen(record.description), 40u);
   EXPECT_EQ(std::tuple(record.flags, record.writeFormats, int{record.writeResUnits}),
-            std::tuple(0x13u, 0x085u, 1));
+            std::tuple(0x17u, 0x085u, 1));
 
   const std::pair<std::string, bool> files[] = {{"P1\n", true},  {"P6 1", true}, {"P5#c\n", true},
                                                 {"P7\n", false}, {"P6x", false}, {"P", false},

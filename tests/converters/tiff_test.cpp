@@ -129,7 +129,7 @@ TEST_F(TiffTest, RecordAndContentCheck) {
   EXPECT_STREQ(record.name, "TIFF");
   EXPECT_STREQ(record.description, "Tagged Image File Format");
   EXPECT_STREQ(record.extensions, "*.TIF;*.TIFF");
-  EXPECT_EQ(record.flags, 0x01u | 0x02u | 0x10u | 0x20u);
+  EXPECT_EQ(record.flags, 0x01u | 0x02u | 0x04u | 0x08u | 0x10u | 0x20u);
   ASSERT_EQ(Sh("tiffcp -B rgb.tif mm.tif && tiffcp -8 rgb.tif big.tif && tiffcp -B -8 rgb.tif bigmm.tif"), 0);
   for (const char* name : {"rgb.tif", "mm.tif", "big.tif", "bigmm.tif"})
     EXPECT_TRUE(Tiff().Check(File(name))) << name;

@@ -195,7 +195,7 @@ TEST_F(WebpTest, RecordContentCheckAndTexts) {
   ConvRecord r = webp.Record();
   EXPECT_EQ(std::tuple(std::string(r.name), std::string(r.description), std::string(r.extensions), r.flags,
                        r.writeFormats, int{r.writeResUnits}),
-            std::tuple("WebP", "WebP", "*.WEBP", 0x13u, 0x080u, 1));
+            std::tuple("WebP", "WebP", "*.WEBP", 0x1Fu, 0x080u, 1));
   const std::pair<std::string, bool> files[] = {{"RIFF\0\0\0\0WEBP"s, true},
                                                 {"RIFF\1\2\3\4WEBPVP8 "s, true},
                                                 {"RIFF\0\0\0\0WAVE"s, false},

@@ -1,7 +1,7 @@
 // Dialog conformance: one set of scenarios against our POSIX layer (driven
 // through its presenter) and against Win32 under wine (driven through the
 // real windows): the modal loop and its results, posted-message order,
-// buttons, Enter and Escape, focus, edits and their limit, list boxes,
+// buttons, Enter and Escape, focus, edits and their limit, list boxes, check boxes,
 // GetDlgItemInt, geometry in pixels, message boxes, nesting and bad handles.
 #include <gtest/gtest.h>
 
@@ -22,6 +22,8 @@ constexpr int kEdit = 100;
 constexpr int kList = 101;
 constexpr int kOther = 102;
 constexpr int kLabel = 103;
+constexpr int kAutoBox = 104;
+constexpr int kPlainBox = 105;
 constexpr UINT kUserPosted = WM_USER + 10;
 constexpr UINT kUserSent = WM_USER + 11;
 
@@ -80,7 +82,9 @@ const TemplateBuilder& TestTemplate() {
         .Add(0x80, IDOK, "OK", 140, 10, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP)
         .Add(0x80, IDCANCEL, "Cancel", 140, 30, 50, 14, BS_PUSHBUTTON | WS_TABSTOP)
         .Add(0x80, kOther, "Other", 140, 50, 50, 14, BS_PUSHBUTTON | WS_TABSTOP)
-        .Add(0x82, kLabel, "Label", 10, 85, 60, 10, SS_LEFT);
+        .Add(0x82, kLabel, "Label", 10, 85, 60, 10, SS_LEFT)
+        .Add(0x80, kAutoBox, "&Lossless", 95, 10, 40, 10, BS_AUTOCHECKBOX | WS_TABSTOP)
+        .Add(0x80, kPlainBox, "Plain", 95, 22, 40, 10, BS_CHECKBOX | WS_TABSTOP);
     return b;
   }();
   return t;
@@ -354,6 +358,153 @@ TEST(DialogsTest, ListBoxResults) {
   EXPECT_EQ(run.windows[0].accepted, (std::vector<bool>{true, false, true}));
   EXPECT_EQ(run.windows[0].states[1].Find(kList)->lines, (std::vector<std::string>{"mid", "end"}));
   EXPECT_EQ(run.windows[0].states[1].Find(kList)->selection, 1);
+}
+
+TEST(DialogsTest, CheckBoxMessages) {
+  struct Step {
+    const char* what;
+    std::function<LRESULT(HWND)> call;
+    LRESULT result;
+    UINT autoAfter, plainAfter;  // BM_GETCHECK of each box after the step
+  };
+  auto setCheck = [](int id, WPARAM check) {
+    return [id, check](HWND d) { return SendDlgItemMessageA(d, id, BM_SETCHECK, check, 0); };
+  };
+  const std::vector<Step> steps = {
+      {"both open unchecked", [](HWND d) { return SendDlgItemMessageA(d, kAutoBox, BM_GETCHECK, 0, 0); }, 0,
+       BST_UNCHECKED, BST_UNCHECKED},
+      {"BM_SETCHECK checked", setCheck(kAutoBox, BST_CHECKED), 0, BST_CHECKED, BST_UNCHECKED},
+      {"IsDlgButtonChecked", [](HWND d) { return IsDlgButtonChecked(d, kAutoBox); }, BST_CHECKED, BST_CHECKED,
+       BST_UNCHECKED},
+      {"CheckDlgButton checked", [](HWND d) { return CheckDlgButton(d, kPlainBox, BST_CHECKED); }, TRUE,
+       BST_CHECKED, BST_CHECKED},
+      {"CheckDlgButton unchecked", [](HWND d) { return CheckDlgButton(d, kAutoBox, BST_UNCHECKED); }, TRUE,
+       BST_UNCHECKED, BST_CHECKED},
+      {"a two-state box takes indeterminate as checked", setCheck(kAutoBox, BST_INDETERMINATE), 0,
+       BST_CHECKED, BST_CHECKED},
+      {"BM_SETCHECK unchecked", setCheck(kPlainBox, BST_UNCHECKED), 0, BST_CHECKED, BST_UNCHECKED},
+      {"a push button keeps no check",
+       [](HWND d) {
+         CheckDlgButton(d, kOther, BST_CHECKED);
+         return SendDlgItemMessageA(d, kOther, BM_GETCHECK, 0, 0);
+       },
+       BST_UNCHECKED, BST_CHECKED, BST_UNCHECKED},
+      {"an unknown control", [](HWND d) { return IsDlgButtonChecked(d, 999); }, 0, BST_CHECKED,
+       BST_UNCHECKED},
+  };
+  std::vector<std::string> failures;
+  Scenario s;
+  s.init = [&](HWND d) {
+    for (const Step& step : steps) {
+      LRESULT result = step.call(d);
+      auto autoAfter = static_cast<UINT>(SendDlgItemMessageA(d, kAutoBox, BM_GETCHECK, 0, 0));
+      auto plainAfter = static_cast<UINT>(SendDlgItemMessageA(d, kPlainBox, BM_GETCHECK, 0, 0));
+      if (result != step.result || autoAfter != step.autoAfter || plainAfter != step.plainAfter) {
+        failures.push_back(std::string(step.what) + ": result " + std::to_string(result) + ", boxes " +
+                           std::to_string(autoAfter) + " " + std::to_string(plainAfter));
+      }
+    }
+  };
+  DialogRun run = RunTestDialog(s, {{}});
+  EXPECT_EQ(failures, std::vector<std::string>{});
+  ASSERT_EQ(run.windows.size(), 1u);
+  const UiControl* box = run.windows[0].states[0].Find(kAutoBox);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->className, "Button");
+  EXPECT_TRUE(box->checked) << "the state set in WM_INITDIALOG is what the user sees";
+  EXPECT_FALSE(run.windows[0].states[0].Find(kPlainBox)->checked);
+}
+
+// What the user's press does to each kind of check box, and what the dialog
+// procedure reads when BN_CLICKED comes.
+TEST(DialogsTest, CheckBoxPresses) {
+  struct Case {
+    const char* what;
+    std::function<void(HWND)> init;
+    std::function<void(HWND, int, int)> command;
+    UiScript script;
+    std::vector<std::string> log;  // commands, each box's with the state it read
+    std::vector<bool> accepted;
+    bool autoChecked, plainChecked;  // what the user sees at the end
+  } cases[] = {
+      {"an auto box turns over before its dialog hears of it",
+       {},
+       {},
+       {Press(kAutoBox), Press(kAutoBox), Press(kAutoBox)},
+       {"command 104 0", "reads 1", "command 104 0", "reads 0", "command 104 0", "reads 1"},
+       {true, true, true},
+       true,
+       false},
+      {"a plain box only tells its dialog",
+       {},
+       {},
+       {Press(kPlainBox)},
+       {"command 105 0", "reads 0"},
+       {true},
+       false,
+       false},
+      {"a plain box its dialog turns over",
+       {},
+       [](HWND d, int id, int) {
+         if (id == kPlainBox) CheckDlgButton(d, kPlainBox, IsDlgButtonChecked(d, kPlainBox) ? 0 : 1);
+       },
+       {Press(kPlainBox)},
+       {"command 105 0", "reads 0"},
+       {true},
+       false,
+       true},
+      {"a box checked by the program is unchecked by a press",
+       [](HWND d) { CheckDlgButton(d, kAutoBox, BST_CHECKED); },
+       {},
+       {Press(kAutoBox)},
+       {"command 104 0", "reads 0"},
+       {true},
+       false,
+       false},
+      {"a disabled box cannot be pressed",
+       [](HWND d) { EnableWindow(GetDlgItem(d, kAutoBox), FALSE); },
+       {},
+       {Press(kAutoBox)},
+       {},
+       {false},
+       false,
+       false},
+      {"Enter on a check box presses the default button",
+       {},
+       {},
+       {Press(kAutoBox), Enter()},
+       {"command 104 0", "reads 1", "command 1 0"},
+       {true, true},
+       true,
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Scenario s;
+    s.init = c.init;
+    s.command = [&c](HWND d, int id, int code) {
+      if (id == kAutoBox || id == kPlainBox)
+        scenario->log.push_back("reads " + std::to_string(IsDlgButtonChecked(d, id)));
+      if (c.command) c.command(d, id, code);
+    };
+    DialogRun run = RunTestDialog(s, {c.script});
+    std::vector<std::string> log;
+    for (const std::string& line : run.log) {
+      if (line.rfind("command", 0) == 0 || line.rfind("reads", 0) == 0) log.push_back(line);
+    }
+    // The dialog ends by Escape when the script has not ended it.
+    if (!log.empty() && log.back() == "command 2 0") log.pop_back();
+    EXPECT_EQ(log, c.log);
+    ASSERT_EQ(run.windows.size(), 1u);
+    EXPECT_EQ(run.windows[0].accepted, c.accepted);
+    const UiSnapshot& last = run.windows[0].states.back();
+    EXPECT_EQ(last.Find(kAutoBox)->checked, c.autoChecked);
+    EXPECT_EQ(last.Find(kPlainBox)->checked, c.plainChecked);
+    if (c.accepted[0]) {
+      EXPECT_TRUE(run.windows[0].states.at(1).Find(c.script[0].id)->focused)
+          << "a press gives the box the focus";
+    }
+  }
 }
 
 TEST(DialogsTest, GetDlgItemIntParsesAsWin32) {

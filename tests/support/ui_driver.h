@@ -38,6 +38,7 @@ struct UiControl {
   bool enabled = false, visible = false, focused = false;
   std::vector<std::string> lines;
   int selection = -1;
+  bool checked = false;  // a check box's state
 };
 
 struct UiSnapshot {

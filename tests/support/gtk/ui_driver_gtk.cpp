@@ -98,6 +98,7 @@ UiControl Describe(GtkWindow* window, GtkWidget* widget) {
   } else if (GTK_IS_BUTTON(widget)) {
     c.text =
         Win32Text(gtk_button_get_label(GTK_BUTTON(widget)), gtk_button_get_use_underline(GTK_BUTTON(widget)));
+    if (GTK_IS_TOGGLE_BUTTON(widget)) c.checked = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(widget));
   } else if (GTK_IS_ENTRY(widget)) {
     c.text = gtk_entry_get_text(GTK_ENTRY(widget));
   } else if (GTK_IS_TREE_VIEW(widget)) {

@@ -18,7 +18,7 @@ UiSnapshot Snapshot(const DialogView& view) {
   UiSnapshot snapshot;
   for (const ControlState& c : view.Controls()) {
     snapshot.controls.push_back({c.id, ClassNameOf(c.kind), c.text, c.x, c.y, c.width, c.height, c.enabled,
-                                 c.visible, c.focused, c.lines, c.selection});
+                                 c.visible, c.focused, c.lines, c.selection, c.checked});
   }
   return snapshot;
 }

@@ -58,7 +58,10 @@ void AddControls(HWND dialog, HWND window, HWND focus, UiSnapshot& snapshot) {
     c.enabled = IsWindowEnabled(child) != FALSE;
     c.visible = IsWindowVisible(child) != FALSE;
     c.focused = child == focus;
-    if (c.className == "ListBox") {
+    if (c.className == "Button") {
+      // Push buttons answer BST_UNCHECKED.
+      c.checked = SendMessageA(child, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    } else if (c.className == "ListBox") {
       auto count = static_cast<int>(SendMessageA(child, LB_GETCOUNT, 0, 0));
       for (int i = 0; i < count; ++i) {
         char line[512] = "";

@@ -1,0 +1,7 @@
+// The IDs of jpeg.rc.
+#pragma once
+
+#define IDD_SETUP 100
+#define IDC_NUMBER 101
+#define IDS_FORMATS 200
+#define IDS_NUMBER_REFUSED 201
