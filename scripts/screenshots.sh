@@ -38,34 +38,23 @@ trap cleanup EXIT
 # (wine's desktop, Xvfb's black root), which -trim takes away. Fails when
 # the program ended before its window was taken.
 photograph() {
-  local seconds=$1 picture=$2
-  shift 2
-  "$@" >/dev/null 2>"$work/stderr" &
-  local pid=$!
-  sleep "$seconds"
-  if ! kill -0 "$pid" 2>/dev/null; then
-    echo "no window for $picture: $* ended early" >&2
-    cat "$work/stderr" >&2
-    return 1
-  fi
-  import -window root -trim +repage "$picture"
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-  echo "$picture"
+  photograph_keys "$1" "$2" "" "${@:3}"
 }
 
 # photograph_keys SECONDS PICTURE KEYS COMMAND...: as photograph, with the
-# keys (xdotool's names, blank-separated) typed once the window is up, as a
-# user who opens a dialog from it.
+# keys (xdotool's names, blank-separated; none when empty) typed once the
+# window is up, as a user who opens a dialog from it.
 photograph_keys() {
   local seconds=$1 picture=$2 keys=$3
   shift 3
   "$@" >/dev/null 2>"$work/stderr" &
   local pid=$!
   sleep "$seconds"
-  # shellcheck disable=SC2086 # one word per key
-  xdotool key --delay 150 $keys
-  sleep "$seconds"
+  if [ -n "$keys" ]; then
+    # shellcheck disable=SC2086 # one word per key
+    xdotool key --delay 150 $keys
+    sleep "$seconds"
+  fi
   if ! kill -0 "$pid" 2>/dev/null; then
     echo "no window for $picture: $* ended early" >&2
     cat "$work/stderr" >&2

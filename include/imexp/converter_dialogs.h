@@ -33,7 +33,9 @@ namespace imexp::conv {
 struct SettingField {
   enum Kind { kNumber, kColor, kChoice, kFlag } kind;
   int control;
-  const void* setting;
+  const void* setting;  // the NumberSetting, ColorSetting or ChoiceSetting
+  const char* section;  // and where the file keeps it
+  const char* key;
   // Numbers: the converter's string that refuses a typed value, with two
   // %d for the lowest and highest value. Choices: the converter's strings
   // that name the choices in the list, one ID each from this one (0: the
@@ -42,16 +44,16 @@ struct SettingField {
 };
 
 inline SettingField NumberField(int control, const NumberSetting& setting, unsigned refusal) {
-  return {SettingField::kNumber, control, &setting, refusal};
+  return {SettingField::kNumber, control, &setting, setting.section, setting.key, refusal};
 }
 inline SettingField ColorField(int control, const ColorSetting& setting, unsigned refusal = 0) {
-  return {SettingField::kColor, control, &setting, refusal};
+  return {SettingField::kColor, control, &setting, setting.section, setting.key, refusal};
 }
 inline SettingField ChoiceField(int control, const ChoiceSetting& setting, unsigned firstLabel = 0) {
-  return {SettingField::kChoice, control, &setting, firstLabel};
+  return {SettingField::kChoice, control, &setting, setting.section, setting.key, firstLabel};
 }
 inline SettingField FlagField(int control, const NumberSetting& setting) {
-  return {SettingField::kFlag, control, &setting, 0};
+  return {SettingField::kFlag, control, &setting, setting.section, setting.key, 0};
 }
 
 namespace dialogs_detail {
@@ -155,28 +157,6 @@ inline bool TakeValue(HWND dialog, const SettingField& f, std::string* value, st
   return false;
 }
 
-inline const char* SectionOf(const SettingField& f) {
-  switch (f.kind) {
-    case SettingField::kColor:
-      return static_cast<const ColorSetting*>(f.setting)->section;
-    case SettingField::kChoice:
-      return static_cast<const ChoiceSetting*>(f.setting)->section;
-    default:
-      return static_cast<const NumberSetting*>(f.setting)->section;
-  }
-}
-
-inline const char* KeyOf(const SettingField& f) {
-  switch (f.kind) {
-    case SettingField::kColor:
-      return static_cast<const ColorSetting*>(f.setting)->key;
-    case SettingField::kChoice:
-      return static_cast<const ChoiceSetting*>(f.setting)->key;
-    default:
-      return static_cast<const NumberSetting*>(f.setting)->key;
-  }
-}
-
 // OK: every value checked first, then all written, so that a refusal
 // leaves the file as it was.
 inline void Accept(HWND dialog, const SetupContext& c) {
@@ -195,7 +175,7 @@ inline void Accept(HWND dialog, const SetupContext& c) {
   }
   for (std::size_t i = 0; i < values.size(); ++i) {
     const SettingField& f = (*c.fields)[i];
-    WritePrivateProfileStringA(SectionOf(f), KeyOf(f), values[i].c_str(), c.iniPath);
+    WritePrivateProfileStringA(f.section, f.key, values[i].c_str(), c.iniPath);
   }
   EndDialog(dialog, IDOK);
 }

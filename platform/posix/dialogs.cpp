@@ -83,6 +83,12 @@ constexpr ClassName kClasses[] = {
 int ToPixelsX(int units) { return MulDiv(units, kBaseUnitX, 4); }
 int ToPixelsY(int units) { return MulDiv(units, kBaseUnitY, 8); }
 
+// The selection field of a drop-down combo box: a text line of 13/8 dialog
+// units (Wine's height for the templates' fonts).
+constexpr DWORD kComboTypeMask = 0x3;
+constexpr DWORD kComboSimple = 0x1;
+constexpr int kComboFieldHeight = 13 * kBaseUnitY / 8;
+
 bool IsPushButton(const Window& w) {
   return w.kind == WindowKind::kButton && (w.style & 0x0F) <= BS_DEFPUSHBUTTON;
 }
@@ -150,6 +156,11 @@ Window* CreateFromTemplate(const BYTE* bytes, HWND owner, DLGPROC proc) {
     WORD extra = r.Word();
     for (WORD k = 0; k < extra; k += 2) r.Word();
     control->parent = d.handle;
+    // A drop-down combo box's template height includes its dropped list;
+    // the window is the selection field alone, as Win32 sizes it.
+    if (control->kind == WindowKind::kComboBox && (control->style & kComboTypeMask) != kComboSimple) {
+      control->rect.bottom = control->rect.top + kComboFieldHeight;
+    }
     if (control->kind == WindowKind::kButton && (control->style & 0x0F) == BS_DEFPUSHBUTTON &&
         d.defaultId == 0) {
       d.defaultId = control->id;
