@@ -27,8 +27,23 @@ if(IMEXP_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# Libraries must resolve every symbol when linked, so that none fails to
+# load later. Under clang's sanitizers the runtime comes with the program
+# instead, so the fuzzing build links them without that check.
+set(IMEXP_NO_UNDEFINED -Wl,--no-undefined)
+if(IMEXP_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "IMEXP_FUZZ needs clang (libFuzzer): configure with the fuzz preset")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+  add_compile_definitions(IMEXP_FUZZ_BUILD)
+  set(IMEXP_NO_UNDEFINED "")
+endif()
+
 # Warnings as errors on the project's own code (not on GoogleTest).
 function(imexp_warnings target)
   # -Wrestrict gives false alarms on std::string in GCC 12 (PR 105651).
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -Wno-restrict)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror $<$<CXX_COMPILER_ID:GNU>:-Wno-restrict>)
 endfunction()

@@ -24,14 +24,13 @@ template <unsigned kOutBits>
 void CombineBitPlanes(const uint8_t* source, size_t planeStride, uint8_t* destination, uint32_t width) {
   using Word = std::conditional_t<kOutBits == 8, uint64_t, uint32_t>;
   static_assert(sizeof(Word) == kOutBits);
-  const auto& table = kBitExpansion<kOutBits, 1>;
   const uint8_t* plane0 = source;
   const uint8_t* plane1 = source + planeStride;
   const uint8_t* plane2 = source + 2 * planeStride;
   const uint8_t* plane3 = source + 3 * planeStride;
-  auto spread = [&table](uint8_t bits) {
+  auto spread = [](uint8_t bits) {
     Word word;
-    std::memcpy(&word, table.entry[bits], sizeof word);
+    std::memcpy(&word, kBitExpansion<kOutBits, 1>.entry[bits], sizeof word);
     return word;
   };
   auto combine = [&](size_t i) {

@@ -69,7 +69,7 @@ photograph_keys() {
 # The bundled converters in the order of the generated CONVERT.INI, and
 # those with a Setup dialog.
 converters=(bmp pnm pcx dcx png jpeg tiff gif webp)
-with_setup=(png jpeg tiff gif webp)
+with_setup=(bmp png jpeg tiff gif webp)
 
 win32_shots() {
   install_packages cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 xvfb xauth \
@@ -165,9 +165,11 @@ linux_shots() {
     done
     # Each converter's About box and Setup dialog, opened from Converter
     # Setup: its line picked with the arrow keys, then the button's
-    # mnemonic (About..., Setup...).
+    # mnemonic (About..., Setup...). The Russian Setup button shares its
+    # letter with the Path label, so its mnemonic takes two presses to
+    # reach the button, and Space presses it.
     local setup_key=alt+s about_key=alt+a
-    [ "$language" = ru ] && setup_key=alt+Cyrillic_pe about_key=alt+Cyrillic_o
+    [ "$language" = ru ] && setup_key="alt+Cyrillic_pe alt+Cyrillic_pe space" about_key=alt+Cyrillic_o
     local down=""
     for name in "${converters[@]}"; do
       photograph_keys "$native_seconds" "$out/about-$name-$language.png" "$down $about_key" \

@@ -3,8 +3,9 @@
 # are formatted as .clang-format says, builds the linux, linux-asan, win64
 # and win32 presets, runs every suite (the win64 ones under wine64, the win32
 # ones under Wine's 32-bit loader, both on a virtual X display), checks that
-# the three platforms save every sample alike, and checks the installs, the
-# examples built against them and the Debian package.
+# the three platforms save every sample alike, fuzzes every reader briefly,
+# and checks the installs, the examples built against them and the Debian
+# package.
 # Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -41,6 +42,10 @@ step "The field libraries for Windows"
 # Built once a machine, from Debian's sources, into the cache.
 ./scripts/mingw_field_libraries.sh
 
+# Inputs each fuzz target takes in this command (scripts/fuzz.sh SECONDS runs
+# a campaign).
+FUZZ_RUNS=20000
+
 for preset in linux linux-asan win64 win32; do
   step "Building $preset"
   options=()
@@ -65,6 +70,8 @@ win64_status=0
 wait "$win64_suites" || win64_status=$?
 cat build/win64/suites.log
 [ "$win64_status" -eq 0 ]
+step "Fuzzing every reader for a fixed number of inputs"
+./scripts/fuzz.sh --runs "$FUZZ_RUNS"
 step "The same files saved on every platform"
 windows=(win64)
 [ -z "$win32_not_run" ] && windows+=(win32)

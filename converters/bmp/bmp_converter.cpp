@@ -3,6 +3,7 @@
 
 #include "bmp_format.h"
 #include "bmp_resources.h"
+#include "bmp_settings.h"
 
 namespace imexp::bmp {
 
@@ -28,7 +29,8 @@ CONV_ENTRY(uint32_t) ConvGetVersion(void) { return kConverterVersion; }
 
 CONV_ENTRY(void) ConvGetDllInfo(ConvRecord* record, char* /*iniPath*/) {
   if (record == nullptr) return;
-  record->flags = CONV_FLAG_READER | CONV_FLAG_WRITER | CONV_FLAG_CHECKS_CONTENT | CONV_FLAG_ABOUT;
+  record->flags =
+      CONV_FLAG_READER | CONV_FLAG_WRITER | CONV_FLAG_CHECKS_CONTENT | CONV_FLAG_ABOUT | CONV_FLAG_SETUP;
   // Paletted files carry the palette the manager supplies, grey ramps
   // included, so every grey and palette layout is written the same way.
   record->writeFormats =
@@ -37,6 +39,10 @@ CONV_ENTRY(void) ConvGetDllInfo(ConvRecord* record, char* /*iniPath*/) {
   CopyField(record->name, "BMP");
   CopyField(record->description, "Windows Bitmap");
   CopyField(record->extensions, "*.BMP;*.DIB;*.RLE");
+}
+
+CONV_ENTRY(void) ConvSetup(HWND owner, char* iniPath) {
+  GuardedVoid([&] { RunSetupDialog(owner, iniPath, IDD_SETUP, {ColorField(IDC_BACKGROUND, kBackground)}); });
 }
 
 CONV_ENTRY(void) ConvAbout(HWND owner) {

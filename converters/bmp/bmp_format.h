@@ -22,6 +22,8 @@ constexpr int kErrBadDataOffset = kFirstOwnError + 6;
 constexpr uint32_t kFileHeaderSize = 14;
 constexpr uint32_t kWindowsInfoHeaderSize = 40;
 constexpr uint32_t kLargestInfoHeader = 124;
+// Info headers from this size on hold an alpha mask (at offset 52).
+constexpr uint32_t kAlphaMaskHeaderSize = 56;
 
 enum class Variant { kOs2V1, kOs2V2, kWindowsV3, kWindowsV4, kWindowsV5 };
 enum class Compression { kNone, kRle8, kRle4, kBitFields };
@@ -41,7 +43,7 @@ struct BmpHeader {
   uint32_t paletteOffset = 0;
   uint32_t paletteCount = 0;  // entries present in the file, never above 2^bits
   uint32_t paletteEntrySize = 4;
-  uint32_t masks[3] = {};  // red, green, blue for 16 and 32 bits
+  uint32_t masks[4] = {};  // red, green, blue and alpha (0: none) for 16 and 32 bits
   uint32_t dataOffset = 0;
   uint64_t stride = 0;    // stored row, padded to 4 bytes
   uint64_t rowBytes = 0;  // bytes of a stored row that hold pixels

@@ -143,6 +143,13 @@ int ParseBmpHeader(HFILE file, BmpHeader& h) {
       maskBytes = bytes + kFileHeaderSize + kWindowsInfoHeaderSize;
     }
     for (int c = 0; c < 3; ++c) h.masks[c] = Le32(maskBytes + 4 * c);
+    // The alpha mask: a fourth mask after a 40-byte header (alpha bit
+    // fields), or the header's own field in headers of 56 bytes and more.
+    if (headerSize == kWindowsInfoHeaderSize) {
+      if (storedCompression == kStoredAlphaBitFields) h.masks[3] = Le32(maskBytes + 12);
+    } else if (headerSize >= kAlphaMaskHeaderSize) {
+      h.masks[3] = Le32(info + 52);
+    }
     if (int error = CheckMasks(h.masks, h.bits)) return error;
   } else if (h.bits == 16) {
     h.masks[0] = 0x7C00;

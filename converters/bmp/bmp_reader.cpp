@@ -12,6 +12,7 @@
 #include "bmp_bitfields.h"
 #include "bmp_format.h"
 #include "bmp_rle.h"
+#include "bmp_settings.h"
 
 namespace imexp::bmp {
 
@@ -88,7 +89,11 @@ bool IsRle(const BmpHeader& h) {
   uint16_t bits = bitFields ? 24 : twoColors ? 4 : h.bits;
   if (bitFields) {
     state->scales = ScalesOf(h.masks);
-    state->expandRow = BitFieldRowFor(h.bits);
+    SettingColor background = SettingValue(desc.iniPath, kBackground);
+    state->scales.background[0] = background.red;
+    state->scales.background[1] = background.green;
+    state->scales.background[2] = background.blue;
+    state->expandRow = BitFieldRowFor(h.bits, h.masks[3] != 0);
   } else if (twoColors) {
     state->expandRow = SpreadTwoColors;
   }

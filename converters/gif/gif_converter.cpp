@@ -55,6 +55,7 @@ CONV_ENTRY(void) ConvAbout(HWND owner) {
 CONV_ENTRY(void) ConvGetErrorString(int code, char* fileTitle, char* /*iniPath*/, char* text) {
   constexpr ErrorWording own[] = {
       {kErrImageTooLarge, "The image in %s is wider or higher than 32512 pixels"},
+      {kErrDataEndsEarly, "The image data in %s ends before the last pixel of the image"},
   };
   WordErrorWithReason(code, fileTitle, text, own, "GIF", kErrLibrary, LastReason().c_str());
 }

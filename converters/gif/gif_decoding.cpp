@@ -34,8 +34,10 @@ std::string& LastReason() {
 int LibraryError(int gifError) {
   switch (gifError) {
     case D_GIF_ERR_READ_FAILED:
-    case D_GIF_ERR_EOF_TOO_SOON:
       return CONV_ERR_END_OF_FILE;
+    // Not the file's end: the LZW stream's end code came too soon.
+    case D_GIF_ERR_EOF_TOO_SOON:
+      return kErrDataEndsEarly;
     case D_GIF_ERR_NOT_GIF_FILE:
       return CONV_ERR_UNKNOWN_FORMAT;
     case D_GIF_ERR_NOT_ENOUGH_MEM:

@@ -19,6 +19,8 @@ using namespace imexp::conv;
 // Our own error codes, worded in gif_converter.cpp.
 inline constexpr int kErrImageTooLarge = kFirstOwnError;
 inline constexpr int kErrLibrary = kFirstOwnError + 1;  // giflib's reason in the text
+// The compressed data gave its end code before the last pixel.
+inline constexpr int kErrDataEndsEarly = kFirstOwnError + 2;
 
 // giflib's text for the last failure, for ConvGetErrorString.
 std::string& LastReason();

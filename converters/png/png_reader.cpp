@@ -154,6 +154,16 @@ std::unique_ptr<ReadState> g_read;
   }
 }
 
+// After the last row, the rest of the stream through IEND, so that the
+// checksums of the last image-data chunk and of every chunk after it are
+// checked: a damaged file is never reported as read. A file that ends right
+// after its image data keeps its image, whose rows all came through the
+// inflater's checksum.
+[[nodiscard]] int FinishStream(ReadState& s) {
+  int error = spng_decode_chunks(s.decoder.ctx());
+  return error == SPNG_IO_EOF ? int{CONV_OK} : MapLibraryError(error);
+}
+
 [[nodiscard]] int ReadHeader(ConvImageDesc* desc) {
   g_read.reset();
   auto state = std::make_unique<ReadState>();
@@ -191,7 +201,7 @@ std::unique_ptr<ReadState> g_read;
     s.convert(s.rows, s.fileRow.data(), out, 0, 1);
   }
   s.nextRow += desc->bandCount;
-  return CONV_OK;
+  return s.nextRow == s.header.ihdr.height ? FinishStream(s) : int{CONV_OK};
 }
 
 }  // namespace

@@ -112,10 +112,11 @@ void DescribeLayout(const ReadState& s, ConvImageDesc* desc) {
   switch (s.kind) {
     case Kind::kGray:
       desc->colorType = CONV_COLOR_GRAY;
-      desc->invertedGray = p.photometric == PHOTOMETRIC_MINISWHITE ? 1 : 0;
-      // 1 and 4 bits stay packed as in the file; 2 bits are widened and 16
-      // bits reduced to one byte a pixel.
+      // 1 and 4 bits stay packed as in the file, white first where the file
+      // has it so; 2 bits are widened and 16 bits reduced to one byte a
+      // pixel, turned black first as they are converted.
       desc->bitsPerPixel = p.bitsPerSample == 1 || p.bitsPerSample == 4 ? p.bitsPerSample : 8;
+      desc->invertedGray = p.photometric == PHOTOMETRIC_MINISWHITE && desc->bitsPerPixel < 8 ? 1 : 0;
       desc->packedPixels = desc->bitsPerPixel < 8 ? 1 : 0;
       desc->bytesPerLine = (p.width * desc->bitsPerPixel + 7) / 8;
       break;
@@ -343,6 +344,11 @@ void ConvertRow(const ReadState& s, uint32_t r, uint8_t* out) {
         for (uint32_t x = 0; x < w; ++x) out[x] = Reduce16(Sample16(in, x));
       } else {
         std::memcpy(out, in, s.outPlaneBytes);
+      }
+      // Rows of a byte a pixel go to the manager black first: its 8-bit
+      // grey rows are taken as they stand.
+      if (bits != 1 && bits != 4 && p.photometric == PHOTOMETRIC_MINISWHITE) {
+        for (uint32_t x = 0; x < w; ++x) out[x] = static_cast<uint8_t>(255 - out[x]);
       }
       break;
     case Kind::kPalette:

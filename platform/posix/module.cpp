@@ -18,6 +18,14 @@ namespace {
 
 UINT errorMode = 0;
 
+#ifdef IMEXP_FUZZ_BUILD
+// The fuzzer counts coverage in the counters of every library it has seen
+// load and cannot let one go: under it a library stays once loaded.
+constexpr int kKeepLoaded = RTLD_NODELETE;
+#else
+constexpr int kKeepLoaded = 0;
+#endif
+
 DWORD CopyModulePath(const std::string& path, LPSTR out, DWORD size) {
   if (size == 0) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
@@ -96,7 +104,7 @@ HMODULE LoadLibraryA(LPCSTR fileName) {
     return nullptr;
   }
   std::string path = std::strchr(fileName, '/') ? imexp::posix::FullPath(fileName) : fileName;
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | kKeepLoaded);
   if (handle == nullptr) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;

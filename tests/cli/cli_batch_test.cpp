@@ -117,6 +117,49 @@ TEST(CliBatch, AWorkerThatDiesFailsOnlyItsFile) {
   for (const char* output : {"a.bmp", "b.bmp", "c.bmp"}) EXPECT_TRUE(fs::exists(dir.path() / "out" / output));
 }
 
+#ifndef _WIN32
+// Names a POSIX file system allows, tabs and line ends included, reach the
+// workers and come back whole, with each answer paired with its file.
+TEST(CliBatch, AnyFileNameGoesToAWorkerAndBack) {
+  TempDir dir;
+  const std::vector<std::string> names = {"tab\there.bmp", "line\nend.bmp", "cr\rlf\r\n.bmp", "10:colon,.bmp",
+                                          "plain.bmp"};
+  std::vector<std::string> args{"convert", "--to", "pcx", "--out", dir.File("out"), "-j", "2"};
+  for (const std::string& name : names) {
+    fs::copy_file(SamplesDir() / "bmp" / "pal16.bmp", dir.path() / name);
+    args.push_back(dir.File(name));
+  }
+  // One that fails, so that an answer with messages comes back too.
+  WriteFileBytes(dir.path() / "bad\tname.bmp", "BM not a bitmap");
+  args.push_back(dir.File("bad\tname.bmp"));
+  RunResult run = RunImexp(args);
+  ASSERT_EQ(CleanExit(run), "");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("5 of 6 files converted"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("  " + dir.File("bad\tname.bmp") + ": "), std::string::npos) << run.err;
+  for (const std::string& name : names) {
+    std::string output = name.substr(0, name.size() - 4) + ".pcx";
+    EXPECT_TRUE(fs::exists(dir.path() / "out" / output)) << output;
+  }
+}
+#endif
+
+// FORMAT given as an extension is taken when the manager would choose a
+// writer for a file of that name, matching the writers' masks its own way
+// (a mask's "*" after the dot takes any rest of the extension).
+TEST(CliBatch, AnExtensionIsMatchedAsTheManagerMatchesIt) {
+  ToolCopy tool;
+  ASSERT_EQ(tool.Run({"install", tool.Path(SharedLibraryName("imexp_test_converter"))}).status, 0);
+  tool.AppendIni("[imexp_test_converter]\nExtensions=*.T*Z\n");
+  TempDir dir;
+  std::string sample = Sample("bmp/pal16.bmp");
+  RunResult run = tool.Run({"convert", "--to", "tab", "--out", dir.File("out"), sample});
+  ASSERT_EQ(CleanExit(run), "");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(fs::exists(dir.path() / "out" / "pal16.tab"));
+  EXPECT_EQ(tool.Run({"convert", "--to", "xtz", sample}).status, 2);
+}
+
 TEST(CliBatch, UsageMistakes) {
   const std::string sample = Sample("bmp/pal16.bmp");
   struct Case {

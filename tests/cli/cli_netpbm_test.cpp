@@ -3,6 +3,8 @@
 // is a Debian package that the test command installs, not a Windows one.
 #include <gtest/gtest.h>
 
+#include <imexp/converter_settings.h>
+
 #include <cstdlib>
 
 #include "tests/cli/cli_support.h"
@@ -172,6 +174,55 @@ TEST(CliNetpbm, NetpbmReadsWhatImexpWrites) {
         EXPECT_EQ(FirstDifference(image.ToPixels(), decoded), "");
       }
     }
+  }
+}
+
+// Grey TIFF pages that keep white as 0 (ImageMagick writes them so when
+// asked), at every depth: imexp reads what tifftopnm reads.
+TEST(CliNetpbm, MinIsWhiteGreyTiffReadsAsTifftopnmReadsIt) {
+  TempDir dir;
+  std::string ramp = dir.File("ramp.pgm");
+  ASSERT_TRUE(Netpbm("pgmramp -diagonal 37 11", ramp));
+  for (const char* depth : {"1", "2", "4", "8", "16"}) {
+    SCOPED_TRACE(std::string("depth ") + depth);
+    std::string tif = dir.File("white.tif");
+    std::string make = "convert " + Quoted(ramp) + " -define quantum:polarity=min-is-white -depth " + depth +
+                       " " + Quoted(tif);
+    ASSERT_EQ(std::system((make + " 2>/dev/null").c_str()), 0);
+    Pixels expected = NetpbmDecode("tifftopnm", tif, dir);
+    ASSERT_GT(expected.width, 0u);
+    EXPECT_EQ(FirstDifference(expected, ImexpDecode(tif, dir)), "");
+  }
+}
+
+// 32-bit BMPs with an alpha mask, as ImageMagick writes them (a version 4
+// and a version 5 header, bit fields with alpha), read with every pixel
+// laid over white: ImageMagick's own decoding of the file, composed here.
+TEST(CliNetpbm, BmpAlphaLiesOverTheBackground) {
+  TempDir dir;
+  std::string rgba = dir.File("rgba.png");
+  ASSERT_EQ(
+      std::system(("convert -size 23x7 gradient:red-blue -alpha set -channel A -fx '(i%8)/7' +channel " +
+                   Quoted(rgba) + " 2>/dev/null")
+                      .c_str()),
+      0);
+  for (const char* format : {"bmp4", "bmp5"}) {
+    SCOPED_TRACE(format);
+    std::string bmp = dir.File("alpha.bmp");
+    std::string raw = dir.File("alpha.rgba");
+    ASSERT_EQ(std::system(("convert " + Quoted(rgba) + " -define bmp:format=" + format + " " + Quoted(bmp) +
+                           " && convert " + Quoted(bmp) + " -depth 8 rgba:" + Quoted(raw) + " 2>/dev/null")
+                              .c_str()),
+              0);
+    std::string samples = ReadFileBytes(raw);
+    ASSERT_EQ(samples.size(), 23u * 7 * 4);
+    Pixels expected{23, 7, {}};
+    for (std::size_t i = 0; i < samples.size(); i += 4) {
+      auto alpha = static_cast<uint8_t>(samples[i + 3]);
+      for (std::size_t c = 0; c < 3; ++c)
+        expected.rgb.push_back(conv::OverBackground(static_cast<uint8_t>(samples[i + c]), alpha, 255));
+    }
+    EXPECT_EQ(FirstDifference(expected, ImexpDecode(bmp, dir)), "");
   }
 }
 

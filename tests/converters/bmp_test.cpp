@@ -34,7 +34,7 @@ TEST(BmpConverterTest, DescribesItself) {
   EXPECT_STREQ(record.name, "BMP");
   EXPECT_LE(std::strlen(record.description), 39u);
   EXPECT_STREQ(record.extensions, "*.BMP;*.DIB;*.RLE");
-  EXPECT_EQ(record.flags, 0x17u);
+  EXPECT_EQ(record.flags, 0x1Fu);
   EXPECT_EQ(record.writeFormats, 0x0FFu);
   EXPECT_EQ(record.writeResUnits, CONV_RES_DPCM);
 }

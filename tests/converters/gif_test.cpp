@@ -124,10 +124,15 @@ TEST_F(GifTest, ReadsLikeGiftopnm) {
   Run("convert -size 37x23 gradient:red-blue -colors 7 {d}/few.ppm");
   Run("convert -seed 4 -size 41x29 xc: +noise Random {d}/noise.ppm");
   Run("convert {d}/noise.ppm -colors 220 {d}/many.ppm");
+  // Enough different pixels to fill the 4096 codes of the LZW table.
+  Run("convert -seed 5 -size 160x120 xc: +noise Random -colors 250 {d}/full.ppm");
   const char* const made[] = {
       "pamtogif {d}/few.ppm",
       "pamtogif -interlace {d}/many.ppm",
       "pamtogif -transparent=red {d}/few.ppm",
+      // The table fills and is never cleared: its codes stay 12 bits wide.
+      "pamtogif -noclear {d}/full.ppm",
+      "pamtogif {d}/full.ppm",
       "convert {d}/noise.ppm -colors 2 gif:-",
       "convert {d}/noise.ppm -colors 16 gif:-",
       "convert {d}/noise.ppm -colors 200 -interlace GIF gif:-",
@@ -240,7 +245,7 @@ TEST_F(GifTest, DamagedAndLyingFiles) {
   ConverterImage image;
   const std::string small = ReadFileBytes(File("b.gif"));
   const std::tuple<uint16_t, uint16_t, int> lies[] = {
-      {32000, 32000, CONV_ERR_END_OF_FILE}, {40000, 2, 21}, {0, 5, CONV_ERR_INVALID_FILE}, {31, 20, 1}};
+      {32000, 32000, CONV_ERR_END_OF_FILE}, {40000, 2, 21}, {0, 5, CONV_ERR_INVALID_FILE}, {31, 20, 23}};
   for (const auto& [width, height, error] : lies) {
     WriteFileBytes(path, WithImageSize(small, width, height));
     EXPECT_EQ(gif.Read(path, image), error) << width << "x" << height;
@@ -256,7 +261,16 @@ TEST_F(GifTest, DamagedAndLyingFiles) {
   ASSERT_EQ(gif.Read(path, image), 0);
   EXPECT_EQ(ConverterImageAsRgb(image).rgb, std::vector<uint8_t>({0, 0, 0, 0, 0, 0, 0, 0, 0, 255, 255, 255}));
 
-  const std::set<int> answers = {0, 1, 3, 4, 7, 21, 22};
+  // The end code right after the clear code of a 4 x 1 image: the data
+  // ends, the file does not.
+  const std::string early = std::string("GIF89a\4\0\1\0\x80\0\0", 13) + std::string("\0\0\0\xff\xff\xff", 6) +
+                            std::string(",\0\0\0\0\4\0\1\0\0\2\1\x2c\0;", 16);
+  WriteFileBytes(path, early);
+  EXPECT_EQ(gif.Read(path, image), 23);
+  EXPECT_EQ(gif.ErrorText(23, "early.gif"),
+            "The image data in early.gif ends before the last pixel of the image");
+
+  const std::set<int> answers = {0, 1, 3, 4, 7, 21, 22, 23};
   for (const char* name : {"a.gif", "b.gif", "c.gif"}) {
     for (const std::string& bad : Damaged(ReadFileBytes(File(name)), 120, 11)) {
       WriteFileBytes(path, bad);

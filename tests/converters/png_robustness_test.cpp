@@ -85,7 +85,23 @@ TEST_F(PngRobustnessTest, BuiltFilesAndLyingHeaders) {
   const std::string grey = Chunk("IDAT", Stored(std::string("\0\x10\x20\0\x30\x40", 6)));
   const std::string indices = Chunk("IDAT", Stored(std::string("\0\x40\0\x80", 4)));
   const std::string palette = Chunk("PLTE", std::string("\xff\0\0\0\xff\0", 6)) + indices;
+  // The last image-data chunk's checksum is read after the last row.
+  std::string badCrc = grey;
+  badCrc.back() = static_cast<char>(badCrc.back() ^ 1);
+  std::string badEnd = kEnd;
+  badEnd.back() = static_cast<char>(badEnd.back() ^ 1);
   const std::pair<std::string, int> cases[] = {
+      {kSignature + Ihdr(2, 2, 8, 0) + badCrc + kEnd, 22},
+      {kSignature + Ihdr(2, 2, 8, 0, 1) + Chunk("IDAT", Stored(std::string("\0\x10\0\x20\0\x30\x40", 7))) +
+           badEnd,
+       22},
+      // A damaged ancillary chunk after the image is left out, as libpng
+      // leaves it: the pixels are whole.
+      {kSignature + Ihdr(2, 2, 8, 0) + grey + Chunk("tEXt", std::string("a\0b", 3)).replace(12, 1, "c") +
+           kEnd,
+       CONV_OK},
+      // Cut right after the image data: every row came with its checksums.
+      {kSignature + Ihdr(2, 2, 8, 0) + grey, CONV_OK},
       {kSignature + Ihdr(2, 2, 8, 0) + grey + kEnd, CONV_OK},
       {"\x89PNX\r\n\x1a\n" + Ihdr(2, 2, 8, 0) + grey + kEnd, CONV_ERR_UNKNOWN_FORMAT},
       {"", CONV_ERR_END_OF_FILE},

@@ -303,6 +303,10 @@ TEST_F(TiffTest, WritesEveryLayoutAndCompression) {
       {"Compression=CCITT G4", "LZW", "CCITT Group 4"},
       {"", "LZW", "LZW"},
       {"Compression=Nonsense", "LZW", "LZW"},
+      // The other names each choice is known by.
+      {"Compression=uncompressed", "None", "None"},
+      {"Compression=ZIP", "AdobeDeflate", "AdobeDeflate"},
+      {"Compression=group 4", "LZW", "CCITT Group 4"},
   };
   for (const Setting& setting : settings) {
     Tiff().UseIni(Ini(setting.ini));

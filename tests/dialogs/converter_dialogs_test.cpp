@@ -134,6 +134,15 @@ const SetupCase kSetupCases[] = {
      kBackgroundBox,
      "red",
      nullptr},
+    {"bmp",
+     "BMP",
+     "BMP Setup",
+     Retype(kBackgroundBox, "0,0,0"),
+     {"background=0,0,0"},
+     {"255,255,255"},
+     kBackgroundBox,
+     "-1,0,0",
+     nullptr},
 };
 
 TEST_F(ConverterDialogsTest, SetupWritesOnOkNothingOnCancelAndRefusesBadValues) {
@@ -200,7 +209,7 @@ struct AboutCase {
 };
 
 const AboutCase kAboutCases[] = {
-    {"bmp", "About BMP", false, nullptr},    {"pnm", "About PNM", false, nullptr},
+    {"bmp", "About BMP", true, nullptr},     {"pnm", "About PNM", false, nullptr},
     {"pcx", "About PCX", false, nullptr},    {"dcx", "About DCX", false, nullptr},
     {"png", "About PNG", true, "libspng"},   {"jpeg", "About JPEG", true, "libjpeg-turbo"},
     {"tiff", "About TIFF", true, "libtiff"}, {"gif", "About GIF", true, "giflib"},

@@ -9,7 +9,6 @@
 #include <cstring>
 #include <deque>
 #include <filesystem>
-#include <iostream>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -27,7 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kFieldSeparator = '\t';
 // The hidden option that makes a worker of a started copy.
 constexpr const char* kWorkerOption = "--batch-worker";
 
@@ -41,17 +39,6 @@ struct Job {
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
-}
-
-// A converter record's extension masks as the manager matches them: "*"
-// any run of characters, "?" any one, letters in either case.
-bool MaskMatches(const char* mask, const char* name) {
-  if (*mask == '\0') return *name == '\0';
-  if (*mask == '*') return MaskMatches(mask + 1, name) || (*name != '\0' && MaskMatches(mask, name + 1));
-  if (*name == '\0') return false;
-  bool same = *mask == '?' || std::tolower(static_cast<unsigned char>(*mask)) ==
-                                  std::tolower(static_cast<unsigned char>(*name));
-  return same && MaskMatches(mask + 1, name + 1);
 }
 
 std::vector<ConvRecord> Writers() {
@@ -93,14 +80,11 @@ std::string OutputExtension(const std::string& format) {
     if (std::find(plain.begin(), plain.end(), name) != plain.end()) return name;
     if (!plain.empty()) return plain.front();
   }
+  // An extension: taken when the manager would choose a writer for a file
+  // of that name, by its own matching of the writers' masks.
   std::string extension = Lower(format[0] == '.' ? format.substr(1) : format);
-  const std::string probe = "x." + extension;
-  for (const ConvRecord& writer : writers) {
-    for (const std::string& mask : Masks(writer)) {
-      if (MaskMatches(mask.c_str(), probe.c_str())) return extension;
-    }
-  }
-  return "";
+  std::string probe = "x." + extension;
+  return Manager().findWriter(nullptr, probe.data()) != 0 ? extension : "";
 }
 
 // The spelling two paths share when they name the same file.
@@ -170,6 +154,11 @@ void ConvertHere(Job& job, int accepted) {
 
 // Requests a worker holds at once: with the next one already in its pipe it
 // never waits for the parent between two files.
+// A request: the file to convert and the file to write. An answer: the
+// exit status of that conversion and its messages.
+constexpr std::size_t kRequestFields = 2;
+constexpr std::size_t kAnswerFields = 2;
+
 constexpr std::size_t kRequestsAhead = 2;
 
 // One worker's share: it takes the next job until none is left or the user
@@ -182,9 +171,7 @@ void Drain(std::vector<Job>& jobs, std::atomic<std::size_t>& next, const Argumen
   auto worker = std::make_unique<WorkerProcess>();
   bool running = worker->Start(workerArgs);
   std::deque<std::size_t> sent;
-  auto send = [&](std::size_t i) {
-    return running && worker->Send(jobs[i].input + kFieldSeparator + jobs[i].output);
-  };
+  auto send = [&](std::size_t i) { return running && worker->Send({jobs[i].input, jobs[i].output}); };
   for (;;) {
     while (sent.size() < kRequestsAhead && !CancelRequested()) {
       std::size_t i = next++;
@@ -202,11 +189,10 @@ void Drain(std::vector<Job>& jobs, std::atomic<std::size_t>& next, const Argumen
     if (sent.empty()) break;
     Job& job = jobs[sent.front()];
     sent.pop_front();
-    std::string answer;
-    if (running && worker->Receive(&answer)) {
-      std::size_t tab = answer.find(kFieldSeparator);
-      job.status = std::atoi(answer.substr(0, tab).c_str());
-      job.messages = tab == std::string::npos ? "" : answer.substr(tab + 1);
+    std::vector<std::string> answer;
+    if (running && worker->Receive(kAnswerFields, &answer)) {
+      job.status = std::atoi(answer[0].c_str());
+      job.messages = answer[1];
     } else {
       job.status = kExitFailed;
       job.messages = "imexp: the worker converting it ended unexpectedly";
@@ -291,16 +277,14 @@ int RunBatch(const BatchOptions& options) {
 
 int RunBatchWorker(int accepted) {
   InstallCancelHandler();
-  for (std::string line; std::getline(std::cin, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::size_t tab = line.find(kFieldSeparator);
+  for (std::vector<std::string> request; ReadMessage(stdin, kRequestFields, &request);) {
     Job job;
-    job.input = line.substr(0, tab);
-    job.output = tab == std::string::npos ? "" : line.substr(tab + 1);
+    job.input = request[0];
+    job.output = request[1];
     ConvertHere(job, accepted);
+    // One line in the parent's summary.
     std::replace(job.messages.begin(), job.messages.end(), '\n', ' ');
-    std::printf("%d%c%s\n", job.status, kFieldSeparator, job.messages.c_str());
-    std::fflush(stdout);
+    if (!WriteMessage(stdout, {std::to_string(job.status), job.messages})) break;
   }
   return kExitOk;
 }

@@ -46,6 +46,7 @@ struct ManagerFunctions {
   ImExp_WriteFileFn writeFile = nullptr;
   ImExp_GetFileInfoFn getFileInfo = nullptr;
   FindReaderFn findReader = nullptr;
+  FindWriterFn findWriter = nullptr;
   FillSaveFormatsInfoFn fillSaveFormatsInfo = nullptr;
   ImExp_InstallConverterFn installConverter = nullptr;
   ImExp_RemoveConverterFn removeConverter = nullptr;

@@ -148,10 +148,19 @@ std::string ManagerString(unsigned id) {
 }
 
 const ManagerFunctions& Manager() {
-  static const ManagerFunctions functions{
-      &ImExp_ReadFile,      &ImExp_WriteFile,           &ImExp_GetFileInfo,       &FindReader,
-      &FillSaveFormatsInfo, &ImExp_InstallConverter,    &ImExp_RemoveConverter,   &ImExp_GetConverterRecord,
-      &ImExp_ShowFileInfo,  &ImExp_ConfigureConverters, &ImExp_SelectFileAndRead, &ImExp_SelectFileAndWrite};
+  static const ManagerFunctions functions{&ImExp_ReadFile,
+                                          &ImExp_WriteFile,
+                                          &ImExp_GetFileInfo,
+                                          &FindReader,
+                                          &FindWriter,
+                                          &FillSaveFormatsInfo,
+                                          &ImExp_InstallConverter,
+                                          &ImExp_RemoveConverter,
+                                          &ImExp_GetConverterRecord,
+                                          &ImExp_ShowFileInfo,
+                                          &ImExp_ConfigureConverters,
+                                          &ImExp_SelectFileAndRead,
+                                          &ImExp_SelectFileAndWrite};
   return functions;
 }
 

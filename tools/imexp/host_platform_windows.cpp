@@ -123,6 +123,7 @@ const ManagerFunctions& Manager() {
                                           Lookup<ImExp_WriteFileFn>("ImExp_WriteFile"),
                                           Lookup<ImExp_GetFileInfoFn>("ImExp_GetFileInfo"),
                                           Lookup<FindReaderFn>("FindReader"),
+                                          Lookup<FindWriterFn>("FindWriter"),
                                           Lookup<FillSaveFormatsInfoFn>("FillSaveFormatsInfo"),
                                           Lookup<ImExp_InstallConverterFn>("ImExp_InstallConverter"),
                                           Lookup<ImExp_RemoveConverterFn>("ImExp_RemoveConverter"),

@@ -2,22 +2,47 @@
 
 namespace imexp::cli {
 
-bool WorkerProcess::Send(const std::string& line) {
-  if (toWorker_ == nullptr) return false;
-  return std::fputs((line + "\n").c_str(), toWorker_) >= 0 && std::fflush(toWorker_) == 0;
+namespace {
+
+// No field of ours comes near this: a path, or a conversion's messages.
+constexpr std::size_t kLongestField = 1 << 20;
+
+bool ReadField(std::FILE* stream, std::string* field) {
+  std::size_t length = 0;
+  int c = std::fgetc(stream);
+  if (c < '0' || c > '9') return false;
+  for (; c >= '0' && c <= '9'; c = std::fgetc(stream)) {
+    length = length * 10 + static_cast<std::size_t>(c - '0');
+    if (length > kLongestField) return false;
+  }
+  if (c != ':') return false;
+  field->resize(length);
+  if (length > 0 && std::fread(field->data(), 1, length, stream) != length) return false;
+  return std::fgetc(stream) == ',';
 }
 
-bool WorkerProcess::Receive(std::string* line) {
-  if (fromWorker_ == nullptr) return false;
-  line->clear();
-  for (int c; (c = std::fgetc(fromWorker_)) != EOF;) {
-    if (c == '\n') {
-      if (!line->empty() && line->back() == '\r') line->pop_back();
-      return true;
-    }
-    line->push_back(static_cast<char>(c));
+}  // namespace
+
+bool WriteMessage(std::FILE* stream, const std::vector<std::string>& fields) {
+  std::string message;
+  for (const std::string& field : fields) message += std::to_string(field.size()) + ":" + field + ",";
+  return std::fwrite(message.data(), 1, message.size(), stream) == message.size() && std::fflush(stream) == 0;
+}
+
+bool ReadMessage(std::FILE* stream, std::size_t count, std::vector<std::string>* fields) {
+  fields->assign(count, std::string());
+  for (std::string& field : *fields) {
+    if (!ReadField(stream, &field)) return false;
   }
-  return false;
+  return true;
+}
+
+bool WorkerProcess::Send(const std::vector<std::string>& fields) {
+  return toWorker_ != nullptr && WriteMessage(toWorker_, fields);
+}
+
+bool WorkerProcess::Receive(std::size_t count, std::vector<std::string>* fields) {
+  return fromWorker_ != nullptr && ReadMessage(fromWorker_, count, fields);
 }
 
 int WorkerProcess::Finish() {
