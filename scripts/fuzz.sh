@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Coverage-guided fuzzing of every converter's reader and of the manager's
-# read path (clang's libFuzzer, with the address and undefined-behaviour
-# sanitizers), seeded from samples/ with each format's dictionary.
+# Coverage-guided fuzzing of every converter's reader, of the manager's read
+# path and of the writers through the manager (clang's libFuzzer, with the
+# address and undefined-behaviour sanitizers); the readers are seeded from
+# samples/ with each format's dictionary.
 #
 #   scripts/fuzz.sh SECONDS   a campaign: each target runs SECONDS, as many
 #                             at a time as there are cores; its corpus grows
@@ -9,7 +10,8 @@
 #                             /var/cache/imexp/fuzz) from one campaign to the
 #                             next, and what it finds is kept there too
 #   scripts/fuzz.sh --runs N  the test command's short run: each target
-#                             takes N inputs from a fixed seed, keeps nothing
+#                             takes N inputs from a fixed seed (the writers'
+#                             a tenth of that), keeps nothing
 #
 # Prints per target the inputs run, the coverage (edges and features), the
 # corpus and the findings; exits non-zero when a target found anything.
@@ -40,14 +42,21 @@ for program in build/fuzz/bin/fuzz_*; do targets+=("${program##*/fuzz_}"); done
 
 # fuzz_one NAME: runs one target; its log in $work/NAME.log.
 fuzz_one() {
-  local name=$1 seeds dict
-  if [ "$name" = manager ]; then seeds=(samples/*/); dict=fuzz/dictionaries/manager.dict
-  else seeds=("samples/$name/"); dict=fuzz/dictionaries/$name.dict; fi
+  local name=$1 seeds=() dict=()
+  case $name in
+    manager) seeds=(samples/*/); dict=(-dict=fuzz/dictionaries/manager.dict) ;;
+    # Its input is an image to save, not a file: it starts from nothing.
+    writers) ;;
+    *) seeds=("samples/$name/"); dict=(-dict="fuzz/dictionaries/$name.dict") ;;
+  esac
   local corpus findings options
   if [ -n "$runs" ]; then
     corpus=$work/$name.corpus
     findings=$work/$name.findings/
-    options=(-runs="$runs" -seed=1)
+    # The writers' target saves and reads back every input: a tenth as many.
+    local count=$runs
+    [ "$name" = writers ] && count=$((runs / 10))
+    options=(-runs="$count" -seed=1)
   else
     corpus=$cache/corpus/$name
     findings=$cache/findings/$name/
@@ -55,7 +64,7 @@ fuzz_one() {
   fi
   mkdir -p "$corpus" "$findings"
   # The first folder takes what the fuzzer adds; the samples only seed it.
-  "build/fuzz/bin/fuzz_$name" "$corpus" "${seeds[@]}" -dict="$dict" -artifact_prefix="$findings" \
+  "build/fuzz/bin/fuzz_$name" "$corpus" "${seeds[@]}" "${dict[@]}" -artifact_prefix="$findings" \
     -max_len=65536 -rss_limit_mb=2048 -timeout=20 -print_final_stats=1 "${options[@]}" \
     >"$work/$name.log" 2>&1
 }
@@ -80,8 +89,11 @@ for name in "${targets[@]}"; do
   edges=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$line")
   features=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$line")
   corpus=$(sed -n 's/.* corp: \([0-9]*\).*/\1/p' <<<"$line")
-  if [ -n "$runs" ]; then found=$(find "$work/$name.findings" -type f | wc -l)
-  else found=$(find "$cache/findings/$name" -type f -newer "$log" 2>/dev/null | wc -l); fi
+  # Crashes, leaks, time-outs and memory blow-ups; not the slow inputs the
+  # fuzzer also keeps (a loaded machine makes those).
+  if [ -n "$runs" ]; then dir=$work/$name.findings; newer=(); else dir=$cache/findings/$name; newer=(-newer "$log"); fi
+  found=$(find "$dir" -type f "${newer[@]}" \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' -o -name 'oom-*' \) \
+    2>/dev/null | wc -l)
   # A sanitizer's report or a crash ends the run with a finding, even one
   # the artifact prefix missed.
   grep -qE '^==[0-9]+==ERROR|^SUMMARY: |deadly signal|libFuzzer: (out-of-memory|timeout)' "$log" && [ "$found" -eq 0 ] && found=1
