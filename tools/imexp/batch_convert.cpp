@@ -152,13 +152,13 @@ void ConvertHere(Job& job, int accepted) {
   job.messages = capture.text();
 }
 
-// Requests a worker holds at once: with the next one already in its pipe it
-// never waits for the parent between two files.
 // A request: the file to convert and the file to write. An answer: the
 // exit status of that conversion and its messages.
 constexpr std::size_t kRequestFields = 2;
 constexpr std::size_t kAnswerFields = 2;
 
+// Requests a worker holds at once: with the next one already in its pipe it
+// never waits for the parent between two files.
 constexpr std::size_t kRequestsAhead = 2;
 
 // One worker's share: it takes the next job until none is left or the user
