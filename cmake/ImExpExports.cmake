@@ -12,8 +12,10 @@ set(IMEXP_EXPORTED_FUNCTIONS
   ImExp_ConfigureConverters@4
   ImExp_GetConverterRecord@8
   ImExp_GetFileInfo@12
+  ImExp_GetImageInfo@12
   ImExp_InstallConverter@12
   ImExp_ReadFile@28
+  ImExp_ReadFileImage@32
   ImExp_RemoveConverter@12
   ImExp_SelectFileAndRead@28
   ImExp_SelectFileAndWrite@28

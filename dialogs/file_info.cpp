@@ -1,12 +1,13 @@
-// ImExp_GetFileInfo: what a file's first image is, without reading pixels
-// and without showing anything; and the steps it shares with the Image
-// Info dialog.
+// ImExp_GetFileInfo and ImExp_GetImageInfo: what an image of a file is,
+// without reading pixels and without showing anything; and the steps they
+// share with the Image Info dialog.
 #include "dialogs/file_info.h"
 
 #include <imexp/host.h>
 
 #include "registry/converter_list.h"
 #include "registry/entry_points.h"
+#include "registry/image_count.h"
 #include "registry/reader_detection.h"
 #include "resource_ids.h"
 
@@ -26,14 +27,13 @@ DescribeFailure OpenForDescribing(const char* path, DescribedFile& f) {
   if (f.converter < 0) return {CONV_ERR_UNKNOWN_FORMAT, path};
   f.library = LoadConverter(f.converter);
   if (f.library == nullptr) return {CONV_ERR_NO_MEMORY, nullptr};
-  f.count = 1;
-  f.singleView = 0;
-  const ConvRecord& record = ConverterAt(f.converter);
-  if ((record.flags & CONV_FLAG_MULTI_IMAGE) == 0) return {};
-  auto getCount = GetEntryPointAs<RDGetImageCountFn>(f.library, IDS_RD_GET_IMAGE_COUNT);
-  if (getCount == nullptr) return {CONV_ERR_WRONG_DLL_VERSION, record.path};
-  if (int error = getCount(f.file, IniPath(), &f.count, &f.singleView)) return {error, path, true};
-  if (f.count < 1) return {CONV_ERR_NO_IMAGES, path};
+  ImageCount images;
+  bool fromConverter = false;
+  int error = CountImages(f.converter, f.library, f.file, &images, &fromConverter);
+  f.count = images.count;
+  f.singleView = images.singleView;
+  if (error == CONV_ERR_WRONG_DLL_VERSION && !fromConverter) return {error, ConverterAt(f.converter).path};
+  if (error != CONV_OK) return {error, path, fromConverter};
   return {};
 }
 
@@ -59,14 +59,32 @@ DescribeFailure AskForImageInfo(DescribedFile& f, const char* path, int image, C
 
 }  // namespace imexp
 
-extern "C" IMEXP_API int IMEXP_CALL ImExp_GetFileInfo(void* record, char* path, int) {
-  using namespace imexp;
+namespace imexp {
+namespace {
+
+// Fills the caller's record for image `image` of `path`, without a word to
+// the user: 1 when the converter described it. The manager's side is
+// written before the number is checked and the converter is asked, so the
+// count is there even when either then fails.
+int DescribeImage(void* record, const char* path, int image) {
   if (record == nullptr || path == nullptr) return 0;
   auto* info = static_cast<ConvImageInfo*>(record);
   DescribedFile f;
   if (OpenForDescribing(path, f).failed()) return 0;
-  // The manager's side is written before the converter is asked, so it
-  // stays even when the converter then fails; image 0 whatever was asked.
   FillManagerSide(path, f.count, info);
-  return AskForImageInfo(f, path, 0, info).failed() ? 0 : 1;
+  if (image < 0 || image >= f.count) return 0;
+  info->imageIndex = static_cast<uint16_t>(image);
+  return AskForImageInfo(f, path, image, info).failed() ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace imexp
+
+// Image 0, whatever was asked.
+extern "C" IMEXP_API int IMEXP_CALL ImExp_GetFileInfo(void* record, char* path, int) {
+  return imexp::DescribeImage(record, path, 0);
+}
+
+extern "C" IMEXP_API int IMEXP_CALL ImExp_GetImageInfo(void* record, char* path, int image) {
+  return imexp::DescribeImage(record, path, image);
 }

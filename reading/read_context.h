@@ -1,4 +1,4 @@
-// The state of one ImExp_ReadFile call, owned by the call.
+// The state of one read, owned by the call.
 #pragma once
 
 #include <imexp/converter.h>
@@ -7,6 +7,7 @@
 #include "platform/global_block.h"
 #include "platform/win32.h"
 #include "reading/read_buffers.h"
+#include "reading/read_file.h"
 #include "reading/row_converters.h"
 
 namespace imexp {
@@ -20,12 +21,14 @@ struct ReadContext {
   CProgress* progress = nullptr;
   char** hostParam = nullptr;
   int hostValue = 0;
+  ImageRequest request;
 
   // What the read takes, in the order it is taken; Release() gives it back.
   HCURSOR restoreCursor = nullptr;
   HFILE file = HFILE_ERROR;
   GlobalBlock descriptorBlock;  // ConvImageDesc followed by its 768-byte palette
   ConvImageDesc* desc = nullptr;
+  int converter = -1;
   HMODULE library = nullptr;
   RDReadHeaderFn readHeader = nullptr;
   RDSetupReadingFn setupReading = nullptr;
@@ -33,6 +36,10 @@ struct ReadContext {
   RDCleanUpFn cleanUp = nullptr;
   bool cleanUpDue = false;  // from the moment RDReadHeader is about to be called
   ReadRowBuffers buffers;
+
+  // The image read: its number in the file and the file's count.
+  int imageIndex = 0;
+  int imageCount = 1;
 
   // Decisions made from the descriptor.
   int colorFlag = 0;

@@ -1,14 +1,16 @@
-// ImExp_ReadFile: reading the first image of a file into the host, through
-// the converter that recognises the file, band by band.
+// ImExp_ReadFile: reading an image of a file into the host, through the
+// converter that recognises the file, band by band.
 #include <cstring>
 
 #include "pipeline/descriptor_rules.h"
 #include "pipeline/grey_ramps.h"
 #include "pipeline/palette_analysis.h"
 #include "reading/read_context.h"
+#include "reading/read_file.h"
 #include "registry/converter_list.h"
 #include "registry/entry_points.h"
 #include "registry/error_report.h"
+#include "registry/image_count.h"
 #include "registry/reader_detection.h"
 #include "resource_ids.h"
 
@@ -54,17 +56,45 @@ void DeriveResolution(const ConvImageDesc& d, int* horizontal, int* vertical) {
   }
 }
 
+// The image a request names, checked against the file's count: a number
+// past the last image fails with code 8, and a negative one lets the user
+// choose among the images of a file that offers several (the normal cursor
+// shows while the dialog is up). Without a request: image 0 of 1.
+int ResolveImage(ReadContext& c) {
+  if (!c.request.requested) return CONV_OK;
+  ImageCount images;
+  bool fromConverter = false;
+  if (int error = CountImages(c.converter, c.library, c.file, &images, &fromConverter)) return error;
+  int image = c.request.image;
+  if (image < 0) {
+    if (images.count < 2 || images.singleView != 0 || c.request.choose == nullptr) {
+      image = 0;
+    } else {
+      char title[MAX_PATH];
+      if (GetFileTitleA(c.fileName, title, sizeof title) != 0) title[0] = '\0';
+      SetCursor(c.restoreCursor);
+      image = c.request.choose(c.owner, title, images.count);
+      c.restoreCursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+      if (image < 0) return CONV_ERR_CANCELLED;
+    }
+  }
+  if (image >= images.count) return CONV_ERR_WRONG_IMAGE_NUMBER;
+  c.imageIndex = image;
+  c.imageCount = images.count;
+  return CONV_OK;
+}
+
 // Everything up to the band loop: the file, the reader, its library, the
 // header and the descriptor checks, the host's image, the band and the row
 // converters. Returns the error code.
 int PrepareRead(ReadContext& c) {
   c.file = _lopen(c.fileName, OF_READ);
   if (c.file == HFILE_ERROR) return CONV_ERR_CANNOT_OPEN;
-  int converter = ChooseReader(c.fileName, c.file, -1);
-  if (converter < 0) return CONV_ERR_UNKNOWN_FORMAT;
+  c.converter = ChooseReader(c.fileName, c.file, -1);
+  if (c.converter < 0) return CONV_ERR_UNKNOWN_FORMAT;
   if (!c.descriptorBlock.Allocate(kDescriptorBlockBytes, GMEM_FIXED)) return CONV_ERR_NO_MEMORY;
   c.desc = c.descriptorBlock.as<ConvImageDesc>();
-  c.library = LoadConverter(converter);
+  c.library = LoadConverter(c.converter);
   if (c.library == nullptr) return CONV_ERR_WRONG_DLL_VERSION;
   c.readHeader = GetEntryPointAs<RDReadHeaderFn>(c.library, IDS_RD_READ_HEADER);
   c.setupReading =
@@ -72,14 +102,15 @@ int PrepareRead(ReadContext& c) {
   c.readBand = c.setupReading ? GetEntryPointAs<RDReadBandFn>(c.library, IDS_RD_READ_BAND) : nullptr;
   c.cleanUp = c.readBand ? GetEntryPointAs<RDCleanUpFn>(c.library, IDS_RD_CLEAN_UP) : nullptr;
   if (c.cleanUp == nullptr) return CONV_ERR_WRONG_DLL_VERSION;
+  if (int error = ResolveImage(c)) return error;
 
   ConvImageDesc& d = *c.desc;
   d.fileName = c.fileName;
   d.iniPath = IniPath();
   d.hFile = c.file;
   d.hwndOwner = c.owner;
-  d.imageCount = 1;
-  d.imageIndex = 0;
+  d.imageCount = static_cast<uint16_t>(c.imageCount);
+  d.imageIndex = static_cast<uint16_t>(c.imageIndex);
   d.palette = reinterpret_cast<unsigned char*>(c.desc + 1);
   c.cleanUpDue = true;
   if (int error = c.readHeader(&d, c.hostParam, c.hostValue)) return error;
@@ -176,20 +207,25 @@ int ReadFile(ReadContext& c) {
 
 }  // namespace
 
+int ReadImage(const ReadArguments& arguments, const ImageRequest& request) {
+  // Without a host image or a name there is nothing to read.
+  if (arguments.image == nullptr || arguments.fileName == nullptr) return 0;
+  ReadContext context;
+  context.image = arguments.image;
+  context.owner = arguments.owner;
+  context.fileName = arguments.fileName;
+  context.acceptedTypes = arguments.acceptedTypes;
+  context.progress = arguments.progress;
+  context.hostParam = arguments.hostParam;
+  context.hostValue = arguments.hostValue;
+  context.request = request;
+  return ReadFile(context);
+}
+
 }  // namespace imexp
 
 extern "C" IMEXP_API int IMEXP_CALL ImExp_ReadFile(CAbstractReadWA* image, HWND owner, char* file,
                                                    int acceptedTypes, CProgress* progress, char** hostParam,
                                                    int hostValue) {
-  // Without a host image there is nothing to read into.
-  if (image == nullptr || file == nullptr) return 0;
-  imexp::ReadContext context;
-  context.image = image;
-  context.owner = owner;
-  context.fileName = file;
-  context.acceptedTypes = acceptedTypes;
-  context.progress = progress;
-  context.hostParam = hostParam;
-  context.hostValue = hostValue;
-  return imexp::ReadFile(context);
+  return imexp::ReadImage({image, owner, file, acceptedTypes, progress, hostParam, hostValue}, {});
 }

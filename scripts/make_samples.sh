@@ -196,6 +196,8 @@ step "GIF"
 pamtogif pal256.ppm >"$OUT"/gif/pal256.gif 2>/dev/null
 pamtogif -interlace pal16.ppm >"$OUT"/gif/pal16-interlaced.gif 2>/dev/null
 pamtogif bilevel.pbm >"$OUT"/gif/bilevel.gif 2>/dev/null
+# The three as the frames of one file, each with its own colour map.
+convert "$OUT"/gif/pal256.gif "$OUT"/gif/pal16-interlaced.gif "$OUT"/gif/bilevel.gif "$OUT"/gif/three-frames.gif
 
 # ---------------------------------------------------------------- WebP
 step "WebP"

@@ -88,10 +88,7 @@ CONV_ENTRY(int) RDGetImageCount(HFILE file, char* /*iniPath*/, int* count, int* 
             break;
           }
           ++images;
-          if (DGifGetCode(decoder.gif, &code, &block) == GIF_ERROR) error = decoder.Failure();
-          while (error == CONV_OK && block != nullptr) {
-            if (DGifGetCodeNext(decoder.gif, &block) == GIF_ERROR) error = decoder.Failure();
-          }
+          error = SkipImageData(decoder);
           break;
         case EXTENSION_RECORD_TYPE:
           if (DGifGetExtension(decoder.gif, &code, &block) == GIF_ERROR) error = decoder.Failure();
@@ -110,22 +107,23 @@ CONV_ENTRY(int) RDGetImageCount(HFILE file, char* /*iniPath*/, int* count, int* 
     // A damaged tail still leaves the images before it readable.
     if (images == 0) return error != CONV_OK ? error : int{CONV_ERR_NO_IMAGES};
     if (count != nullptr) *count = images;
-    if (singleView != nullptr) *singleView = 1;
+    // Each image can be read on its own, so the user may choose one.
+    if (singleView != nullptr) *singleView = 0;
     return int{CONV_OK};
   });
 }
 
 CONV_ENTRY(int) RDGetImageInfo(HFILE file, int image, char* /*iniPath*/, ConvImageInfo* info) {
   return Guarded([&] {
-    if (image != 0) return int{CONV_ERR_WRONG_IMAGE_NUMBER};
+    if (image < 0) return int{CONV_ERR_WRONG_IMAGE_NUMBER};
     Decoder decoder;
     if (int error = decoder.Open(file)) return error;
-    FirstImage first;
-    if (int error = FindFirstImage(decoder, &first)) return error;
-    if (first.desc.Width <= 0 || first.desc.Height <= 0) return int{CONV_ERR_INVALID_FILE};
-    info->width = static_cast<uint32_t>(first.desc.Width);
-    info->height = static_cast<uint32_t>(first.desc.Height);
-    const ColorMapObject* map = first.colors;
+    ImageRecord found;
+    if (int error = FindImage(decoder, image, &found)) return error;
+    if (found.desc.Width <= 0 || found.desc.Height <= 0) return int{CONV_ERR_INVALID_FILE};
+    info->width = static_cast<uint32_t>(found.desc.Width);
+    info->height = static_cast<uint32_t>(found.desc.Height);
+    const ColorMapObject* map = found.colors;
     info->colorType = map != nullptr && !AllGrey(*map) ? CONV_COLOR_PALETTE : CONV_COLOR_GRAY_PALETTE;
     info->bitsPerPixel = static_cast<uint16_t>(map != nullptr ? map->BitsPerPixel : 8);
     Resolution resolution = PixelAspect(*decoder.gif);

@@ -1,4 +1,4 @@
-// Opening a GIF over the manager's file handle, finding the first image and
+// Opening a GIF over the manager's file handle, finding an image and
 // turning giflib's failures into the converter's codes.
 #include <limits>
 
@@ -74,18 +74,35 @@ int Decoder::Failure() const {
   return LibraryError(gif->Error);
 }
 
-int FindFirstImage(Decoder& decoder, FirstImage* image) {
+int SkipImageData(Decoder& decoder) {
+  int code = 0;
+  GifByteType* block = nullptr;
+  if (DGifGetCode(decoder.gif, &code, &block) == GIF_ERROR) return decoder.Failure();
+  while (block != nullptr) {
+    if (DGifGetCodeNext(decoder.gif, &block) == GIF_ERROR) return decoder.Failure();
+  }
+  return CONV_OK;
+}
+
+int FindImage(Decoder& decoder, int index, ImageRecord* image) {
   GifFileType* gif = decoder.gif;
   image->transparent = -1;
-  for (;;) {
+  for (int seen = 0;;) {
     GifRecordType type = UNDEFINED_RECORD_TYPE;
     if (DGifGetRecordType(gif, &type) == GIF_ERROR) return decoder.Failure();
-    if (type == TERMINATE_RECORD_TYPE) return CONV_ERR_NO_IMAGES;
+    if (type == TERMINATE_RECORD_TYPE) return seen == 0 ? CONV_ERR_NO_IMAGES : CONV_ERR_WRONG_IMAGE_NUMBER;
     if (type == IMAGE_DESC_RECORD_TYPE) {
       if (DGifGetImageDesc(gif) == GIF_ERROR) return decoder.Failure();
-      image->desc = gif->Image;
-      image->colors = gif->Image.ColorMap != nullptr ? gif->Image.ColorMap : gif->SColorMap;
-      return CONV_OK;
+      if (seen == index) {
+        image->desc = gif->Image;
+        image->colors = gif->Image.ColorMap != nullptr ? gif->Image.ColorMap : gif->SColorMap;
+        return CONV_OK;
+      }
+      if (int error = SkipImageData(decoder)) return error;
+      // A graphics control block applies to the one image after it.
+      image->transparent = -1;
+      ++seen;
+      continue;
     }
     if (type != EXTENSION_RECORD_TYPE) return CONV_ERR_INVALID_FILE;
     int code = 0;

@@ -45,17 +45,22 @@ struct Decoder {
   [[nodiscard]] int Failure() const;
 };
 
-// What the records before the first image say about it.
-struct FirstImage {
+// What the records before an image say about it.
+struct ImageRecord {
   GifImageDesc desc{};           // position, size, interlacing, local map
   const ColorMapObject* colors;  // the map that applies: local, else global, else none
   int transparent = -1;          // transparent index from the graphics control extension
 };
 
-// Walks the records up to the first image descriptor, keeping the graphics
-// control extension before it. On success giflib stands at the image's
-// pixel data. CONV_ERR_NO_IMAGES when the file ends first.
-[[nodiscard]] int FindFirstImage(Decoder& decoder, FirstImage* image);
+// Walks the records up to the descriptor of image `index` (from 0), skipping
+// the pixel data of the images before it and keeping the graphics control
+// extension that belongs to it. On success giflib stands at the image's
+// pixel data. CONV_ERR_NO_IMAGES when the file holds no image,
+// CONV_ERR_WRONG_IMAGE_NUMBER when it ends before image `index`.
+[[nodiscard]] int FindImage(Decoder& decoder, int index, ImageRecord* image);
+
+// Reads past the pixel data of the image whose descriptor was just read.
+[[nodiscard]] int SkipImageData(Decoder& decoder);
 
 // Refuses sizes the manager cannot take, and sizes the compressed data left
 // in the file cannot possibly hold, before anything is allocated for them.

@@ -1,5 +1,6 @@
-// Reading the first image of a GIF file: its colour map (local, else
-// global) as the palette with the transparent entry turned into the
+// Reading one image of a GIF file, the one the descriptor's imageIndex
+// names, at its own size and on its own (not composed over the images
+// before it): its colour map (local, else global) as the palette with the transparent entry turned into the
 // configured background, rows in top-down order whether or not the file
 // interlaces them, and 1, 4 or 8 bits a pixel depending on the map's size.
 #include <algorithm>
@@ -22,7 +23,7 @@ constexpr uint32_t kPassStep[] = {8, 8, 4, 2};
 
 struct ReadState {
   Decoder decoder;
-  FirstImage first;
+  ImageRecord image;
   uint32_t width = 0;
   uint32_t height = 0;
   int bits = 8;    // 1, 4 or 8 in the band
@@ -58,9 +59,9 @@ Layout ChooseLayout(const uint8_t* palette, int colors) {
 
 // The palette from the map that applies; a file without any map reads as
 // 256 grey levels.
-int BuildPalette(const FirstImage& first, const SettingColor& background, uint8_t* palette) {
+int BuildPalette(const ImageRecord& image, const SettingColor& background, uint8_t* palette) {
   std::fill(palette, palette + CONV_PALETTE_BYTES, 0);
-  const ColorMapObject* map = first.colors;
+  const ColorMapObject* map = image.colors;
   int colors = map != nullptr ? std::clamp(map->ColorCount, 1, 256) : 256;
   for (int i = 0; i < colors; ++i) {
     GifColorType c = map != nullptr ? map->Colors[i] : GifColorType{uint8_t(i), uint8_t(i), uint8_t(i)};
@@ -68,10 +69,10 @@ int BuildPalette(const FirstImage& first, const SettingColor& background, uint8_
     palette[256 + i] = c.Green;
     palette[512 + i] = c.Blue;
   }
-  if (first.transparent >= 0 && first.transparent < colors) {
-    palette[first.transparent] = background.red;
-    palette[256 + first.transparent] = background.green;
-    palette[512 + first.transparent] = background.blue;
+  if (image.transparent >= 0 && image.transparent < colors) {
+    palette[image.transparent] = background.red;
+    palette[256 + image.transparent] = background.green;
+    palette[512 + image.transparent] = background.blue;
   }
   return colors;
 }
@@ -100,17 +101,17 @@ void PackRow(const ReadState& s, const uint8_t* indices, uint8_t* out) {
   auto state = std::make_unique<ReadState>();
   ReadState& s = *state;
   if (int error = s.decoder.Open(desc->hFile)) return error;
-  if (int error = FindFirstImage(s.decoder, &s.first)) return error;
-  // The first image at its own size, wherever it lies on the logical screen.
-  if (s.first.desc.Width <= 0 || s.first.desc.Height <= 0) return CONV_ERR_INVALID_FILE;
-  s.width = static_cast<uint32_t>(s.first.desc.Width);
-  s.height = static_cast<uint32_t>(s.first.desc.Height);
+  if (int error = FindImage(s.decoder, desc->imageIndex, &s.image)) return error;
+  // The image at its own size, wherever it lies on the logical screen.
+  if (s.image.desc.Width <= 0 || s.image.desc.Height <= 0) return CONV_ERR_INVALID_FILE;
+  s.width = static_cast<uint32_t>(s.image.desc.Width);
+  s.height = static_cast<uint32_t>(s.image.desc.Height);
   if (int error = CheckImageSize(s.decoder, s.width, s.height)) return error;
-  s.interlaced = s.first.desc.Interlace;
+  s.interlaced = s.image.desc.Interlace;
 
   SettingColor background = SettingValue(desc->iniPath, kBackground);
   uint8_t palette[CONV_PALETTE_BYTES];
-  s.colors = BuildPalette(s.first, background, palette);
+  s.colors = BuildPalette(s.image, background, palette);
   Layout layout = ChooseLayout(palette, s.colors);
   s.bits = layout.bits;
   if (desc->palette != nullptr) std::copy(palette, palette + CONV_PALETTE_BYTES, desc->palette);

@@ -1,11 +1,11 @@
-// Reading the first page of a TIFF file. The layouts the manager takes are
-// delivered from the decoded strips or tiles as they are (bilevel, grey,
-// palette, RGB contiguous or in three planes), with 2-bit grey widened and
-// 16-bit samples reduced to 8 bits; grey or RGB with an alpha channel is
-// laid over the background of the settings. Everything else libtiff can
-// turn into RGBA (CMYK, YCbCr without JPEG, Lab, odd depths and planar
-// alpha) is read through its RGBA interface and laid over the same
-// background.
+// Reading one page of a TIFF file, the one the descriptor's imageIndex
+// names. The layouts the manager takes are delivered from the decoded
+// strips or tiles as they are (bilevel, grey, palette, RGB contiguous or in
+// three planes), with 2-bit grey widened and 16-bit samples reduced to 8
+// bits; grey or RGB with an alpha channel is laid over the background of
+// the settings. Everything else libtiff can turn into RGBA (CMYK, YCbCr
+// without JPEG, Lab, odd depths and planar alpha) is read through its RGBA
+// interface and laid over the same background.
 // Rows go top to bottom; each strip, row of tiles or RGBA chunk is decoded
 // once and serves every band it overlaps.
 #include <imexp/converter_settings.h>

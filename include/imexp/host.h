@@ -6,7 +6,8 @@
  * through whatever converters are installed. It passes objects of three
  * abstract classes that it implements itself:
  *
- *   CAbstractReadWA   receives an image being read (ImExp_ReadFile);
+ *   CAbstractReadWA   receives an image being read (ImExp_ReadFile,
+ *                     ImExp_ReadFileImage);
  *   CAbstractWriteWA  supplies the image being written (ImExp_WriteFile);
  *   CProgress         shows progress and lets the user cancel (both).
  *
@@ -16,8 +17,8 @@
  * Every exported function returns 1 (non-zero) for success and 0 for failure.
  * Failures of the read, write and dialog operations have been shown to the
  * user in a message box ("Converter Error") before the call returns; the
- * queries FindReader, FindWriter, FillSaveFormatsInfo and ImExp_GetFileInfo
- * never show anything. Operations share module-wide state: run one at a time,
+ * queries FindReader, FindWriter, FillSaveFormatsInfo, ImExp_GetFileInfo and
+ * ImExp_GetImageInfo never show anything. Operations share module-wide state: run one at a time,
  * on one thread, never from inside a host callback or a converter call.
  */
 #ifndef IMEXP_HOST_H
@@ -38,10 +39,11 @@
  * that declares its own prototypes, or looks the functions up with
  * GetProcAddress, declares them __stdcall. The bytes of arguments, for
  * import libraries that carry the decoration:
+ *   32  ImExp_ReadFileImage
  *   28  ImExp_ReadFile, ImExp_SelectFileAndRead, ImExp_WriteFile,
  *       ImExp_SelectFileAndWrite
  *   12  ImExp_SelectFileToWrite, ImExp_ShowFileInfo, ImExp_GetFileInfo,
- *       ImExp_InstallConverter, ImExp_RemoveConverter
+ *       ImExp_GetImageInfo, ImExp_InstallConverter, ImExp_RemoveConverter
  *    8  ImExp_SelectFileToRead, ImExp_GetConverterRecord, FindReader,
  *       FindWriter, FillSaveFormatsInfo
  *    4  ImExp_ConfigureConverters
@@ -246,6 +248,23 @@ extern "C" {
 IMEXP_API int IMEXP_CALL ImExp_ReadFile(CAbstractReadWA* image, HWND owner, char* file, int acceptedTypes,
                                         CProgress* progress, char** hostParam, int hostValue);
 /*
+ * Reads image `imageNumber` (counted from 0) of `file`, with ImExp_ReadFile's
+ * other arguments and result: page N of a TIFF or DCX file, frame N of a
+ * GIF (at its own size, not composed over the frames before it). The
+ * converter that reads the file counts its images first, and its
+ * descriptor carries the number and the count (imageIndex, imageCount).
+ * A number past the last image, or above 0 for a converter that reads
+ * files of one image, fails with error 8 ("Wrong Image Number" and the
+ * file's name). A negative number shows the Select Image dialog over
+ * `owner` when the file holds several images that its converter offers
+ * for choice, and reads the image chosen (image 0 otherwise); cancelling
+ * that choice returns 0 without a message, before `image` is called.
+ * ImExp_ReadFileImage(..., 0) reads what ImExp_ReadFile reads.
+ */
+IMEXP_API int IMEXP_CALL ImExp_ReadFileImage(CAbstractReadWA* image, HWND owner, char* file,
+                                             int acceptedTypes, CProgress* progress, char** hostParam,
+                                             int hostValue, int imageNumber);
+/*
  * The one-call open: ImExp_SelectFileToRead with `owner` and `file`, then,
  * when a file was chosen, ImExp_ReadFile with all seven arguments and the
  * chosen path in `file` (at least 256 bytes, holding the proposed name on
@@ -338,6 +357,15 @@ IMEXP_API int IMEXP_CALL ImExp_ShowFileInfo(HWND owner, char* path, int image);
  * message. */
 IMEXP_API int IMEXP_CALL ImExp_GetFileInfo(void* info, char* path, int image);
 /*
+ * Fills the caller's ConvImageInfo for image `image` (counted from 0) of
+ * `path`, never showing a message: imageCount is the file's number of
+ * images and imageIndex `image`. 1 when the converter described the image;
+ * 0 when the file cannot be opened or read, or `image` is negative or not
+ * below the count (imageCount is then filled all the same, so that a host
+ * listing pages may ask for image 0 first and then for each of the rest).
+ */
+IMEXP_API int IMEXP_CALL ImExp_GetImageInfo(void* info, char* path, int image);
+/*
  * The modal Converter Setup dialog, owned by `owner` (may be null), for the
  * host's thread while no other manager call is running. It lists the
  * installed converters in list order, then an empty line for "after the
@@ -405,6 +433,8 @@ IMEXP_API int IMEXP_CALL FillSaveFormatsInfo(char* buffer, unsigned int size);
 /* Pointer types for hosts that look the functions up at run time. */
 typedef int(IMEXP_CALL* ImExp_ReadFileFn)(IMEXP_CLASS(CAbstractReadWA) *, HWND, char*, int,
                                           IMEXP_CLASS(CProgress) *, char**, int);
+typedef int(IMEXP_CALL* ImExp_ReadFileImageFn)(IMEXP_CLASS(CAbstractReadWA) *, HWND, char*, int,
+                                               IMEXP_CLASS(CProgress) *, char**, int, int);
 typedef int(IMEXP_CALL* ImExp_SelectFileAndReadFn)(IMEXP_CLASS(CAbstractReadWA) *, HWND, char*, int,
                                                    IMEXP_CLASS(CProgress) *, char**, int);
 typedef int(IMEXP_CALL* ImExp_WriteFileFn)(const IMEXP_CLASS(CAbstractWriteWA) *, HWND, char*, int*,
@@ -415,6 +445,7 @@ typedef int(IMEXP_CALL* ImExp_SelectFileToReadFn)(HWND, char*);
 typedef int(IMEXP_CALL* ImExp_SelectFileToWriteFn)(HWND, int, char*);
 typedef int(IMEXP_CALL* ImExp_ShowFileInfoFn)(HWND, char*, int);
 typedef int(IMEXP_CALL* ImExp_GetFileInfoFn)(void*, char*, int);
+typedef int(IMEXP_CALL* ImExp_GetImageInfoFn)(void*, char*, int);
 typedef int(IMEXP_CALL* ImExp_ConfigureConvertersFn)(HWND);
 typedef int(IMEXP_CALL* ImExp_InstallConverterFn)(HWND, char*, int);
 typedef int(IMEXP_CALL* ImExp_RemoveConverterFn)(HWND, char*, int);

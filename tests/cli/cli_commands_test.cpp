@@ -8,37 +8,58 @@ namespace {
 
 struct InfoCase {
   const char* sample;
+  std::vector<std::string> options;
   const char* expected;
 };
+
+// The three pages of the DCX sample as the dialog shows each.
+#define DCX_PAGE(number, type, colors)                                         \
+  "  File Name : three-pages.dcx\n     Format : DCX\n       Type : " type      \
+  "\n"                                                                         \
+  " Dimensions : 61 X 41\n      Image : " number " / 3\n     Colors : " colors \
+  "\n Resolution : "                                                           \
+  "61 X 41 dot/inch\nCompression : RLE\n"
 
 TEST(CliInfo, ShowsWhatTheImageInfoDialogShows) {
   const InfoCase cases[] = {
       {"bmp/pal16.bmp",
+       {},
        "  File Name : pal16.bmp\n     Format : Windows BMP v3\n       Type : Color Paletted\n"
        " Dimensions : 61 X 41\n     Colors : 16\n Resolution : <Unknown>\nCompression : Uncompressed\n"},
       {"bmp/rle8.bmp",
+       {},
        "  File Name : rle8.bmp\n     Format : Windows BMP v3\n       Type : Color Paletted\n"
        " Dimensions : 37 X 19\n     Colors : 256\n Resolution : 28 X 28 dot/cm\nCompression : RLE8\n"},
       {"bmp/os2-rgb24.bmp",
+       {},
        "  File Name : os2-rgb24.bmp\n     Format : OS/2 BMP v1\n       Type : RGB\n"
        " Dimensions : 61 X 41\n     Colors : 16,777,216\n Resolution : <Unknown>\nCompression : "
        "Uncompressed\n"},
       {"pnm/p1.pbm",
+       {},
        "  File Name : p1.pbm\n     Format : PBM text (P1)\n       Type : GrayScale\n"
        " Dimensions : 61 X 41\n     Colors : 2\n Resolution : <Unknown>\nCompression : Uncompressed\n"},
-      // A multi-image file shows the image's place, always the first image.
+      // A multi-image file: every image, each with its place; or the one
+      // --image names (from 0).
       {"dcx/three-pages.dcx",
-       "  File Name : three-pages.dcx\n     Format : DCX\n       Type : Color Paletted\n"
-       " Dimensions : 61 X 41\n      Image : 1 / 3\n     Colors : 256\n Resolution : 61 X 41 dot/inch\n"
-       "Compression : RLE\n"},
+       {},
+       DCX_PAGE("1", "Color Paletted", "256") "\n" DCX_PAGE("2", "Color Paletted", "2") "\n" DCX_PAGE(
+           "3", "RGB", "16,777,216")},
+      {"dcx/three-pages.dcx", {"--image", "1"}, DCX_PAGE("2", "Color Paletted", "2")},
+      {"dcx/three-pages.dcx", {"--image=2"}, DCX_PAGE("3", "RGB", "16,777,216")},
   };
   for (const InfoCase& c : cases) {
     SCOPED_TRACE(c.sample);
-    RunResult run = RunImexp({"info", Sample(c.sample)});
+    std::vector<std::string> args{"info"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.push_back(Sample(c.sample));
+    RunResult run = RunImexp(args);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, c.expected);
   }
 }
+
+#undef DCX_PAGE
 
 TEST(CliInfo, DescribesEveryFileAndFailsForThoseItCannot) {
   TempDir dir;
@@ -117,7 +138,10 @@ struct UsageCase {
 TEST(CliUsage, HelpAndMistakes) {
   const UsageCase cases[] = {
       {{"--help"}, 0, "usage: imexp COMMAND"},
-      {{"info", "--help"}, 0, "usage: imexp info FILE..."},
+      {{"info", "--help"}, 0, "usage: imexp info [--image N] FILE..."},
+      {{"info", "--image", "x", "a.pcx"}, 2, "--image needs an image number"},
+      {{"convert", "a.tif", "b.pcx", "--image"}, 2, "--image needs an image number"},
+      {{"convert", "a.tif", "b.pcx", "--image", "2", "--all-images"}, 2, "exclude each other"},
       {{"convert", "--help"}, 0, "--accept TYPES"},
       {{"formats", "--help"}, 0, "usage: imexp formats"},
       {{"detect", "-h"}, 0, "usage: imexp detect FILE..."},

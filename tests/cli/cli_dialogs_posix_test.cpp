@@ -81,6 +81,11 @@ TEST(CliDialogs, ShownThroughThePresenterOrRefusedAtOnce) {
       {":0", true, "type:" + pal256, {"open"}, 0,
        "  File Name : " + pal256 + "\n Dimensions : 61 X 41\n       Type : Color Paletted\n"
        "     Colors : 256\n", ""},
+      // A file of several images: Select Image, then the image chosen.
+      {":0", true, "type:" + pages + ";image:3", {"open"}, 0,
+       "  File Name : " + pages + "\n Dimensions : 61 X 41\n       Type : RGB\n", "dialog: Select Image"},
+      {":0", true, "type:" + pages, {"open"}, 0, "       Type : Color Paletted\n     Colors : 256\n",
+       " | " + fs::path(pages).filename().string() + " | 3\n"},
       // A file the readers refuse is a failure the manager has shown, not a cancel.
       {":0", true, "type:%DIR%/CONVERT.INI", {"open"}, 1, "",
        "message box: Converter Error: Unknown image file format CONVERT.INI\n"},

@@ -195,6 +195,62 @@ TEST(CliNetpbm, MinIsWhiteGreyTiffReadsAsTifftopnmReadsIt) {
   }
 }
 
+// Pages and frames of files other programs joined, of different sizes and
+// kinds: TIFF pages as tiffsplit and tifftopnm read each, GIF frames (with
+// their own colour maps, offsets and interlacing) as giftopnm --image
+// reads each, on its own and not composed.
+TEST(CliNetpbm, PagesAndFramesReadAsTheReferenceToolsReadThem) {
+  TempDir dir;
+  const std::string d = Quoted(dir.path().string());
+  const char* const pages[] = {
+      "pgmramp -diagonal 37 11 | pnmtotiff -lzw -predictor=2 > {d}/p1.tif",
+      "ppmpat -gingham2 -color=rgb:f0/20/20,rgb:20/20/f0 23 17 | pnmtotiff -packbits > {d}/p2.tif",
+      "pbmmake -gray 45 9 | pnmtotiff -g4 > {d}/p3.tif",
+      "ppmpat -madras 31 13 | pnmtotiff -lzw > {d}/p4.tif",
+      "tiffcp {d}/p1.tif {d}/p2.tif {d}/p3.tif {d}/p4.tif {d}/pages.tif && cd {d} && tiffsplit pages.tif "
+      "split-",
+  };
+  const char* const frames[] = {
+      "convert -size 40x30 gradient:red-blue -colors 16 \\( -size 20x10 xc:green \\) "
+      "\\( -size 33x7 gradient: -colors 7 -repage +3+2 \\) {d}/frames.gif",
+      "convert -interlace GIF -size 29x31 gradient:yellow-black -colors 64 \\( -size 12x25 "
+      "gradient:white-blue -colors 5 \\) {d}/interlaced.gif",
+  };
+  auto run = [&](std::string command) {
+    for (std::size_t at = command.find("{d}"); at != std::string::npos; at = command.find("{d}", at))
+      command.replace(at, 3, d);
+    return std::system(("(" + command + ") >/dev/null 2>&1").c_str()) == 0;
+  };
+  for (const char* command : pages) ASSERT_TRUE(run(command)) << command;
+  for (const char* command : frames) ASSERT_TRUE(run(command)) << command;
+  struct Case {
+    const char* file;
+    int images;
+    std::string (*reference)(int image);  // netpbm's command for image `image` (from 0)
+  } cases[] = {
+      {"pages.tif", 4, [](int k) { return std::string("tifftopnm split-aa") + char('a' + k) + ".tif"; }},
+      {"frames.gif", 3, [](int k) { return "giftopnm --image=" + std::to_string(k + 1) + " frames.gif"; }},
+      {"interlaced.gif", 2,
+       [](int k) { return "giftopnm --image=" + std::to_string(k + 1) + " interlaced.gif"; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string base = std::string("image-of-") + c.file;
+    RunResult all = RunImexp({"convert", "--all-images", dir.File(c.file), dir.File(base + ".pnm")});
+    ASSERT_EQ(all.status, 0) << all.err;
+    for (int k = 0; k < c.images; ++k) {
+      SCOPED_TRACE(k);
+      std::string reference = dir.File("reference.pnm");
+      ASSERT_TRUE(Netpbm("cd " + d + " && " + c.reference(k) + " | pamdepth 255 | pamtopnm", reference));
+      Pixels expected = ReadPnmAsRgb(reference);
+      ASSERT_GT(expected.width, 0u);
+      EXPECT_EQ(
+          FirstDifference(expected, ReadPnmAsRgb(dir.File(base + "-" + std::to_string(k + 1) + ".pnm"))), "");
+    }
+    EXPECT_FALSE(fs::exists(dir.path() / (base + "-" + std::to_string(c.images + 1) + ".pnm")));
+  }
+}
+
 // 32-bit BMPs with an alpha mask, as ImageMagick writes them (a version 4
 // and a version 5 header, bit fields with alpha), read with every pixel
 // laid over white: ImageMagick's own decoding of the file, composed here.

@@ -4,6 +4,7 @@
 //   escape       presses Escape in every dialog (the default)
 //   enter        presses Enter in every dialog
 //   type:TEXT    types TEXT into a file dialog's name box, then Enter
+//   type:TEXT;image:N  the same, and N into Select Image's number field
 //   no-display   ImExpGtk_Presenter finds no display
 // Each dialog is reported as "dialog: CAPTION | TEXT | ..." with its
 // controls' texts, each message box as "message box: CAPTION: TEXT".
@@ -15,9 +16,11 @@
 
 namespace {
 
-// The name box of a file dialog on our layer.
+// The name box of a file dialog on our layer, and Select Image's number.
 constexpr int kFileNameBox = 1152;
+constexpr int kImageNumberField = 102;
 constexpr const char* kTypePrefix = "type:";
+constexpr const char* kImageSeparator = ";image:";
 
 std::string User() {
   const char* user = std::getenv("IMEXP_FAKE_USER");
@@ -38,7 +41,13 @@ class FakeUser final : public imexp::Presenter {
     std::fprintf(stderr, "%s\n", shown.c_str());
     std::string user = User();
     if (user.rfind(kTypePrefix, 0) == 0) {
-      if (dialog.IsFileDialog()) dialog.Type(kFileNameBox, user.substr(std::string(kTypePrefix).size()));
+      const std::size_t image = user.find(kImageSeparator);
+      const std::size_t start = std::string(kTypePrefix).size();
+      if (dialog.IsFileDialog()) {
+        dialog.Type(kFileNameBox, user.substr(start, image == std::string::npos ? image : image - start));
+      } else if (image != std::string::npos && dialog.Caption() == "Select Image") {
+        dialog.Type(kImageNumberField, user.substr(image + std::string(kImageSeparator).size()));
+      }
       dialog.PressEnter();
     } else if (user == "enter") {
       dialog.PressEnter();

@@ -148,7 +148,7 @@ TEST_F(GifTest, ReadsLikeGiftopnm) {
   }
 }
 
-TEST_F(GifTest, CountsImagesAndDescribesTheFirst) {
+TEST_F(GifTest, CountsImagesAndDescribesEach) {
   Run("convert -size 13x7 xc:red xc:blue xc:green -loop 0 {d}/three.gif");
   ASSERT_NO_FATAL_FAILURE(Build({20, 20, Colors(6, 1), {}, 2, 3, 9, 4, true, -1}, "built.gif"));
   std::string three = ReadFileBytes(File("three.gif"));
@@ -162,15 +162,19 @@ TEST_F(GifTest, CountsImagesAndDescribesTheFirst) {
     int count = 0;
     int singleView = 0;
     ASSERT_EQ(gif.ImageCount(File(file), &count, &singleView), 0);
-    EXPECT_EQ(std::tuple(count, singleView), std::tuple(images, 1));
+    EXPECT_EQ(std::tuple(count, singleView), std::tuple(images, 0));
     ConvImageInfo info{};
     ASSERT_EQ(gif.Info(File(file), 0, &info), 0);
     EXPECT_EQ(std::tuple(std::string(info.formatName), std::string(info.compression), int{info.colorType},
                          int{info.bitsPerPixel}, info.width),
               std::tuple(formatName, "LZW", CONV_COLOR_PALETTE, bits, width));
   }
+  // Every frame is described; the number past the last is refused.
   ConvImageInfo info{};
-  EXPECT_EQ(gif.Info(File("three.gif"), 1, &info), CONV_ERR_WRONG_IMAGE_NUMBER);
+  EXPECT_EQ(gif.Info(File("three.gif"), 2, &info), 0);
+  EXPECT_EQ(info.width, 13u);
+  EXPECT_EQ(gif.Info(File("three.gif"), 3, &info), CONV_ERR_WRONG_IMAGE_NUMBER);
+  EXPECT_EQ(gif.Info(File("three.gif"), -1, &info), CONV_ERR_WRONG_IMAGE_NUMBER);
   // Pixels twice as wide as high: half the dots across.
   std::string wide = ReadFileBytes(File("built.gif"));
   wide[12] = char(113);

@@ -99,6 +99,53 @@ TEST_F(FileInfoTest, MultiImageFilesCountTheirImages) {
   EXPECT_EQ(LinesWith(setup_.CallLog(), "RDGetImageCount").size(), 1u);
 }
 
+// ImExp_GetImageInfo: any image by its number, silently, from a converter
+// of several images ("ti") or of one ("on"); the count is there even for a
+// number the file does not hold.
+TEST(ImageInfoExport, DescribesTheImageAsked) {
+  ManagerSetup setup;
+  std::string multi = setup.InstallConverter("imexp_test_converter", "ti");
+  std::string single = setup.InstallConverter("imexp_test_converter", "on");
+  setup.WriteIni(
+      "[Converters]\n0=" + multi + "\n1=" + single +
+      "\n[ti]\nName=TI\nFlags=0x21\nExtensions=*.TI\n[on]\nName=ON\nFlags=0x01\nExtensions=*.ON\n");
+  setup.Load();
+  MessageBoxCapture capture(&setup.manager());
+  auto getImageInfo = setup.manager().Get<ImExp_GetImageInfoFn>("ImExp_GetImageInfo");
+  ASSERT_NE(getImageInfo, nullptr);
+  struct Case {
+    const char* name;
+    int singleView, image;
+    int result, count;
+    int asked;  // the image RDGetImageInfo was asked for; -1: not asked
+  } cases[] = {
+      {"a.ti", 0, 3, 1, 5, 3},   {"a.ti", 1, 4, 1, 5, 4}, {"a.ti", 0, 5, 0, 5, -1},
+      {"a.ti", 0, -1, 0, 5, -1}, {"a.on", 0, 0, 1, 1, 0}, {"a.on", 0, 1, 0, 1, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + ", image " + std::to_string(c.image));
+    TestImage image;
+    image.Set("imageCount", 5).Set("singleView", c.singleView);
+    std::string file = setup.dir().File(c.name);
+    WriteFileBytes(file, image.Bytes());
+    ConvImageInfo info;
+    std::memset(&info, 0x5A, sizeof info);
+    setup.ClearCallLog();
+    EXPECT_EQ(getImageInfo(&info, file.data(), c.image), c.result);
+    EXPECT_EQ(info.imageCount, c.count);
+    auto asked = LinesWith(setup.CallLog(), "RDGetImageInfo");
+    if (c.asked < 0) {
+      EXPECT_TRUE(asked.empty());
+      continue;
+    }
+    ASSERT_EQ(asked.size(), 1u);
+    const std::string number = std::to_string(c.asked);
+    EXPECT_NE(asked[0].find("image=" + number + " "), std::string::npos) << asked[0];
+    EXPECT_NE(asked[0].find("imageIndex=" + number + " "), std::string::npos) << asked[0];
+  }
+  EXPECT_TRUE(capture.boxes().empty());
+}
+
 struct FailureCase {
   const char* what;
   const char* script;

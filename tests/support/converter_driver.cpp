@@ -155,7 +155,8 @@ std::string ConverterDriver::ErrorText(int code, const std::string& title) const
   return text;
 }
 
-int ConverterDriver::Read(const std::string& path, ConverterImage& image, uint32_t bandRowsWanted) const {
+int ConverterDriver::Read(const std::string& path, ConverterImage& image, uint32_t bandRowsWanted,
+                          uint16_t imageIndex, uint16_t imageCount) const {
   auto readHeader = library_.Get<RDReadHeaderFn>("RDReadHeader");
   auto setupReading = library_.Get<RDSetupReadingFn>("RDSetupReading");
   auto readBand = library_.Get<RDReadBandFn>("RDReadBand");
@@ -170,7 +171,8 @@ int ConverterDriver::Read(const std::string& path, ConverterImage& image, uint32
   d.fileName = fileName.data();
   d.iniPath = iniPath_;
   d.hFile = file.get();
-  d.imageCount = 1;
+  d.imageIndex = imageIndex;
+  d.imageCount = imageCount;
   d.palette = image.palette.data();
   std::fill(image.palette.begin(), image.palette.end(), 0);
   image.rows.clear();

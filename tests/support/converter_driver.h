@@ -48,13 +48,15 @@ class ConverterDriver {
   // ConvGetErrorString for `code`.
   std::string ErrorText(int code, const std::string& title) const;
 
-  // Reads the first image of `path` into `image`: RDReadHeader,
+  // Reads image `imageIndex` of `path` (the descriptor's imageIndex and
+  // imageCount) into `image`: RDReadHeader,
   // RDSetupReading, the band loop the descriptor asks for, RDCleanUp. The
   // band height follows the manager's rule unless `bandRows` is given.
   // Returns the first error code (0 for success). Bands that name rows
   // outside the image or more rows than the band holds fail with
   // CONV_ERR_INVALID_FILE, as in the manager.
-  int Read(const std::string& path, ConverterImage& image, uint32_t bandRows = 0) const;
+  int Read(const std::string& path, ConverterImage& image, uint32_t bandRows = 0, uint16_t imageIndex = 0,
+           uint16_t imageCount = 1) const;
 
   // Writes `image` to `path`: the manager's default descriptor from
   // image.desc's width, height, colorType and bitsPerPixel, WRSetupWriting,

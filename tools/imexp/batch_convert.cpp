@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "tools/imexp/command_line.h"
@@ -98,6 +99,25 @@ std::string Identity(const std::string& path) {
   return text;
 }
 
+// The input of the batch that one of the numbered outputs of `output`
+// (NAME-1.EXT, NAME-2.EXT, ...) would replace, if any.
+std::optional<std::string> NumberedInput(const std::map<std::string, std::size_t>& inputs,
+                                         const std::vector<std::string>& typed, const std::string& output) {
+  const fs::path path(output);
+  const std::string prefix = (path.parent_path() / path.stem()).string() + "-";
+  const std::string suffix = path.extension().string();
+  for (const auto& [identity, index] : inputs) {
+    if (identity.size() <= prefix.size() + suffix.size() || identity.rfind(prefix, 0) != 0 ||
+        identity.compare(identity.size() - suffix.size(), suffix.size(), suffix) != 0) {
+      continue;
+    }
+    const std::string number =
+        identity.substr(prefix.size(), identity.size() - prefix.size() - suffix.size());
+    if (ParseIndex(number) && number[0] != '0') return typed[index];
+  }
+  return std::nullopt;
+}
+
 // Every job with its output; those whose output is an input of the batch
 // or another job's output fail at once.
 std::vector<Job> PlanJobs(const BatchOptions& options, const std::string& extension) {
@@ -111,9 +131,12 @@ std::vector<Job> PlanJobs(const BatchOptions& options, const std::string& extens
     fs::path folder = options.outDir.empty() ? fs::path(input).parent_path() : fs::path(options.outDir);
     job.output = (folder / fs::path(input).stem()).string() + "." + extension;
     std::string identity = Identity(job.output);
-    if (inputs.count(identity) != 0) {
+    std::optional<std::string> replaced = options.images.all ? NumberedInput(inputs, options.inputs, identity)
+                                          : inputs.count(identity) != 0 ? std::optional(job.output)
+                                                                        : std::nullopt;
+    if (replaced) {
       job.status = kExitFailed;
-      job.messages = "imexp: " + job.output + " would replace an input of the batch";
+      job.messages = "imexp: " + *replaced + " would replace an input of the batch";
     } else if (auto [at, added] = outputs.emplace(identity, jobs.size()); !added) {
       job.status = kExitFailed;
       job.messages = "imexp: " + job.output + " is also the output of " + jobs[at->second].input;
@@ -146,10 +169,27 @@ class BatchProgress {
   std::size_t failed_ = 0;
 };
 
-void ConvertHere(Job& job, int accepted) {
+void ConvertHere(Job& job, int accepted, const ImageChoice& images) {
   MessageCapture capture;
-  job.status = ConvertFile(job.input, job.output, accepted, false);
+  job.status = ConvertImages(job.input, job.output, accepted, images, false);
   job.messages = capture.text();
+}
+
+// The image choice on a worker's command line: "first", "all" or N.
+std::string EncodeImages(const ImageChoice& images) {
+  if (images.all) return "all";
+  return images.image ? std::to_string(*images.image) : "first";
+}
+
+std::optional<ImageChoice> DecodeImages(const std::string& text) {
+  ImageChoice images;
+  if (text == "all") {
+    images.all = true;
+  } else if (text != "first") {
+    images.image = ParseIndex(text);
+    if (!images.image) return std::nullopt;
+  }
+  return images;
 }
 
 // A request: the file to convert and the file to write. An answer: the
@@ -260,11 +300,12 @@ int RunBatch(const BatchOptions& options) {
     for (Job& job : jobs) {
       if (CancelRequested()) break;
       if (job.status != -1) continue;
-      ConvertHere(job, options.accepted);
+      ConvertHere(job, options.accepted, options.images);
       progress.Done(job);
     }
   } else {
-    const Arguments workerArgs{"convert", kWorkerOption, std::to_string(options.accepted)};
+    const Arguments workerArgs{"convert", kWorkerOption, std::to_string(options.accepted),
+                               EncodeImages(options.images)};
     std::atomic<std::size_t> next{0};
     std::vector<std::thread> threads;
     for (std::size_t w = 0; w < std::min(workers, jobs.size()); ++w) {
@@ -275,13 +316,16 @@ int RunBatch(const BatchOptions& options) {
   return Summarise(jobs, extension);
 }
 
-int RunBatchWorker(int accepted) {
+int RunBatchWorker(const std::string& acceptedText, const std::string& imagesText) {
+  std::optional<int> accepted = ParseIndex(acceptedText);
+  std::optional<ImageChoice> images = DecodeImages(imagesText);
+  if (!accepted || !images) return kExitUsage;
   InstallCancelHandler();
   for (std::vector<std::string> request; ReadMessage(stdin, kRequestFields, &request);) {
     Job job;
     job.input = request[0];
     job.output = request[1];
-    ConvertHere(job, accepted);
+    ConvertHere(job, *accepted, *images);
     // One line in the parent's summary.
     std::replace(job.messages.begin(), job.messages.end(), '\n', ' ');
     if (!WriteMessage(stdout, {std::to_string(job.status), job.messages})) break;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/imexp/image_transfer.h"
+
 namespace imexp::cli {
 
 struct BatchOptions {
@@ -13,6 +15,7 @@ struct BatchOptions {
   std::string outDir;  // "" puts each output beside its input
   int jobs = 1;
   int accepted = 0;  // host image types, OR-ed
+  ImageChoice images;
   std::vector<std::string> inputs;
 };
 
@@ -21,11 +24,14 @@ struct BatchOptions {
 // status 0 when every file converted, 130 when cancelled, else 1.
 [[nodiscard]] int RunBatch(const BatchOptions& options);
 
-// True for the option that starts a worker ("convert --batch-worker TYPES").
+// True for the option that starts a worker ("convert --batch-worker TYPES
+// IMAGES").
 [[nodiscard]] bool IsBatchWorkerOption(const std::string& arg);
 
-// A worker's side: converts "input<TAB>output" lines from stdin and answers
-// each with "status<TAB>messages" on stdout, until stdin ends.
-[[nodiscard]] int RunBatchWorker(int accepted);
+// A worker's side: converts the images `images` names (as the batch passed
+// its choice) of each requested input into its output, holding them in the
+// host types `accepted`, and answers each request with the status and the
+// messages, until stdin ends.
+[[nodiscard]] int RunBatchWorker(const std::string& accepted, const std::string& images);
 
 }  // namespace imexp::cli

@@ -16,25 +16,28 @@ namespace imexp::cli {
 namespace {
 
 constexpr const char* kInfoHelp =
-    "usage: imexp info FILE...\n"
+    "usage: imexp info [--image N] FILE...\n"
     "       imexp info --dialog FILE [--image N]\n"
     "\n"
-    "Describes the first image of each file the way the Image Info dialog\n"
-    "does: file name, format, colour type, dimensions, image position in a\n"
-    "multi-image file, number of colours, resolution and compression.\n"
-    "Exits with 1 if any file cannot be described.\n"
+    "Describes every image of each file the way the Image Info dialog does,\n"
+    "one block per image: file name, format, colour type, dimensions, image\n"
+    "position in a multi-image file, number of colours, resolution and\n"
+    "compression. Exits with 1 if any file cannot be described.\n"
     "\n"
+    "  --image N  only image N of each file (counted from 0: the block\n"
+    "             shows it as N+1 of the count)\n"
     "  --dialog   shows the manager's Image Info dialog for FILE instead; in\n"
     "             a file of several images the user first picks the image\n"
-    "  --image N  the image to show (counted from 0), without asking\n"
+    "             unless --image names one\n"
     "\n"
     "With --dialog, exits with 1 if the file cannot be described or the\n"
     "user cancelled the choice of image, and with 2 where no dialog can be\n"
     "shown.\n";
 
 constexpr const char* kConvertHelp =
-    "usage: imexp convert IN OUT [--accept TYPES]\n"
-    "       imexp convert --to FORMAT [--out DIR] [-j N] [--accept TYPES] FILE...\n"
+    "usage: imexp convert IN OUT [--image N | --all-images] [--accept TYPES]\n"
+    "       imexp convert --to FORMAT [--out DIR] [-j N] [--image N | --all-images]\n"
+    "                     [--accept TYPES] FILE...\n"
     "\n"
     "Reads the first image of IN and writes it to OUT. The converter that\n"
     "writes OUT is chosen by OUT's extension and by the image; OUT is only\n"
@@ -48,14 +51,21 @@ constexpr const char* kConvertHelp =
     "line covers the batch; the end names each file that failed, with its\n"
     "messages.\n"
     "\n"
+    "  --image N       image N of a multi-image file (a TIFF or DCX page, a\n"
+    "                  GIF frame), counted from 0; a number past the last\n"
+    "                  image fails\n"
+    "  --all-images    every image of the file, image 1 into OUT-1.EXT, image\n"
+    "                  2 into OUT-2.EXT and so on (OUT's name with -NUMBER\n"
+    "                  before its extension; a file of one image gives\n"
+    "                  OUT-1.EXT)\n"
     "  --accept TYPES  the image layouts the image may be held in while it\n"
     "                  is converted, comma-separated from bilevel, pal16,\n"
     "                  pal256, gray256 and rgb24 (default: all five)\n"
     "  -j N            convert in N worker processes at once (1 to 64;\n"
     "                  default 1, in this process)\n"
     "\n"
-    "Exits with 1 if some file failed. Ctrl-C cancels (exit status 130) and\n"
-    "leaves OUT, and every output not yet written, as it was.\n";
+    "Exits with 1 if some file or image failed. Ctrl-C cancels (exit status\n"
+    "130) and leaves OUT, and every output not yet written, as it was.\n";
 
 constexpr const char* kFormatsHelp =
     "usage: imexp formats\n"
@@ -128,10 +138,11 @@ constexpr const char* kSetupHelp =
 constexpr const char* kOpenHelp =
     "usage: imexp open\n"
     "\n"
-    "Shows the manager's Open dialog, reads the file chosen into memory as an\n"
-    "image editor would, and describes the image read: its size, layout,\n"
-    "colours and resolution. The dialog remembers the folder and the format\n"
-    "in CONVERT.INI.\n"
+    "Shows the manager's Open dialog, then, for a file of several images,\n"
+    "its Select Image dialog, reads the image chosen into memory as an image\n"
+    "editor would, and describes the image read: its size, layout, colours\n"
+    "and resolution. The dialog remembers the folder and the format in\n"
+    "CONVERT.INI.\n"
     "\n" IMEXP_DIALOG_EXITS;
 
 constexpr const char* kSaveHelp =
@@ -226,6 +237,21 @@ std::optional<int> ParseAcceptedTypes(const std::string& list, std::string* bad)
     start = end + 1;
   }
   return types;
+}
+
+std::optional<std::string> OptionValue(const Arguments& args, std::size_t& i, const std::string& name,
+                                       bool* missing) {
+  const std::string& arg = args[i];
+  if (arg == name) {
+    if (i + 1 == args.size()) {
+      *missing = true;
+      return std::string();
+    }
+    return args[++i];
+  }
+  if (name.size() > 2 && arg.rfind(name + "=", 0) == 0) return arg.substr(name.size() + 1);
+  if (name.size() == 2 && arg.size() > 2 && arg.rfind(name, 0) == 0) return arg.substr(2);
+  return std::nullopt;
 }
 
 std::optional<int> ParseIndex(const std::string& text) {

@@ -62,6 +62,12 @@ const std::vector<Command>& Commands();
 // Every host image type the tool can hold.
 int AllHostTypes();
 
+// "--name VALUE" or "--name=VALUE" (and "-jN" for a two-letter name like
+// -j): the value, moving `i` past it; nullopt when args[i] is not this
+// option. `*missing` is set when the value is missing.
+[[nodiscard]] std::optional<std::string> OptionValue(const Arguments& args, std::size_t& i,
+                                                     const std::string& name, bool* missing);
+
 // A number as typed for an index (counted from 0): decimal digits only,
 // small enough for an int.
 [[nodiscard]] std::optional<int> ParseIndex(const std::string& text);

@@ -1,4 +1,5 @@
-// imexp convert: ImExp_ReadFile into memory, then ImExp_WriteFile. The
+// imexp convert: ImExp_ReadFile (or ImExp_ReadFileImage) into memory, then
+// ImExp_WriteFile. The
 // manager writes into a temporary file beside OUT and replaces OUT only
 // when the write has succeeded, so every failure leaves OUT as it was.
 // With --to, many files in one run (batch_convert.cpp).
@@ -23,24 +24,8 @@ struct ConvertOptions {
   std::optional<std::string> format;  // --to: a batch
   std::optional<std::string> outDir;
   std::optional<int> jobs;
+  ImageChoice images;
 };
-
-// "--name VALUE" or "--name=VALUE" (and "-jN" for -j): the value, moving `i`
-// past it; nullopt when `arg` is not this option.
-std::optional<std::string> OptionValue(const Arguments& args, std::size_t& i, const std::string& name,
-                                       bool* missing) {
-  const std::string& arg = args[i];
-  if (arg == name) {
-    if (i + 1 == args.size()) {
-      *missing = true;
-      return std::string();
-    }
-    return args[++i];
-  }
-  if (name.size() > 2 && arg.rfind(name + "=", 0) == 0) return arg.substr(name.size() + 1);
-  if (name.size() == 2 && arg.size() > 2 && arg.rfind(name, 0) == 0) return arg.substr(2);
-  return std::nullopt;
-}
 
 // Returns an exit status when the arguments are not usable.
 std::optional<int> ParseConvertArguments(const Arguments& args, ConvertOptions* options) {
@@ -70,9 +55,17 @@ std::optional<int> ParseConvertArguments(const Arguments& args, ConvertOptions* 
     } else if (auto count2 = OptionValue(args, i, "--jobs", &missing)) {
       if (missing) return UsageError(command, "--jobs needs a number of workers");
       jobs = *count2;
+    } else if (auto image = OptionValue(args, i, "--image", &missing)) {
+      options->images.image = ParseIndex(*image);
+      if (missing || !options->images.image) return UsageError(command, "--image needs an image number");
+    } else if (arg == "--all-images") {
+      options->images.all = true;
     } else {
       return UsageError(command, "unknown option " + arg);
     }
+  }
+  if (options->images.all && options->images.image) {
+    return UsageError(command, "--image and --all-images exclude each other");
   }
   options->accepted = AllHostTypes();
   if (acceptList) {
@@ -101,10 +94,7 @@ std::optional<int> ParseConvertArguments(const Arguments& args, ConvertOptions* 
 
 int RunConvert(const Arguments& args) {
   // A worker of a batch, started by the batch itself.
-  if (args.size() == 2 && IsBatchWorkerOption(args[0])) {
-    std::optional<int> accepted = ParseIndex(args[1]);
-    return accepted ? RunBatchWorker(*accepted) : kExitUsage;
-  }
+  if (args.size() == 3 && IsBatchWorkerOption(args[0])) return RunBatchWorker(args[1], args[2]);
   ConvertOptions options;
   if (std::optional<int> status = ParseConvertArguments(args, &options)) return *status;
   if (options.format) {
@@ -114,10 +104,12 @@ int RunConvert(const Arguments& args) {
     batch.jobs = options.jobs.value_or(1);
     batch.accepted = options.accepted;
     batch.inputs = options.files;
+    batch.images = options.images;
     return RunBatch(batch);
   }
   InstallCancelHandler();
-  return ConvertFile(options.files[0], options.files[1], options.accepted, IsStderrTerminal());
+  return ConvertImages(options.files[0], options.files[1], options.accepted, options.images,
+                       IsStderrTerminal());
 }
 
 }  // namespace imexp::cli

@@ -25,8 +25,8 @@ namespace {
 // The path argument of the one-call open and save: this many bytes,
 // holding the proposed name on entry and the chosen path on success only.
 constexpr std::size_t kPathBufferSize = 256;
-// ImExp_ShowFileInfo's image number that lets the user choose among the
-// images of a file of several.
+// The image number of ImExp_ShowFileInfo and ImExp_ReadFileImage that lets
+// the user choose among the images of a file of several.
 constexpr int kChooseImage = -1;
 
 std::vector<char> PathBuffer(const std::string& proposed) {
@@ -111,16 +111,22 @@ int RunOpen(const Arguments& args) {
   DialogSession session("open");
   if (!session.ready()) return kExitNoDisplay;
 
+  std::vector<char> file = PathBuffer("");
+  int messagesBefore = MessagesShown();
+  if (!Manager().selectFileToRead(nullptr, file.data())) {
+    return MessagesShown() == messagesBefore ? Cancelled() : Failed("opening a file");
+  }
+  const std::string chosen = file.data();
+  // In a file of several images the user picks one in Select Image first.
   MemoryImage image;
   ImageReceiver receiver(image);
   ConsoleProgress progress("Reading", IsStderrTerminal(), &receiver.failed());
-  std::vector<char> file = PathBuffer("");
-  int messagesBefore = MessagesShown();
-  int read =
-      Manager().selectFileAndRead(&receiver, nullptr, file.data(), AllHostTypes(), &progress, nullptr, 0);
-  std::string chosen = file.data();
-  // No path came back and nothing was shown: the dialog was cancelled.
-  if (!read && chosen.empty() && MessagesShown() == messagesBefore) return Cancelled();
+  int read = Manager().readFileImage(&receiver, nullptr, file.data(), AllHostTypes(), &progress, nullptr, 0,
+                                     kChooseImage);
+  // Nothing shown and the host never asked for the image: the choice of
+  // image was cancelled.
+  if (!read && image.width == 0 && MessagesShown() == messagesBefore && !progress.cancelled())
+    return Cancelled();
   if (int status = CheckRead(read, receiver, progress, messagesBefore, chosen)) return status;
   HeldImage held{
       chosen,           image.width, image.height, image.type, HostTypeBits(image.type), image.resolutionX,

@@ -43,8 +43,10 @@ std::string ManagerString(unsigned id);
 // its import library has only those names, so they are looked up instead.
 struct ManagerFunctions {
   ImExp_ReadFileFn readFile = nullptr;
+  ImExp_ReadFileImageFn readFileImage = nullptr;
   ImExp_WriteFileFn writeFile = nullptr;
   ImExp_GetFileInfoFn getFileInfo = nullptr;
+  ImExp_GetImageInfoFn getImageInfo = nullptr;
   FindReaderFn findReader = nullptr;
   FindWriterFn findWriter = nullptr;
   FillSaveFormatsInfoFn fillSaveFormatsInfo = nullptr;
@@ -54,6 +56,7 @@ struct ManagerFunctions {
   ImExp_ShowFileInfoFn showFileInfo = nullptr;
   ImExp_ConfigureConvertersFn configureConverters = nullptr;
   ImExp_SelectFileAndReadFn selectFileAndRead = nullptr;
+  ImExp_SelectFileToReadFn selectFileToRead = nullptr;
   ImExp_SelectFileAndWriteFn selectFileAndWrite = nullptr;
 };
 // Never returns with a function missing: the program ends with a message.

@@ -149,8 +149,10 @@ std::string ManagerString(unsigned id) {
 
 const ManagerFunctions& Manager() {
   static const ManagerFunctions functions{&ImExp_ReadFile,
+                                          &ImExp_ReadFileImage,
                                           &ImExp_WriteFile,
                                           &ImExp_GetFileInfo,
+                                          &ImExp_GetImageInfo,
                                           &FindReader,
                                           &FindWriter,
                                           &FillSaveFormatsInfo,
@@ -160,6 +162,7 @@ const ManagerFunctions& Manager() {
                                           &ImExp_ShowFileInfo,
                                           &ImExp_ConfigureConverters,
                                           &ImExp_SelectFileAndRead,
+                                          &ImExp_SelectFileToRead,
                                           &ImExp_SelectFileAndWrite};
   return functions;
 }

@@ -120,8 +120,10 @@ Fn Lookup(const char* name) {
 
 const ManagerFunctions& Manager() {
   static const ManagerFunctions functions{Lookup<ImExp_ReadFileFn>("ImExp_ReadFile"),
+                                          Lookup<ImExp_ReadFileImageFn>("ImExp_ReadFileImage"),
                                           Lookup<ImExp_WriteFileFn>("ImExp_WriteFile"),
                                           Lookup<ImExp_GetFileInfoFn>("ImExp_GetFileInfo"),
+                                          Lookup<ImExp_GetImageInfoFn>("ImExp_GetImageInfo"),
                                           Lookup<FindReaderFn>("FindReader"),
                                           Lookup<FindWriterFn>("FindWriter"),
                                           Lookup<FillSaveFormatsInfoFn>("FillSaveFormatsInfo"),
@@ -131,6 +133,7 @@ const ManagerFunctions& Manager() {
                                           Lookup<ImExp_ShowFileInfoFn>("ImExp_ShowFileInfo"),
                                           Lookup<ImExp_ConfigureConvertersFn>("ImExp_ConfigureConverters"),
                                           Lookup<ImExp_SelectFileAndReadFn>("ImExp_SelectFileAndRead"),
+                                          Lookup<ImExp_SelectFileToReadFn>("ImExp_SelectFileToRead"),
                                           Lookup<ImExp_SelectFileAndWriteFn>("ImExp_SelectFileAndWrite")};
   return functions;
 }

@@ -1,5 +1,7 @@
 #include "tools/imexp/image_transfer.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 
 #include "resource_ids.h"
@@ -8,6 +10,8 @@
 #include "tools/imexp/user_messages.h"
 
 namespace imexp::cli {
+
+namespace fs = std::filesystem;
 
 int ExplainFailure(const ConsoleProgress& progress, int messagesBefore, const char* doing,
                    const std::string& path) {
@@ -38,18 +42,24 @@ int CheckRead(int read, const ImageReceiver& receiver, const ConsoleProgress& pr
   return kExitOk;
 }
 
-int ReadImageFile(const std::string& path, int accepted, MemoryImage& image, bool showBar) {
+int ReadImageFile(const std::string& path, int accepted, MemoryImage& image, bool showBar,
+                  std::optional<int> number) {
   ImageReceiver receiver(image);
-  ConsoleProgress progress("Reading " + FileTitle(path), showBar, &receiver.failed());
+  std::string label = "Reading " + FileTitle(path);
+  if (number) label += ", image " + std::to_string(*number + 1);
+  ConsoleProgress progress(label, showBar, &receiver.failed());
   std::vector<char> file = CString(NativePath(path));
   int messagesBefore = MessagesShown();
-  int read = Manager().readFile(&receiver, nullptr, file.data(), accepted, &progress, nullptr, 0);
+  int read = number ? Manager().readFileImage(&receiver, nullptr, file.data(), accepted, &progress, nullptr,
+                                              0, *number)
+                    : Manager().readFile(&receiver, nullptr, file.data(), accepted, &progress, nullptr, 0);
   return CheckRead(read, receiver, progress, messagesBefore, path);
 }
 
-int ConvertFile(const std::string& input, const std::string& output, int accepted, bool showBar) {
+int ConvertFile(const std::string& input, const std::string& output, int accepted, bool showBar,
+                std::optional<int> number) {
   MemoryImage image;
-  if (int status = ReadImageFile(input, accepted, image, showBar)) return status;
+  if (int status = ReadImageFile(input, accepted, image, showBar, number)) return status;
   ImageSource source(image);
   ConsoleProgress progress("Writing " + FileTitle(output), showBar);
   std::vector<char> file = CString(NativePath(output));
@@ -59,6 +69,31 @@ int ConvertFile(const std::string& input, const std::string& output, int accepte
     return ExplainFailure(progress, messagesBefore, "writing", output);
   }
   return kExitOk;
+}
+
+std::string NumberedOutput(const std::string& output, int number) {
+  const fs::path path(output);
+  fs::path numbered = path.parent_path() / path.stem();
+  numbered += "-" + std::to_string(number);
+  numbered += path.extension();
+  return numbered.string();
+}
+
+int ConvertImages(const std::string& input, const std::string& output, int accepted,
+                  const ImageChoice& choice, bool showBar) {
+  if (!choice.all) return ConvertFile(input, output, accepted, showBar, choice.image);
+  // The count comes with the first image's description; a file that cannot
+  // be described is left to the read of its first image to report.
+  ConvImageInfo info{};
+  std::vector<char> file = CString(NativePath(input));
+  int count = Manager().getImageInfo(&info, file.data(), 0) ? std::max(1, int{info.imageCount}) : 1;
+  int status = kExitOk;
+  for (int image = 0; image < count; ++image) {
+    int converted = ConvertFile(input, NumberedOutput(output, image + 1), accepted, showBar, image);
+    if (converted == kExitCancelled) return converted;
+    if (converted != kExitOk) status = converted;
+  }
+  return status;
 }
 
 }  // namespace imexp::cli

@@ -3,6 +3,7 @@
 // from a cancellation when an operation returned 0.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "tools/imexp/console_progress.h"
@@ -23,14 +24,34 @@ namespace imexp::cli {
 [[nodiscard]] int CheckRead(int read, const ImageReceiver& receiver, const ConsoleProgress& progress,
                             int messagesBefore, const std::string& path);
 
-// ImExp_ReadFile of `path` into `image`, holding it in one of the host
-// types `accepted`, with a progress bar when `showBar`. Returns CheckRead's
-// status.
-[[nodiscard]] int ReadImageFile(const std::string& path, int accepted, MemoryImage& image, bool showBar);
+// Which images of a file a command reads: the first (ImExp_ReadFile), image
+// N (--image N, counted from 0) or every one (--all-images).
+struct ImageChoice {
+  std::optional<int> image;
+  bool all = false;
+};
 
-// Reads the first image of `input` and writes it to `output` through the
-// manager, with progress bars when `showBar`. Returns the exit status.
-[[nodiscard]] int ConvertFile(const std::string& input, const std::string& output, int accepted,
-                              bool showBar);
+// Reads `path` into `image`, holding it in one of the host types
+// `accepted`, with a progress bar when `showBar`: its first image through
+// ImExp_ReadFile, or image `number` through ImExp_ReadFileImage. Returns
+// CheckRead's status.
+[[nodiscard]] int ReadImageFile(const std::string& path, int accepted, MemoryImage& image, bool showBar,
+                                std::optional<int> number = std::nullopt);
+
+// Reads an image of `input` as ReadImageFile does and writes it to
+// `output` through the manager, with progress bars when `showBar`.
+// Returns the exit status.
+[[nodiscard]] int ConvertFile(const std::string& input, const std::string& output, int accepted, bool showBar,
+                              std::optional<int> number = std::nullopt);
+
+// `output` with "-N" before its extension: out.png, 2 gives out-2.png.
+std::string NumberedOutput(const std::string& output, int number);
+
+// Converts the images `choice` names: one into `output`, or, with all,
+// image k (from 0) into NumberedOutput(output, k + 1) for every image the
+// file holds; a failed image does not stop the rest, a cancel does.
+// Returns the exit status: 0 when every image was converted.
+[[nodiscard]] int ConvertImages(const std::string& input, const std::string& output, int accepted,
+                                const ImageChoice& choice, bool showBar);
 
 }  // namespace imexp::cli

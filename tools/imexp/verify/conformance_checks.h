@@ -10,11 +10,14 @@
 namespace imexp::cli::verify {
 
 // What the information calls said about a file, for the reads to confirm.
-struct FileFacts {
-  std::string path;
+struct ImageFacts {
   bool described = false;
   uint32_t width = 0;
   uint32_t height = 0;
+};
+struct FileFacts {
+  std::string path;
+  std::vector<ImageFacts> images{1};  // one per image RDGetImageCount counts
 };
 
 // Check 6: every layout of writeFormats written into `scratch` and read

@@ -89,7 +89,8 @@ void CheckRecognition(Session& s, const std::vector<std::string>& files, const s
   }
 }
 
-// RDGetImageCount and RDGetImageInfo with the file left at its end.
+// RDGetImageCount and RDGetImageInfo of every image it counts, with the
+// file left at its end.
 FileFacts Describe(Session& s, const std::string& path) {
   Report& r = s.report;
   FileFacts facts{path};
@@ -111,27 +112,31 @@ FileFacts Describe(Session& s, const std::string& path) {
     }
     ConvFileSeek(file, 0, CONV_SEEK_END);
   }
-  if (s.present[kRDGetImageInfo]) {
+  facts.images.assign(static_cast<std::size_t>(count > 0 ? count : 1), ImageFacts{});
+  for (std::size_t image = 0; s.present[kRDGetImageInfo] && image < facts.images.size(); ++image) {
+    // Image 0 with the file left at its end; the rest wherever it was left.
+    const std::string which = image == 0 ? "" : " image " + std::to_string(image + 1) + " of";
     ConvImageInfo info{};
     std::memset(info.formatName, kInfoFill, sizeof info.formatName);
     std::memset(info.compression, kInfoFill, sizeof info.compression);
     info.formatName[0] = info.compression[0] = '\0';
     std::snprintf(info.title, sizeof info.title, "%s", title.c_str());
-    info.imageCount = static_cast<uint16_t>(count > 0 ? count : 1);
-    r.Running("RDGetImageInfo on " + path);
-    int rc = op.Get<RDGetImageInfoFn>(kRDGetImageInfo)(file, 0, s.iniPath.data(), &info);
+    info.imageCount = static_cast<uint16_t>(facts.images.size());
+    info.imageIndex = static_cast<uint16_t>(image);
+    r.Running("RDGetImageInfo on" + which + " " + path);
+    int rc =
+        op.Get<RDGetImageInfoFn>(kRDGetImageInfo)(file, static_cast<int>(image), s.iniPath.data(), &info);
     r.SawCode("RDGetImageInfo", rc);
     if (rc != CONV_OK) {
-      r.Fail("information", "RDGetImageInfo fails on " + title + " with code " + std::to_string(rc) +
-                                " when the file was left at its end");
+      r.Fail("information", "RDGetImageInfo fails on" + which + " " + title + " with code " +
+                                std::to_string(rc) +
+                                (image == 0 ? " when the file was left at its end" : ""));
     } else if (std::memchr(info.formatName, 0, sizeof info.formatName) == nullptr ||
                std::memchr(info.compression, 0, sizeof info.compression) == nullptr) {
-      r.Fail("information", "RDGetImageInfo leaves formatName or compression of " + title +
+      r.Fail("information", "RDGetImageInfo leaves formatName or compression of" + which + " " + title +
                                 " unterminated inside their 40 bytes");
     } else {
-      facts.described = true;
-      facts.width = info.width;
-      facts.height = info.height;
+      facts.images[image] = {true, info.width, info.height};
     }
   }
   CloseFile(file);

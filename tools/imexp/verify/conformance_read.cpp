@@ -190,8 +190,8 @@ ReadResult ReadWith(Session& s, const Operation& op, const std::string& file, co
   d.fileName = fileName.data();
   d.iniPath = s.iniPath.data();
   d.hFile = handle;
-  d.imageIndex = 0;
-  d.imageCount = 1;
+  d.imageIndex = options.image;
+  d.imageCount = options.imageCount;
   d.palette = block.palette;
 
   s.report.Running("RDReadHeader of " + file);

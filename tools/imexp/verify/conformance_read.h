@@ -20,6 +20,9 @@ struct ReadOptions {
   bool cancelAfterFirstBand = false;
   // A file cut short: a converter-driven read may end before the last row.
   bool cutShort = false;
+  // The descriptor's imageIndex and imageCount.
+  uint16_t image = 0;
+  uint16_t imageCount = 1;
 };
 
 struct ReadResult {

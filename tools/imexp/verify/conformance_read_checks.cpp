@@ -1,5 +1,6 @@
 // Check 5: the reads of every file the converter claims, in every band mode
-// and height it allows, cut short, cancelled, and repeated for the heap.
+// and height it allows, every image of a file of several, cut short,
+// cancelled, and repeated for the heap.
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -55,8 +56,16 @@ std::vector<ReadOptions> ReadModes(const ConvImageDesc& header) {
   return modes;
 }
 
+std::string Size(uint32_t width, uint32_t height) {
+  return std::to_string(width) + " x " + std::to_string(height);
+}
+
+bool SameSize(const ImageFacts& info, const ConvImageDesc& header) {
+  return info.width == header.width && info.height == header.height;
+}
+
 // Reads the file in every mode; false when the first read already fails.
-bool CheckModes(Session& s, const FileFacts& facts, ConvImageDesc* header) {
+bool CheckModes(Session& s, const FileFacts& facts, RgbImage* firstPixels) {
   Report& r = s.report;
   const std::string title = FileTitle(facts.path);
   ReadResult first = ReadOnce(s, facts.path, {}, "reading");
@@ -74,15 +83,13 @@ bool CheckModes(Session& s, const FileFacts& facts, ConvImageDesc* header) {
     }
     return false;
   }
-  *header = first.header;
-  if (facts.described && (facts.width != first.header.width || facts.height != first.header.height)) {
-    r.Fail("information", title + ": RDGetImageInfo says " + std::to_string(facts.width) + " x " +
-                              std::to_string(facts.height) + ", RDReadHeader " +
-                              std::to_string(first.header.width) + " x " +
-                              std::to_string(first.header.height));
-  } else if (facts.described) {
-    r.Pass("information", title + ": RDGetImageInfo and RDReadHeader agree on " +
-                              std::to_string(facts.width) + " x " + std::to_string(facts.height));
+  const ImageFacts& info = facts.images[0];
+  if (info.described && !SameSize(info, first.header)) {
+    r.Fail("information", title + ": RDGetImageInfo says " + Size(info.width, info.height) +
+                              ", RDReadHeader " + Size(first.header.width, first.header.height));
+  } else if (info.described) {
+    r.Pass("information",
+           title + ": RDGetImageInfo and RDReadHeader agree on " + Size(info.width, info.height));
   }
   std::vector<std::string> done{DescribeRead(first)};
   bool same = true;
@@ -105,6 +112,7 @@ bool CheckModes(Session& s, const FileFacts& facts, ConvImageDesc* header) {
       same = false;
     }
   }
+  *firstPixels = std::move(first.pixels);
   if (same && first.breaches.empty()) {
     std::ostringstream text;
     text << title << ": " << first.header.width << " x " << first.header.height << ", " << done.size()
@@ -114,6 +122,56 @@ bool CheckModes(Session& s, const FileFacts& facts, ConvImageDesc* header) {
     r.Pass("read", text.str());
   }
   return true;
+}
+
+// Every image after the first, read through the descriptor's imageIndex at
+// the size RDGetImageInfo gives it, and the number past the last refused.
+void CheckEveryImage(Session& s, const FileFacts& facts, const RgbImage& firstPixels) {
+  const std::size_t count = facts.images.size();
+  if (count < 2) return;
+  Report& r = s.report;
+  const std::string title = FileTitle(facts.path);
+  ReadOptions options;
+  options.imageCount = static_cast<uint16_t>(count);
+  bool fine = true;
+  bool allLikeFirst = true;
+  for (std::size_t image = 1; image < count; ++image) {
+    const std::string which = title + ": image " + std::to_string(image + 1) + " of " + std::to_string(count);
+    options.image = static_cast<uint16_t>(image);
+    ReadResult read = ReadOnce(s, facts.path, options, "reading an image of");
+    ReportBreaches(s, "images", which, read);
+    const ImageFacts& info = facts.images[image];
+    if (read.error != CONV_OK) {
+      r.Fail("images", which + ": " + ReadFailure(read));
+    } else if (info.described && !SameSize(info, read.header)) {
+      r.Fail("images", which + ": RDGetImageInfo says " + Size(info.width, info.height) + ", RDReadHeader " +
+                           Size(read.header.width, read.header.height));
+    } else {
+      allLikeFirst = allLikeFirst && read.pixels.width == firstPixels.width &&
+                     read.pixels.height == firstPixels.height &&
+                     Compare(firstPixels, read.pixels).largest == 0;
+      fine = fine && read.breaches.empty();
+      continue;
+    }
+    fine = allLikeFirst = false;
+  }
+  options.image = static_cast<uint16_t>(count);
+  ReadResult past = ReadOnce(s, facts.path, options, "reading past the last image of");
+  if (past.error == CONV_OK) {
+    r.Fail("images", title + ": reading image " + std::to_string(count + 1) + " of " + std::to_string(count) +
+                         " succeeds; RDReadHeader must refuse it (code 8)");
+    fine = false;
+  }
+  if (allLikeFirst) {
+    r.Note("images", title +
+                         ": every image reads the same pixels as the first; does RDReadHeader honour "
+                         "imageIndex?");
+  }
+  if (fine) {
+    r.Pass("images", title + ": each of its " + std::to_string(count) +
+                         " images reads at the size RDGetImageInfo gives, and image " +
+                         std::to_string(count + 1) + " is refused with code " + std::to_string(past.error));
+  }
 }
 
 void CheckCancel(Session& s, const std::string& path) {
@@ -187,8 +245,9 @@ void CheckHeap(Session& s, const std::string& path) {
 void CheckReads(Session& s, const std::vector<FileFacts>& files, const std::string& scratch) {
   bool measured = false;
   for (const FileFacts& facts : files) {
-    ConvImageDesc header{};
-    if (!CheckModes(s, facts, &header)) continue;
+    RgbImage firstPixels;
+    if (!CheckModes(s, facts, &firstPixels)) continue;
+    CheckEveryImage(s, facts, firstPixels);
     CheckCancel(s, facts.path);
     CheckCutFiles(s, facts.path, scratch);
     if (!measured) CheckHeap(s, facts.path);
