@@ -65,22 +65,23 @@ int ResolveImage(ReadContext& c) {
   ImageCount images;
   bool fromConverter = false;
   if (int error = CountImages(c.converter, c.library, c.file, &images, &fromConverter)) return error;
+  const int count = images.count;
   int image = c.request.image;
   if (image < 0) {
-    if (images.count < 2 || images.singleView != 0 || c.request.choose == nullptr) {
+    if (count < 2 || images.singleView != 0 || c.request.choose == nullptr) {
       image = 0;
     } else {
       char title[MAX_PATH];
       if (GetFileTitleA(c.fileName, title, sizeof title) != 0) title[0] = '\0';
       SetCursor(c.restoreCursor);
-      image = c.request.choose(c.owner, title, images.count);
+      image = c.request.choose(c.owner, title, count);
       c.restoreCursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
       if (image < 0) return CONV_ERR_CANCELLED;
     }
   }
-  if (image >= images.count) return CONV_ERR_WRONG_IMAGE_NUMBER;
+  if (image >= count) return CONV_ERR_WRONG_IMAGE_NUMBER;
   c.imageIndex = image;
-  c.imageCount = images.count;
+  c.imageCount = count;
   return CONV_OK;
 }
 

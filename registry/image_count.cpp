@@ -2,6 +2,8 @@
 
 #include <imexp/converter.h>
 
+#include <algorithm>
+
 #include "registry/converter_list.h"
 #include "registry/entry_points.h"
 #include "resource_ids.h"
@@ -18,7 +20,9 @@ int CountImages(int converter, HMODULE library, HFILE file, ImageCount* result, 
     *fromConverter = true;
     return error;
   }
-  return result->count < 1 ? CONV_ERR_NO_IMAGES : CONV_OK;
+  if (result->count < 1) return CONV_ERR_NO_IMAGES;
+  result->count = std::min(result->count, kMostImages);
+  return CONV_OK;
 }
 
 }  // namespace imexp
