@@ -26,6 +26,12 @@ if(IMEXP_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
 endif()
+if(IMEXP_SANITIZE_THREAD)
+  # Optimised a little: the race checks make every memory access slow.
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer -O1)
+  add_link_options(-fsanitize=thread)
+  add_compile_definitions(IMEXP_KEEP_LIBRARIES_LOADED)
+endif()
 
 # Libraries must resolve every symbol when linked, so that none fails to
 # load later. Under clang's sanitizers the runtime comes with the program
@@ -38,7 +44,7 @@ if(IMEXP_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
                       -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
-  add_compile_definitions(IMEXP_FUZZ_BUILD)
+  add_compile_definitions(IMEXP_KEEP_LIBRARIES_LOADED)
   set(IMEXP_NO_UNDEFINED "")
 endif()
 

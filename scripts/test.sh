@@ -2,7 +2,8 @@
 # Every test: installs what the builds need (once), checks that the sources
 # are formatted as .clang-format says, builds the linux, linux-asan, win64
 # and win32 presets, runs every suite (the win64 ones under wine64, the win32
-# ones under Wine's 32-bit loader, both on a virtual X display), checks that
+# ones under Wine's 32-bit loader, both on a virtual X display), runs the
+# conversions that read and write at once under ThreadSanitizer, checks that
 # the three platforms save every sample alike, fuzzes every reader briefly,
 # and checks the installs, the examples built against them and the Debian
 # package.
@@ -65,6 +66,11 @@ for preset in "${presets[@]}"; do
   step "Testing $preset"
   ctest --preset "$preset" -j "$(nproc)"
 done
+step "ThreadSanitizer over conversions that read and write at once"
+cmake --preset linux-tsan >/dev/null
+cmake --build --preset linux-tsan
+build/linux-tsan/bin/cli_tests --gtest_brief=1 \
+  --gtest_filter='RowStream*:CliOverlap*:CliImages*:CliBatch*:CliCancel*:CliConvertFailure*'
 step "Testing win64 (beside the others)"
 win64_status=0
 wait "$win64_suites" || win64_status=$?

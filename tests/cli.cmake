@@ -12,10 +12,12 @@ else()
 endif()
 imexp_add_test(cli_tests
   SOURCES cli/cli_support.cpp cli/cli_commands_test.cpp cli/cli_roundtrip_test.cpp cli/cli_failure_test.cpp
-          cli/cli_robustness_test.cpp cli/cli_concurrency_test.cpp cli/cli_converters_test.cpp cli/cli_batch_test.cpp cli/cli_images_test.cpp cli/cli_verify_test.cpp
+          cli/cli_robustness_test.cpp cli/cli_concurrency_test.cpp cli/cli_converters_test.cpp cli/cli_batch_test.cpp cli/cli_images_test.cpp cli/cli_overlap_test.cpp cli/cli_verify_test.cpp
           cli/conformance_pixels_test.cpp ${PROJECT_SOURCE_DIR}/tools/imexp/verify/conformance_pixels.cpp cli/info_text_test.cpp ${PROJECT_SOURCE_DIR}/tools/imexp/info_text.cpp
+          cli/row_stream_test.cpp ${PROJECT_SOURCE_DIR}/tools/imexp/row_stream.cpp
           ${cli_platform_sources}
-  LIBRARIES imexp_test_support
+  # The row stream's test links the manager for the host classes' members.
+  LIBRARIES imexp_test_support imexp
   SHARDS 7)
 get_property(built_formats GLOBAL PROPERTY IMEXP_BUNDLED_FORMATS)
 string(JOIN "," built_formats ${built_formats})

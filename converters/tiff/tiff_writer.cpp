@@ -1,7 +1,8 @@
 // Writing TIFF files: one page, bilevel (0 is black), grey of 4 or 8 bits,
 // a palette of 4 or 8 bits or RGB, in strips of about 32 KB, compressed as
 // the [TIFF] key Compression says (None, PackBits, LZW, Deflate, or CCITT G4
-// for bilevel images; LZW otherwise), with the descriptor's resolution.
+// for bilevel images; LZW otherwise; LZW and Deflate with the horizontal
+// predictor for 8-bit grey and RGB), with the descriptor's resolution.
 #include <imexp/converter_settings.h>
 
 #include <algorithm>
@@ -107,6 +108,15 @@ uint16_t ChooseCompression(const char* iniPath, uint16_t bits) {
   return CONV_OK;
 }
 
+// LZW and Deflate code each sample as its difference from the one to its
+// left in 8-bit grey and RGB images, whose neighbours are alike, and so
+// store them smaller; palette indices and packed pixels have no such order.
+bool UsesPredictor(const WriteState& s) {
+  const bool dictionary = s.compression == COMPRESSION_LZW || s.compression == COMPRESSION_ADOBE_DEFLATE;
+  const bool samples = s.samples == 3 || (s.bits == 8 && s.photometric == PHOTOMETRIC_MINISBLACK);
+  return dictionary && samples;
+}
+
 [[nodiscard]] int WriteHeader(ConvImageDesc* desc) {
   QuietLibrary quiet;
   ClearReason();
@@ -125,6 +135,7 @@ uint16_t ChooseCompression(const char* iniPath, uint16_t bits) {
             TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
             TIFFSetField(tif, TIFFTAG_COMPRESSION, s.compression) &&
             TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+  if (ok && UsesPredictor(s)) ok = TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
   if (ok && !s.colormap.empty()) {
     std::size_t entries = s.colormap.size() / 3;
     ok = TIFFSetField(tif, TIFFTAG_COLORMAP, s.colormap.data(), s.colormap.data() + entries,

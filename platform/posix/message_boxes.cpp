@@ -3,6 +3,7 @@
 // callers can save and restore it.
 #include <imexp/presenter.h>
 
+#include <atomic>
 #include <cstdio>
 
 #include "platform/posix/window_objects.h"
@@ -29,7 +30,7 @@ class StderrPresenter final : public imexp::Presenter {
 // Statics that need no construction: the attach code may show a box before
 // the library's constructed objects exist.
 imexp::Presenter* replacement = nullptr;
-std::uintptr_t currentCursor = 32512;  // IDC_ARROW
+std::atomic<std::uintptr_t> currentCursor{32512};  // IDC_ARROW; a read and a write may each set it
 
 imexp::Presenter& DefaultPresenter() {
   static StderrPresenter presenter;
@@ -59,9 +60,7 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
 }
 
 HCURSOR SetCursor(HCURSOR cursor) {
-  HCURSOR previous = reinterpret_cast<HCURSOR>(currentCursor);
-  currentCursor = reinterpret_cast<std::uintptr_t>(cursor);
-  return previous;
+  return reinterpret_cast<HCURSOR>(currentCursor.exchange(reinterpret_cast<std::uintptr_t>(cursor)));
 }
 
-HCURSOR GetCursor() { return reinterpret_cast<HCURSOR>(currentCursor); }
+HCURSOR GetCursor() { return reinterpret_cast<HCURSOR>(currentCursor.load()); }

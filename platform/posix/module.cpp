@@ -18,9 +18,12 @@ namespace {
 
 UINT errorMode = 0;
 
-#ifdef IMEXP_FUZZ_BUILD
+#ifdef IMEXP_KEEP_LIBRARIES_LOADED
+// Under the fuzzer and under ThreadSanitizer a library stays once loaded.
 // The fuzzer counts coverage in the counters of every library it has seen
-// load and cannot let one go: under it a library stays once loaded.
+// load and cannot let one go. ThreadSanitizer does not see that the loader
+// orders one thread's unloading of a library before another thread's
+// loading it again at the same address, and would take the two for a race.
 constexpr int kKeepLoaded = RTLD_NODELETE;
 #else
 constexpr int kKeepLoaded = 0;

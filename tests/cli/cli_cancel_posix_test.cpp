@@ -16,8 +16,9 @@ namespace {
 
 TEST(CliCancel, InterruptWhileWritingKeepsTheOldTarget) {
   TempDir dir;
-  // Large enough that the write lasts well beyond the moment its temporary
-  // file appears.
+  // Large enough, and written slowly enough (PNG's compression), that the
+  // write lasts well beyond the moment its temporary file appears, even on
+  // a loaded machine.
   Pixels big;
   big.width = 4000;
   big.height = 4000;
@@ -27,7 +28,7 @@ TEST(CliCancel, InterruptWhileWritingKeepsTheOldTarget) {
   WriteFileBytes(input, EncodePpm(big));
   fs::path outFolder = dir.path() / "out";
   fs::create_directory(outFolder);
-  std::string target = NativePath(outFolder / "old.bmp");
+  std::string target = NativePath(outFolder / "old.png");
   WriteFileBytes(target, "old");
   std::string errPath = dir.File("err");
 

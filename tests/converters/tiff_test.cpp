@@ -329,6 +329,10 @@ TEST_F(TiffTest, WritesEveryLayoutAndCompression) {
       const char* scheme = layout.bits == 1 ? setting.bilevelScheme : setting.scheme;
       EXPECT_EQ(Sh(std::string("tiffinfo w.tif | grep -q 'Compression Scheme: ") + scheme + "$'"), 0)
           << scheme;
+      // LZW and Deflate difference the samples of 8-bit grey and RGB.
+      const bool dictionary = std::string(scheme) == "LZW" || std::string(scheme) == "AdobeDeflate";
+      const bool predicted = dictionary && (layout.bits == 24 || (layout.colorType == 0 && layout.bits == 8));
+      EXPECT_EQ(Sh("tiffinfo w.tif | grep -q 'Predictor: horizontal differencing'") == 0, predicted);
       // Strips of about 32 KB: 206 rows of 159 bytes, else the whole image.
       EXPECT_EQ(
           Sh("tiffinfo w.tif | grep -q 'Rows/Strip: " + std::to_string(layout.bits == 24 ? 206 : 300) + "'"),

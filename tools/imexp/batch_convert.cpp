@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "tools/imexp/command_line.h"
 #include "tools/imexp/console_progress.h"
@@ -29,6 +30,24 @@ namespace fs = std::filesystem;
 
 // The hidden option that makes a worker of a started copy.
 constexpr const char* kWorkerOption = "--batch-worker";
+
+// How each file is converted, in a worker's arguments.
+constexpr std::pair<Overlap, const char*> kOverlapWords[] = {
+    {Overlap::kAuto, "auto"}, {Overlap::kSequential, "sequential"}, {Overlap::kOverlapped, "overlapped"}};
+
+const char* OverlapWord(Overlap overlap) {
+  for (const auto& [value, word] : kOverlapWords) {
+    if (value == overlap) return word;
+  }
+  return "auto";
+}
+
+std::optional<Overlap> OverlapOf(const std::string& word) {
+  for (const auto& [value, known] : kOverlapWords) {
+    if (word == known) return value;
+  }
+  return std::nullopt;
+}
 
 struct Job {
   std::string input;
@@ -169,9 +188,9 @@ class BatchProgress {
   std::size_t failed_ = 0;
 };
 
-void ConvertHere(Job& job, int accepted, const ImageChoice& images) {
+void ConvertHere(Job& job, int accepted, const ImageChoice& images, Overlap overlap) {
   MessageCapture capture;
-  job.status = ConvertImages(job.input, job.output, accepted, images, false);
+  job.status = ConvertImages(job.input, job.output, accepted, images, false, overlap);
   job.messages = capture.text();
 }
 
@@ -300,12 +319,12 @@ int RunBatch(const BatchOptions& options) {
     for (Job& job : jobs) {
       if (CancelRequested()) break;
       if (job.status != -1) continue;
-      ConvertHere(job, options.accepted, options.images);
+      ConvertHere(job, options.accepted, options.images, options.overlap);
       progress.Done(job);
     }
   } else {
     const Arguments workerArgs{"convert", kWorkerOption, std::to_string(options.accepted),
-                               EncodeImages(options.images)};
+                               EncodeImages(options.images), OverlapWord(options.overlap)};
     std::atomic<std::size_t> next{0};
     std::vector<std::thread> threads;
     for (std::size_t w = 0; w < std::min(workers, jobs.size()); ++w) {
@@ -316,16 +335,18 @@ int RunBatch(const BatchOptions& options) {
   return Summarise(jobs, extension);
 }
 
-int RunBatchWorker(const std::string& acceptedText, const std::string& imagesText) {
+int RunBatchWorker(const std::string& acceptedText, const std::string& imagesText,
+                   const std::string& overlapText) {
   std::optional<int> accepted = ParseIndex(acceptedText);
   std::optional<ImageChoice> images = DecodeImages(imagesText);
-  if (!accepted || !images) return kExitUsage;
+  std::optional<Overlap> overlap = OverlapOf(overlapText);
+  if (!accepted || !images || !overlap) return kExitUsage;
   InstallCancelHandler();
   for (std::vector<std::string> request; ReadMessage(stdin, kRequestFields, &request);) {
     Job job;
     job.input = request[0];
     job.output = request[1];
-    ConvertHere(job, *accepted, *images);
+    ConvertHere(job, *accepted, *images, *overlap);
     // One line in the parent's summary.
     std::replace(job.messages.begin(), job.messages.end(), '\n', ' ');
     if (!WriteMessage(stdout, {std::to_string(job.status), job.messages})) break;

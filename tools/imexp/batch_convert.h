@@ -16,6 +16,7 @@ struct BatchOptions {
   int jobs = 1;
   int accepted = 0;  // host image types, OR-ed
   ImageChoice images;
+  Overlap overlap = Overlap::kAuto;
   std::vector<std::string> inputs;
 };
 
@@ -25,13 +26,14 @@ struct BatchOptions {
 [[nodiscard]] int RunBatch(const BatchOptions& options);
 
 // True for the option that starts a worker ("convert --batch-worker TYPES
-// IMAGES").
+// IMAGES OVERLAP").
 [[nodiscard]] bool IsBatchWorkerOption(const std::string& arg);
 
 // A worker's side: converts the images `images` names (as the batch passed
 // its choice) of each requested input into its output, holding them in the
-// host types `accepted`, and answers each request with the status and the
-// messages, until stdin ends.
-[[nodiscard]] int RunBatchWorker(const std::string& accepted, const std::string& images);
+// host types `accepted`, overlapped or not as `overlap` says, and answers
+// each request with the status and the messages, until stdin ends.
+[[nodiscard]] int RunBatchWorker(const std::string& accepted, const std::string& images,
+                                 const std::string& overlap);
 
 }  // namespace imexp::cli

@@ -35,13 +35,15 @@ constexpr const char* kInfoHelp =
     "shown.\n";
 
 constexpr const char* kConvertHelp =
-    "usage: imexp convert IN OUT [--image N | --all-images] [--accept TYPES]\n"
+    "usage: imexp convert IN OUT [--image N | --all-images] [--accept TYPES] [--sequential]\n"
     "       imexp convert --to FORMAT [--out DIR] [-j N] [--image N | --all-images]\n"
-    "                     [--accept TYPES] FILE...\n"
+    "                     [--accept TYPES] [--sequential] FILE...\n"
     "\n"
     "Reads the first image of IN and writes it to OUT. The converter that\n"
     "writes OUT is chosen by OUT's extension and by the image; OUT is only\n"
-    "replaced once the whole image has been written.\n"
+    "replaced once the whole image has been written. On two cores or more\n"
+    "the image is written on a second thread while it is read, each row as\n"
+    "soon as it has arrived.\n"
     "\n"
     "With --to, converts every FILE into FORMAT: a writer's name as\n"
     "'imexp formats' lists it (its first extension is used) or an extension\n"
@@ -62,7 +64,9 @@ constexpr const char* kConvertHelp =
     "                  is converted, comma-separated from bilevel, pal16,\n"
     "                  pal256, gray256 and rgb24 (default: all five)\n"
     "  -j N            convert in N worker processes at once (1 to 64;\n"
-    "                  default 1, in this process)\n"
+    "                  default 1, in this process), each one file at a time\n"
+    "  --sequential    read the whole image first, then write it (the same\n"
+    "                  bytes; --overlapped writes while reading on any machine)\n"
     "\n"
     "Exits with 1 if some file or image failed. Ctrl-C cancels (exit status\n"
     "130) and leaves OUT, and every output not yet written, as it was.\n";

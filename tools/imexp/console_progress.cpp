@@ -1,6 +1,7 @@
 #include "tools/imexp/console_progress.h"
 
 #include <cstdio>
+#include <mutex>
 #include <string>
 
 #include "tools/imexp/host_platform.h"
@@ -14,12 +15,15 @@ constexpr int kBarWidth = 30;
 // return no longer brings it back to its start.
 constexpr std::size_t kLabelLimit = 38;
 // Characters the bar occupies, so that it can be wiped without terminal
-// escape sequences (a Windows console may not understand them).
+// escape sequences (a Windows console may not understand them); the line is
+// the reading and the writing threads' both.
 std::size_t g_barLength = 0;
+std::mutex g_line;
 
 }  // namespace
 
 void ClearProgressLine() {
+  std::lock_guard<std::mutex> lock(g_line);
   if (g_barLength == 0) return;
   std::fprintf(stderr, "\r%*s\r", static_cast<int>(g_barLength), "");
   std::fflush(stderr);
@@ -27,6 +31,7 @@ void ClearProgressLine() {
 }
 
 void DrawProgressLine(const std::string& text) {
+  std::lock_guard<std::mutex> lock(g_line);
   // Blanks cover what a longer line before left behind.
   int pad = g_barLength > text.size() ? static_cast<int>(g_barLength - text.size()) : 0;
   std::fprintf(stderr, "\r%s%*s", text.c_str(), pad, "");
@@ -34,7 +39,7 @@ void DrawProgressLine(const std::string& text) {
   g_barLength = text.size() + static_cast<std::size_t>(pad);
 }
 
-ConsoleProgress::ConsoleProgress(std::string label, bool showBar, const bool* abort)
+ConsoleProgress::ConsoleProgress(std::string label, bool showBar, const std::atomic<bool>* abort)
     : label_(std::move(label)), showBar_(showBar), abort_(abort) {
   if (label_.size() > kLabelLimit) label_ = label_.substr(0, kLabelLimit - 3) + "...";
 }

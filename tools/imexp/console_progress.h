@@ -4,6 +4,7 @@
 
 #include <imexp/host.h>
 
+#include <atomic>
 #include <string>
 
 namespace imexp::cli {
@@ -12,7 +13,7 @@ class ConsoleProgress : public CProgress {
  public:
   // `abort` (may be null) points at a flag that, once set, cancels the
   // operation as Ctrl-C does, e.g. when the image could not be stored.
-  ConsoleProgress(std::string label, bool showBar, const bool* abort = nullptr);
+  ConsoleProgress(std::string label, bool showBar, const std::atomic<bool>* abort = nullptr);
   ~ConsoleProgress() override;
 
   int Begin() override;
@@ -27,13 +28,14 @@ class ConsoleProgress : public CProgress {
 
   std::string label_;
   bool showBar_;
-  const bool* abort_;
+  const std::atomic<bool>* abort_;
   bool cancelled_ = false;
   int shownPercent_ = -1;
 };
 
 // Draws `text` as the progress line (a terminal's stderr only), in place of
-// the one before; ClearProgressLine wipes it.
+// the one before; ClearProgressLine wipes it. Either may be called from any
+// thread.
 void DrawProgressLine(const std::string& text);
 
 // Wipes the bar (if one is on screen) so that a message can be printed on a

@@ -25,6 +25,7 @@ struct ConvertOptions {
   std::optional<std::string> outDir;
   std::optional<int> jobs;
   ImageChoice images;
+  Overlap overlap = Overlap::kAuto;
 };
 
 // Returns an exit status when the arguments are not usable.
@@ -60,6 +61,10 @@ std::optional<int> ParseConvertArguments(const Arguments& args, ConvertOptions* 
       if (missing || !options->images.image) return UsageError(command, "--image needs an image number");
     } else if (arg == "--all-images") {
       options->images.all = true;
+    } else if (arg == "--sequential") {
+      options->overlap = Overlap::kSequential;
+    } else if (arg == "--overlapped") {
+      options->overlap = Overlap::kOverlapped;
     } else {
       return UsageError(command, "unknown option " + arg);
     }
@@ -94,7 +99,7 @@ std::optional<int> ParseConvertArguments(const Arguments& args, ConvertOptions* 
 
 int RunConvert(const Arguments& args) {
   // A worker of a batch, started by the batch itself.
-  if (args.size() == 3 && IsBatchWorkerOption(args[0])) return RunBatchWorker(args[1], args[2]);
+  if (args.size() == 4 && IsBatchWorkerOption(args[0])) return RunBatchWorker(args[1], args[2], args[3]);
   ConvertOptions options;
   if (std::optional<int> status = ParseConvertArguments(args, &options)) return *status;
   if (options.format) {
@@ -105,6 +110,7 @@ int RunConvert(const Arguments& args) {
     batch.accepted = options.accepted;
     batch.inputs = options.files;
     batch.images = options.images;
+    batch.overlap = options.overlap;
     return RunBatch(batch);
   }
   InstallCancelHandler();

@@ -127,7 +127,7 @@ int RunOpen(const Arguments& args) {
   // image was cancelled.
   if (!read && image.width == 0 && MessagesShown() == messagesBefore && !progress.cancelled())
     return Cancelled();
-  if (int status = CheckRead(read, receiver, progress, messagesBefore, chosen)) return status;
+  if (int status = CheckRead(read, ReportOf(receiver), progress, messagesBefore, chosen)) return status;
   HeldImage held{
       chosen,           image.width, image.height, image.type, HostTypeBits(image.type), image.resolutionX,
       image.resolutionY};

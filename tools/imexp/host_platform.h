@@ -28,6 +28,9 @@ void ReportFileSizeLimitAsError();
 // answers each with OK, so that the tool never waits for a click. A
 // DialogSession takes over from it.
 void InstallMessagePrinter();
+// Readies a thread other than the main one to run a manager operation whose
+// messages are printed as the main thread's are.
+void PrepareOperationThread();
 // How many of the manager's messages have reached the user so far, printed
 // or shown by a dialog command: a failed operation that showed none has to
 // be explained by the tool itself, and a dialog that ended without one was

@@ -8,6 +8,7 @@
 #include <imexp/host.h>
 #include <imexp/presenter.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -21,7 +22,7 @@ namespace imexp::cli {
 namespace {
 
 volatile sig_atomic_t g_cancel = 0;
-int g_messages = 0;
+std::atomic<int> g_messages{0};
 
 extern "C" void OnInterrupt(int) { g_cancel = 1; }
 
@@ -140,6 +141,9 @@ void InstallMessagePrinter() {
 }
 
 int MessagesShown() { return g_messages; }
+
+// The presenter serves every thread.
+void PrepareOperationThread() {}
 
 std::string ManagerString(unsigned id) {
   char buffer[512];

@@ -5,6 +5,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
@@ -17,9 +18,11 @@ namespace imexp::cli {
 namespace {
 
 volatile LONG g_cancel = 0;
-int g_messages = 0;
-// The message printer's hook; while a DialogSession runs it only counts.
-HHOOK g_printerHook = nullptr;
+std::atomic<int> g_messages{0};
+// The message printer's hook, one per thread that runs an operation (a
+// window hook sees its own thread's windows); while a DialogSession runs it
+// only counts.
+thread_local HHOOK g_printerHook = nullptr;
 bool g_letThrough = false;
 
 BOOL WINAPI OnConsoleControl(DWORD event) {
@@ -83,6 +86,8 @@ void InstallCancelHandler() { SetConsoleCtrlHandler(&OnConsoleControl, TRUE); }
 void ReportFileSizeLimitAsError() {}
 
 bool CancelRequested() { return InterlockedCompareExchange(&g_cancel, 0, 0) != 0; }
+
+void PrepareOperationThread() { InstallMessagePrinter(); }
 
 void InstallMessagePrinter() {
   // Lives as long as the process; the system removes it at exit.

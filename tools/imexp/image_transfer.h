@@ -8,6 +8,7 @@
 
 #include "tools/imexp/console_progress.h"
 #include "tools/imexp/memory_image.h"
+#include "tools/imexp/row_stream.h"
 
 namespace imexp::cli {
 
@@ -18,10 +19,20 @@ namespace imexp::cli {
 [[nodiscard]] int ExplainFailure(const ConsoleProgress& progress, int messagesBefore, const char* doing,
                                  const std::string& path);
 
-// After a read of `path` into `receiver` that returned `read`: kExitOk when
-// the whole image arrived, otherwise the exit status once the reason has
-// been told.
-[[nodiscard]] int CheckRead(int read, const ImageReceiver& receiver, const ConsoleProgress& progress,
+// What a read left in the host's image, for the checks after it.
+struct ReadReport {
+  bool outOfMemory = false;
+  bool complete = false;  // every row arrived and was stored
+  unsigned delivered = 0;
+  unsigned height = 0;
+};
+ReadReport ReportOf(const ImageReceiver& receiver);
+ReadReport ReportOf(const RowStream& stream);
+
+// After a read of `path` that returned `read` and left `report`: kExitOk
+// when the whole image arrived, otherwise the exit status once the reason
+// has been told.
+[[nodiscard]] int CheckRead(int read, const ReadReport& report, const ConsoleProgress& progress,
                             int messagesBefore, const std::string& path);
 
 // Which images of a file a command reads: the first (ImExp_ReadFile), image
@@ -38,11 +49,18 @@ struct ImageChoice {
 [[nodiscard]] int ReadImageFile(const std::string& path, int accepted, MemoryImage& image, bool showBar,
                                 std::optional<int> number = std::nullopt);
 
+// How a conversion runs: reading on this thread and writing on another at
+// the same time (the default where the machine has two cores or more), or
+// the whole image read first and then written.
+enum class Overlap { kAuto, kSequential, kOverlapped };
+
 // Reads an image of `input` as ReadImageFile does and writes it to
-// `output` through the manager, with progress bars when `showBar`.
+// `output` through the manager, with a progress bar when `showBar`. An
+// overlapped conversion writes the same bytes as a sequential one; either
+// side's failure or a cancel stops both and leaves `output` as it was.
 // Returns the exit status.
 [[nodiscard]] int ConvertFile(const std::string& input, const std::string& output, int accepted, bool showBar,
-                              std::optional<int> number = std::nullopt);
+                              std::optional<int> number = std::nullopt, Overlap overlap = Overlap::kAuto);
 
 // `output` with "-N" before its extension: out.png, 2 gives out-2.png.
 std::string NumberedOutput(const std::string& output, int number);
@@ -52,6 +70,6 @@ std::string NumberedOutput(const std::string& output, int number);
 // file holds; a failed image does not stop the rest, a cancel does.
 // Returns the exit status: 0 when every image was converted.
 [[nodiscard]] int ConvertImages(const std::string& input, const std::string& output, int accepted,
-                                const ImageChoice& choice, bool showBar);
+                                const ImageChoice& choice, bool showBar, Overlap overlap = Overlap::kAuto);
 
 }  // namespace imexp::cli

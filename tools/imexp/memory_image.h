@@ -6,6 +6,7 @@
 #include <imexp/host.h>
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -45,7 +46,7 @@ class ImageReceiver : public CAbstractReadWA {
 
   // Set when the pixels could not be stored; the progress object then
   // cancels the read, since only SetImageSize can refuse.
-  const bool& failed() const { return failed_; }
+  const std::atomic<bool>& failed() const { return failed_; }
   bool outOfMemory() const { return outOfMemory_; }
   // True when every row arrived.
   bool Complete() const;
@@ -54,7 +55,7 @@ class ImageReceiver : public CAbstractReadWA {
 
  private:
   MemoryImage& image_;
-  bool failed_ = false;
+  std::atomic<bool> failed_{false};
   bool outOfMemory_ = false;
   std::vector<bool> delivered_;
   unsigned deliveredCount_ = 0;

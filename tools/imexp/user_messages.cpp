@@ -1,6 +1,7 @@
 #include "tools/imexp/user_messages.h"
 
 #include <cstdio>
+#include <mutex>
 
 #include "tools/imexp/console_progress.h"
 
@@ -9,10 +10,13 @@ namespace imexp::cli {
 namespace {
 
 MessageCapture* g_capture = nullptr;
+// A conversion's reading and writing threads may both speak.
+std::mutex g_speaking;
 
 }  // namespace
 
 void TellUser(const std::string& line) {
+  std::lock_guard<std::mutex> lock(g_speaking);
   if (g_capture != nullptr) {
     g_capture->Add(line);
     return;
