@@ -62,7 +62,9 @@ void DescribeLayout(const PnmHeader& h, ConvImageDesc* desc) {
     desc->bytesPerLine = h.width * h.Channels();
   }
   if (h.Binary()) {
-    DescribeBands(*desc, CONV_ACCESS_EITHER, CONV_ACCESS_BOTTOM_UP, kBinaryBandRows);
+    // Raw rows can be read in either order; top to bottom, the file's own,
+    // lets the rows stream to a writer that takes them in that order.
+    DescribeBands(*desc, CONV_ACCESS_EITHER, CONV_ACCESS_TOP_DOWN, kBinaryBandRows);
   } else {
     DescribeBands(*desc, CONV_ACCESS_TOP_DOWN, CONV_ACCESS_TOP_DOWN, kTextBandRows);
   }

@@ -62,9 +62,10 @@ TEST(CliLimitsTest, SavesRefusedByTheSystemSaySoAndKeepTheOldTarget) {
   }
 }
 
-// The image is read into memory as a whole; under an address-space limit
-// below its size that memory cannot be had, and the convert must say so
-// rather than crash or write anything. $1 the folder, $2 imexp. The source
+// The image is read into memory as a whole (--sequential: written while it
+// is read, this pair would stream in a window of rows); under an
+// address-space limit below its size that memory cannot be had, and the
+// convert must say so rather than crash or write anything. $1 the folder, $2 imexp. The source
 // is a 32000 x 32000 PGM of 1 GB, sparse, so that it takes no room.
 constexpr const char* kConvertTooLarge = R"sh(
 printf 'P5\n32000 32000\n255\n' > "$1/huge.pgm"
@@ -73,7 +74,7 @@ printf 'the old image' > "$1/out.bmp"
 ulimit -v 524288 || exit 77
 # A program built with AddressSanitizer cannot start under such a limit.
 "$2" formats >/dev/null 2>&1 || exit 77
-"$2" convert "$1/huge.pgm" "$1/out.bmp"
+"$2" convert --sequential "$1/huge.pgm" "$1/out.bmp"
 echo "status $?"
 echo "target $(cat "$1/out.bmp")"
 echo "files $(ls -A "$1" | tr '\n' ' ')")sh";

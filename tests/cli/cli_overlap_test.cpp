@@ -29,7 +29,7 @@ std::map<std::string, std::string> Contents(const fs::path& folder) {
 
 // The writers, as --to names them, with the converter folder each needs.
 constexpr std::pair<const char*, const char*> kWriters[] = {
-    {"bmp", "bmp"}, {"pnm", "pnm"}, {"pcx", "pcx"},   {"dcx", "pcx"}, {"png", "png"},
+    {"bmp", "bmp"},  {"pnm", "pnm"},  {"pcx", "pcx"}, {"dcx", "pcx"},   {"png", "png"},
     {"jpg", "jpeg"}, {"tif", "tiff"}, {"gif", "gif"}, {"webp", "webp"},
 };
 
@@ -99,10 +99,7 @@ TEST(CliOverlap, AFailureOnEitherSideKeepsTheTarget) {
        {"--accept", "rgb24", Sample("png/rgb24.png"), dir.File("target.gif")},
        dir.File("target.gif"),
        "Converter Error"},
-      {"the write cannot start",
-       {Sample("png/rgb24.png"), dir.File("missing/target.png")},
-       "",
-       "target.png"},
+      {"the write cannot start", {Sample("png/rgb24.png"), dir.File("missing/target.png")}, "", "target.png"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

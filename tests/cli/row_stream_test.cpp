@@ -23,10 +23,10 @@ uint8_t Pixel(unsigned row, unsigned x) { return static_cast<uint8_t>(row * 7 + 
 unsigned RowAt(unsigned k, bool fromTop) { return fromTop ? kHeight - 1 - k : k; }
 
 struct Sides {
-  int read = 1;               // what the read returns
-  unsigned readRows = kHeight;  // rows the reader delivers before it ends
+  int read = 1;                  // what the read returns
+  unsigned readRows = kHeight;   // rows the reader delivers before it ends
   unsigned writeRows = kHeight;  // rows the writer takes before it ends
-  int written = 1;            // what the write returns
+  int written = 1;               // what the write returns
 };
 
 struct Outcome {

@@ -115,7 +115,7 @@ int RunConvert(const Arguments& args) {
   }
   InstallCancelHandler();
   return ConvertImages(options.files[0], options.files[1], options.accepted, options.images,
-                       IsStderrTerminal());
+                       IsStderrTerminal(), options.overlap);
 }
 
 }  // namespace imexp::cli

@@ -124,9 +124,9 @@ class RowStream {
   bool described_ = false;  // the first row has arrived
   bool readEnded_ = false;
   bool writeStoppedFirst_ = false;
-  std::vector<Row> rows_;         // by host row; null until it arrives and after it is taken
-  std::vector<bool> delivered_;   // rows the read has handed over
-  std::vector<Row> spare_;        // rows given back, for the next to arrive
+  std::vector<Row> rows_;        // by host row; null until it arrives and after it is taken
+  std::vector<bool> delivered_;  // rows the read has handed over
+  std::vector<Row> spare_;       // rows given back, for the next to arrive
   unsigned deliveredCount_ = 0;
   unsigned takenCount_ = 0;
   std::size_t held_ = 0;
