@@ -1,5 +1,5 @@
 // Writing TIFF files: one page, bilevel (0 is black), grey of 4 or 8 bits,
-// a palette of 4 or 8 bits or RGB, in strips of about 32 KB, compressed as
+// a palette of 4 or 8 bits or RGB, in strips of 128 rows, compressed as
 // the [TIFF] key Compression says (None, PackBits, LZW, Deflate, or CCITT G4
 // for bilevel images; LZW otherwise; LZW and Deflate with the horizontal
 // predictor for 8-bit grey and RGB), with the descriptor's resolution.
@@ -18,7 +18,10 @@ namespace tiffconv {
 namespace {
 
 constexpr uint32_t kWriteBandRows = 64;
-constexpr uint32_t kStripBytes = 32768;
+// Rows a strip holds. LZW and Deflate start their dictionaries afresh with
+// every strip: a photograph's strips of a row or two each come out a few
+// per cent larger than strips of a hundred rows.
+constexpr uint32_t kStripRows = 128;
 
 struct WriteState {
   FileContext context;
@@ -126,7 +129,7 @@ bool UsesPredictor(const WriteState& s) {
   s.tif = OpenTiff(&s.context, "w");
   if (s.tif == nullptr) return s.context.writeFailed ? CONV_ERR_DISK_FULL : LibraryError(CONV_ERR_GENERAL);
   TIFF* tif = s.tif;
-  uint32_t rowsPerStrip = std::clamp<uint32_t>(kStripBytes / s.rowBytes, 1, s.height);
+  uint32_t rowsPerStrip = std::min(kStripRows, s.height);
   bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, s.width) &&
             TIFFSetField(tif, TIFFTAG_IMAGELENGTH, s.height) &&
             TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, s.samples == 3 ? 8 : s.bits) &&
