@@ -3,11 +3,12 @@
 # alone, damaged files, and (on Linux, where the test command installs
 # netpbm) agreement with netpbm's own converters.
 if(IMEXP_WINDOWS)
-  set(cli_platform_sources cli/run_program_windows.cpp)
+  set(cli_platform_sources cli/run_program_windows.cpp ${PROJECT_SOURCE_DIR}/tools/imexp/pixel_memory_windows.cpp)
 else()
   # Signals, ulimit, mount and netpbm exist on Linux only, and so do the
   # display and the presenter library the dialog commands look for.
-  set(cli_platform_sources cli/run_program_posix.cpp cli/cli_cancel_posix_test.cpp cli/cli_limits_posix_test.cpp
+  set(cli_platform_sources cli/run_program_posix.cpp ${PROJECT_SOURCE_DIR}/tools/imexp/pixel_memory_posix.cpp
+                           cli/cli_cancel_posix_test.cpp cli/cli_limits_posix_test.cpp
                            cli/cli_netpbm_test.cpp cli/cli_dialogs_posix_test.cpp)
 endif()
 imexp_add_test(cli_tests

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "pipeline/row_sizes.h"
 
@@ -12,6 +11,8 @@ namespace {
 
 // The fewest rows the window holds, however long the rows.
 constexpr std::size_t kFewestWindowRows = 16;
+// The blocks rows are carved from: four large pages.
+constexpr std::size_t kBlockBytes = std::size_t{8} << 20;
 
 }  // namespace
 
@@ -66,34 +67,57 @@ int RowStream::Receiver::PutRow(int, int, int hostRow, unsigned char* row) {
 void RowStream::Put(unsigned hostRow, const uint8_t* row) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (stopped_ || rowBytes_ == 0) return;
-  Row& slot = rows_[hostRow];
-  if (!slot) {
-    if (!spare_.empty()) {
-      slot = std::move(spare_.back());
-      spare_.pop_back();
-    } else {
-      slot.reset(new (std::nothrow) uint8_t[rowBytes_]);
-      if (!slot) {
-        outOfMemory_ = true;
-        Stop();
-        return;
-      }
+  uint8_t*& slot = rows_[hostRow];
+  if (slot == nullptr) {
+    slot = NewRow();
+    if (slot == nullptr) {
+      outOfMemory_ = true;
+      Stop();
+      return;
     }
     mostHeld_ = std::max(mostHeld_, ++held_);
   }
-  std::memcpy(slot.get(), row, rowBytes_);
+  std::memcpy(slot, row, rowBytes_);
   if (!delivered_[hostRow]) {
     delivered_[hostRow] = true;
     ++deliveredCount_;
   }
+  // Only a writer that waits for this row, or for the image to be
+  // described, is woken: a wake-up for every row would cost more than the
+  // row.
+  const bool wake = !described_ || wanted_ == static_cast<int>(hostRow);
   described_ = true;
-  changed_.notify_all();
+  if (wake) changed_.notify_all();
   // A full window waits for the writer, unless the writer waits for a row
   // that is still to come.
+  readerWaiting_ = true;
   changed_.wait(lock, [this] { return stopped_ || held_ < windowRows_ || WriterStarved(); });
+  readerWaiting_ = false;
 }
 
-bool RowStream::WriterStarved() const { return wanted_ >= 0 && !rows_[static_cast<unsigned>(wanted_)]; }
+bool RowStream::WriterStarved() const {
+  return wanted_ >= 0 && rows_[static_cast<unsigned>(wanted_)] == nullptr;
+}
+
+uint8_t* RowStream::NewRow() {
+  if (!spare_.empty()) {
+    uint8_t* row = spare_.back();
+    spare_.pop_back();
+    return row;
+  }
+  if (blockRowsLeft_ == 0) {
+    const std::size_t rows = std::max<std::size_t>(1, kBlockBytes / rowBytes_);
+    PixelMemory block = AllocatePixels(rows * rowBytes_);
+    if (!block) return nullptr;
+    blockNext_ = block.get();
+    blockRowsLeft_ = rows;
+    blocks_.push_back(std::move(block));
+  }
+  uint8_t* row = blockNext_;
+  blockNext_ += rowBytes_;
+  --blockRowsLeft_;
+  return row;
+}
 
 int RowStream::Source::GetImageSize(int, int, int* width, int* height) {
   if (width != nullptr) *width = static_cast<int>(stream_.width_);
@@ -126,21 +150,24 @@ int RowStream::Source::GetRow(int, int, int hostRow, unsigned char* row) {
 void RowStream::Take(unsigned hostRow, uint8_t* row) {
   std::unique_lock<std::mutex> lock(mutex_);
   wanted_ = static_cast<int>(hostRow);
-  changed_.notify_all();
+  // A reader held by a full window goes on while the writer waits for a
+  // row that has not come.
+  if (readerWaiting_ && rows_[hostRow] == nullptr) changed_.notify_all();
   changed_.wait(lock, [&] { return rows_[hostRow] != nullptr || stopped_ || readEnded_; });
   wanted_ = -1;
-  Row& slot = rows_[hostRow];
-  if (!slot) {
+  uint8_t*& slot = rows_[hostRow];
+  if (slot == nullptr) {
     // The read ended without this row, or a side stopped: the writer's
     // progress ends the write.
     Stop();
     std::memset(row, 0, rowBytes_);
     return;
   }
-  std::memcpy(row, slot.get(), rowBytes_);
-  spare_.push_back(std::move(slot));
+  std::memcpy(row, slot, rowBytes_);
+  spare_.push_back(slot);
+  slot = nullptr;
   --held_;
-  changed_.notify_all();
+  if (readerWaiting_) changed_.notify_all();
   // The last row waits for the read's own end.
   if (++takenCount_ == height_) changed_.wait(lock, [this] { return readEnded_ || stopped_; });
 }

@@ -24,9 +24,10 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <mutex>
 #include <vector>
+
+#include "tools/imexp/pixel_memory.h"
 
 namespace imexp::cli {
 
@@ -95,13 +96,14 @@ class RowStream {
     RowStream& stream_;
   };
 
-  using Row = std::unique_ptr<uint8_t[]>;
-
   void Put(unsigned hostRow, const uint8_t* row);
   void Take(unsigned hostRow, uint8_t* row);
   void Stop();  // with mutex_ held
   // The writer waits for a row that has not arrived: the reader must go on.
   bool WriterStarved() const;  // with mutex_ held
+  // Room for one row: a spare one, else the next of the current block;
+  // null when no memory is left. With mutex_ held.
+  uint8_t* NewRow();
 
   Receiver receiver_{*this};
   Source source_{*this};
@@ -124,15 +126,22 @@ class RowStream {
   bool described_ = false;  // the first row has arrived
   bool readEnded_ = false;
   bool writeStoppedFirst_ = false;
-  std::vector<Row> rows_;        // by host row; null until it arrives and after it is taken
+  std::vector<uint8_t*> rows_;   // by host row; null until it arrives and after it is taken
   std::vector<bool> delivered_;  // rows the read has handed over
-  std::vector<Row> spare_;       // rows given back, for the next to arrive
+  std::vector<uint8_t*> spare_;  // rows given back, for the next to arrive
+  // Rows are carved from blocks of pixel memory, laid out for large pages
+  // where the system has them: fresh memory for every row would cost a
+  // page fault every 4 KB, more than the conversion itself.
+  std::vector<PixelMemory> blocks_;
+  uint8_t* blockNext_ = nullptr;
+  std::size_t blockRowsLeft_ = 0;
   unsigned deliveredCount_ = 0;
   unsigned takenCount_ = 0;
   std::size_t held_ = 0;
   std::size_t mostHeld_ = 0;
   std::size_t windowRows_ = 0;
-  int wanted_ = -1;  // the row the writer waits for
+  int wanted_ = -1;             // the row the writer waits for
+  bool readerWaiting_ = false;  // the reader waits for room in the window
 };
 
 }  // namespace imexp::cli
