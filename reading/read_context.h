@@ -12,15 +12,9 @@
 
 namespace imexp {
 
-struct ReadContext {
-  // The call's arguments.
-  CAbstractReadWA* image = nullptr;
-  HWND owner = nullptr;
-  char* fileName = nullptr;
-  int acceptedTypes = 0;
-  CProgress* progress = nullptr;
-  char** hostParam = nullptr;
-  int hostValue = 0;
+// The export's arguments, the image asked for, and what the read takes
+// and decides.
+struct ReadContext : ReadArguments {
   ImageRequest request;
 
   // What the read takes, in the order it is taken; Release() gives it back.

@@ -212,13 +212,7 @@ int ReadImage(const ReadArguments& arguments, const ImageRequest& request) {
   // Without a host image or a name there is nothing to read.
   if (arguments.image == nullptr || arguments.fileName == nullptr) return 0;
   ReadContext context;
-  context.image = arguments.image;
-  context.owner = arguments.owner;
-  context.fileName = arguments.fileName;
-  context.acceptedTypes = arguments.acceptedTypes;
-  context.progress = arguments.progress;
-  context.hostParam = arguments.hostParam;
-  context.hostValue = arguments.hostValue;
+  static_cast<ReadArguments&>(context) = arguments;
   context.request = request;
   return ReadFile(context);
 }
