@@ -21,10 +21,13 @@ namespace imexp::cli {
 
 namespace {
 
-volatile sig_atomic_t g_cancel = 0;
+// Set by the signal handler, read by the reading and the writing thread: a
+// lock-free atomic is both safe in a handler and ordered between threads.
+std::atomic<int> g_cancel{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 std::atomic<int> g_messages{0};
 
-extern "C" void OnInterrupt(int) { g_cancel = 1; }
+extern "C" void OnInterrupt(int) { g_cancel.store(1); }
 
 // Prints each message box on its own line, past the progress bar.
 class MessagePrinter final : public imexp::Presenter {
@@ -131,7 +134,7 @@ void InstallCancelHandler() {
   sigaction(SIGINT, &action, nullptr);
 }
 
-bool CancelRequested() { return g_cancel != 0; }
+bool CancelRequested() { return g_cancel.load() != 0; }
 
 void ReportFileSizeLimitAsError() { signal(SIGXFSZ, SIG_IGN); }
 
