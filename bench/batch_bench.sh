@@ -15,10 +15,7 @@ ROUNDS=${1:-3}
 FILES=${2:-1000}
 
 install_packages cmake ninja-build g++ libgtest-dev "${FIELD_LIBRARIES[@]}"
-step "Building imexp"
-build="$root/build/bench"
-build_benchmarks "$build" OFF imexp_cli imexp_converters >/dev/null
-IMEXP=$(realpath "${IMEXP:-$build/bin/imexp}")
+build_imexp
 
 WORK=$(mktemp -d /dev/shm/batch_bench.XXXXXX)
 trap 'rm -rf "$WORK"' EXIT

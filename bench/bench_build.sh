@@ -15,3 +15,12 @@ build_benchmarks() {
   cmake --preset linux -B "$folder" -DIMEXP_BUILD_TESTS="$tests" -DIMEXP_BUILD_BENCHMARKS=ON >/dev/null
   cmake --build "$folder" --target "$@"
 }
+
+# build_imexp: builds imexp and the bundled converters into build/bench and
+# sets IMEXP to the program, unless IMEXP already names a build to use.
+build_imexp() {
+  step "Building imexp"
+  build="$root/build/bench"
+  build_benchmarks "$build" OFF imexp_cli imexp_converters >/dev/null
+  IMEXP=$(realpath "${IMEXP:-$build/bin/imexp}")
+}

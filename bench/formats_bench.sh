@@ -30,10 +30,7 @@ install_packages imagemagick libvips-tools netpbm libjpeg-turbo-progs libtiff-to
 IMAGEMAGICK=/usr/bin/convert
 [ -x "$IMAGEMAGICK" ] || IMAGEMAGICK=$(command -v convert-im6.q16)
 
-step "Building imexp"
-build="$root/build/bench"
-build_benchmarks "$build" OFF imexp_cli imexp_converters >/dev/null
-IMEXP=$(realpath "${IMEXP:-$build/bin/imexp}")
+build_imexp
 
 WORK=$(mktemp -d /dev/shm/imexp_formats_bench.XXXXXX)
 trap 'rm -rf "$WORK"' EXIT
